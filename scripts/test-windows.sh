@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Cross-builds the 32-bit Windows program and its tests with MinGW-w64 and runs the tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh --windows
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+ctest --preset windows
