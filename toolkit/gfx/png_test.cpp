@@ -94,8 +94,12 @@ TEST(Png, WriteReplacesTheFileOrSaysItCannot) {
     Bitmap b(2, 2);
     b.SetPixel(1, 0, clBlue);
     WritePng(b, path, 2);
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::uint8_t> data;
+    {
+        // Closed before the folder is removed: Windows refuses to delete an open file.
+        std::ifstream in(path, std::ios::binary);
+        data.assign(std::istreambuf_iterator<char>(in), {});
+    }
     EXPECT_EQ(DecodePng(data).GetPixel(3, 1), clBlue);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
