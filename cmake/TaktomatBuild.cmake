@@ -7,7 +7,7 @@ if(MSVC)
 else()
   target_compile_options(tt_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
-    -Wnull-dereference -Wimplicit-fallthrough)
+    -Wimplicit-fallthrough)
   if(TT_WERROR)
     target_compile_options(tt_options INTERFACE -Werror)
   endif()
