@@ -181,7 +181,8 @@ uint32_t TDialUp::HangUpConnection(HRasConn handle) {
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof(status));
     status.dwSize = sizeof(RASCONNSTATUSA);
-    if (const uint32_t code = ras_.RasHangUpA(handle); code != 0) return code;
+    // Handle 0 is no connection: some libraries accept it and then never report it gone.
+    if (const uint32_t code = ras_.RasHangUpA(handle); code != 0 || handle == 0) return code;
 
     // The library hangs up in the background. Redialling before the port is free fails, so
     // wait, but keep the window alive, never spin, and never wait for ever: some libraries

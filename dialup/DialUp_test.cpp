@@ -154,6 +154,13 @@ TEST(DialUp, HangUpThatIsRefusedOrHasNoConnectionDoesNotWait) {
     EXPECT_EQ(rig.dialUp.HangUpConnection(9), 5u);
     EXPECT_THAT(rig.log, ElementsAre("RasHangUpA 0", "RasHangUpA 9"));
     EXPECT_EQ(rig.ui.processCalls, 0);
+
+    // A library that accepts handle 0 and never calls it gone (Wine's does) costs no wait.
+    rig.ras.hangUpResult = 0;
+    rig.ras.acceptsHandleZero = true;
+    rig.ras.pollsUntilGone = -1;
+    EXPECT_EQ(rig.dialUp.HangUp(), 0u);
+    EXPECT_EQ(rig.ui.processCalls, 0);
 }
 
 TEST(DialUp, BindingFailureInsideTheHangUpWaitEndsItQuietly) {

@@ -76,9 +76,10 @@ class FakeRas : public RasApi {
     std::vector<Connection> connections;
     uint32_t dialParamsResult = 0;
     uint32_t dialResult = 0;
-    HRasConn dialHandle = 0;    // what RasDialA stores; 0: nothing
-    uint32_t hangUpResult = 0;  // for handles other than 0, which always answers 6
-    int pollsUntilGone = 0;     // status checks after a hang-up before it is gone; -1: never
+    HRasConn dialHandle = 0;  // what RasDialA stores; 0: nothing
+    uint32_t hangUpResult = 0;
+    bool acceptsHandleZero = false;  // otherwise handle 0 answers kErrorInvalidHandle
+    int pollsUntilGone = 0;          // status checks after a hang-up before it is gone; -1: never
     bool statusThrows = false;
     std::map<uint32_t, std::string> errorTexts;
     RasDialFunc notifier = nullptr;
@@ -147,7 +148,7 @@ class FakeRas : public RasApi {
 
     uint32_t RasHangUpA(HRasConn handle) override {
         log_.push_back("RasHangUpA " + std::to_string(handle));
-        if (handle == 0) return kErrorInvalidHandle;
+        if (handle == 0 && !acceptsHandleZero) return kErrorInvalidHandle;
         if (hangUpResult == 0) remainingPolls_[handle] = pollsUntilGone;
         return hangUpResult;
     }
