@@ -210,13 +210,17 @@ void TDialUp::ReadDialUpAdapters() {
 }
 
 void TT_RAS_CALL TDialUp::DialNotifier(uint32_t message, uint32_t state, uint32_t error) {
-    std::lock_guard lock(gHandOverMutex);
-    if (gNotifierTarget == nullptr) return;
-    gNotifierTarget->Queue.push_back(Notification{message, state, error});
-    if (!gNotifierTarget->TickPosted) {
+    std::shared_ptr<DialHandOver> target;
+    {
+        std::lock_guard lock(gHandOverMutex);
+        if (gNotifierTarget == nullptr) return;
+        gNotifierTarget->Queue.push_back(Notification{message, state, error});
+        if (gNotifierTarget->TickPosted) return;
         gNotifierTarget->TickPosted = true;
-        DialHandOver::PostTick(gNotifierTarget);
+        target = gNotifierTarget;
     }
+    // Posted outside the lock; a tick that arrives after the component is gone does nothing.
+    DialHandOver::PostTick(target);
 }
 
 void TDialUp::HandOverTick() {
@@ -236,11 +240,13 @@ void TDialUp::HandOverTick() {
         std::shared_ptr<DialHandOver> handOver;
         ~Delivered() {
             handOver->Delivering = false;
-            std::lock_guard lock(gHandOverMutex);
-            if (!handOver->Queue.empty() && !handOver->TickPosted) {
-                handOver->TickPosted = true;
-                DialHandOver::PostTick(handOver);
+            bool post = false;
+            {
+                std::lock_guard lock(gHandOverMutex);
+                post = !handOver->Queue.empty() && !handOver->TickPosted;
+                if (post) handOver->TickPosted = true;
             }
+            if (post) DialHandOver::PostTick(handOver);
         }
     } delivered{handOver_};
     if (OnAsyncEvent) {

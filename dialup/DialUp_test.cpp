@@ -289,6 +289,26 @@ TEST(DialUp, AHandlerThatThrowsDoesNotBlockTheReportsBehindIt) {
     EXPECT_THAT(states, ElementsAre(0, 1));
 }
 
+TEST(DialUp, ReportsRacingTheGuiThreadArriveAllInOrder) {
+    Rig rig;
+    rig.dialUp.Dial();
+    std::vector<int> states;
+    rig.dialUp.OnAsyncEvent = [&](TDialUp&, int state, int, const std::string&) {
+        states.push_back(state);
+        if (state % 7 == 0) rig.ui.ProcessMessages();  // now and then a nested loop
+    };
+    constexpr int kReports = 2000;
+    std::atomic<bool> done = false;
+    std::thread library([&] {
+        for (int i = 0; i < kReports; ++i) rig.ras.notifier(kRasDialEventMessage, i, 0);
+        done = true;
+    });
+    while (!done || rig.ui.Pending() > 0) rig.ui.ProcessMessages();
+    library.join();
+    ASSERT_EQ(states.size(), static_cast<size_t>(kReports));
+    for (int i = 0; i < kReports; ++i) ASSERT_EQ(states[i], i);
+}
+
 TEST(DialUp, ReportsForADestroyedComponentAreDropped) {
     std::vector<std::string> log;
     FakeUi ui;
