@@ -41,7 +41,9 @@ std::optional<DialPlan> ParseDialPlan(const std::vector<std::string>& steps);
 // meets the contract of RasApi and, like a real library, reports dial progress from a thread of
 // its own. Its time is either the real monotonic clock or virtual time that only AdvanceTo moves:
 // then every change that falls due is delivered, notifier and address sink included, before
-// AdvanceTo (or the operation that made it due) returns, so runs repeat exactly.
+// AdvanceTo (or the operation that made it due) returns, so runs repeat exactly. A dial without
+// a notifier blocks its caller until the dial ends; on virtual time it moves time on itself,
+// as far as the dial takes.
 class SimulatedLine : public RasApi {
   public:
     enum class Timing { Real, Virtual };

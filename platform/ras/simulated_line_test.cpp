@@ -231,6 +231,7 @@ void TT_RAS_CALL CountReport(uint32_t, uint32_t, uint32_t) {
 }
 
 TEST(SimulatedLineRealTime, DeliversOnTheRealClock) {
+    gReports = 0;
     SimulatedLine line(SimulatedLine::Timing::Real);
     DialPlan plan;
     plan.Steps = {{0, 0, 1}, {RASCS_Connected, 0, 1}};
