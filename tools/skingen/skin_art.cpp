@@ -126,7 +126,7 @@ FaceLook LookOf(Face face) {
                     kLightYellow,          ColorRGB(0, 0, 34),    0};
         case Face::Highlighted:
             return {ColorRGB(46, 46, 146),   ColorRGB(124, 124, 214), ColorRGB(4, 4, 52),
-                    ColorRGB(255, 255, 210), ColorRGB(8, 8, 64),      0};
+                    ColorRGB(255, 255, 184), ColorRGB(8, 8, 64),      0};
         case Face::Pressed:
             return {ColorRGB(8, 8, 70), ColorRGB(0, 0, 22), ColorRGB(62, 62, 146),
                     kLightYellow,       ColorRGB(0, 0, 26), 1};
@@ -256,7 +256,7 @@ Bitmap WindowButtons() {
 constexpr std::string_view kTray12 =
     "...##...|...##...|.######.|..####..|#..##..#|#......#|########";
 constexpr std::string_view kFramedCross12 =
-    "########|##....##|#.#..#.#|#..##..#|#..##..#|#.#..#.#|##....##|########";
+    "########|#......#|#.#..#.#|#..##..#|#..##..#|#.#..#.#|#......#|########";
 
 Bitmap ShadeButtons() {
     return ButtonStrip(
