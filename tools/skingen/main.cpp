@@ -2,6 +2,9 @@
 //
 //   skingen <controls/skin folder> [<contact sheet.png>]
 //
+// From the repository root, after a build:
+//   build/ci/tools/skingen/skingen controls/skin build/skin_sheet.png
+//
 // The build compiles it but never runs it: the generated files are committed, and the skin
 // tests fail when they differ from what this program draws now.
 #include <cstdio>

@@ -23,8 +23,6 @@ constexpr TColor kRed = ColorRGB(240, 32, 32);
 constexpr TColor kGreen = ColorRGB(48, 232, 48);
 constexpr TColor kOrange = ColorRGB(255, 140, 0);
 
-// ---- drawing helpers -----------------------------------------------------------------------
-
 void Fill(Bitmap& target, const TRect& rect, TColor color) {
     Canvas& canvas = target.GetCanvas();
     canvas.Brush().Style = TBrushStyle::bsSolid;
@@ -64,13 +62,13 @@ void DrawPattern(Bitmap& target, int x, int y, std::string_view art, TColor colo
     DrawPattern(target, x, y, art, {{'#', color}});
 }
 
-// Filled by pixel centres with the even-odd rule: crisp edges and no dependence on the order
-// of the points.
 struct PointF {
     double X;
     double Y;
 };
 
+// Filled by pixel centres with the even-odd rule: crisp edges and no dependence on the order
+// of the points.
 void FillPolygon(Bitmap& target, const std::vector<PointF>& p, TColor color) {
     for (int y = 0; y < target.Height(); ++y) {
         for (int x = 0; x < target.Width(); ++x) {
@@ -88,24 +86,20 @@ void FillPolygon(Bitmap& target, const std::vector<PointF>& p, TColor color) {
     }
 }
 
-void DrawText(Bitmap& target, int x, int y, std::string_view text, TColor color,
-              bool bold = false) {
+// In the forms' default face, 8-point "MS Sans Serif", like the labels beside the buttons.
+void DrawText(Bitmap& target, int x, int y, std::string_view text, TColor color) {
     Canvas& canvas = target.GetCanvas();
     canvas.Brush().Style = TBrushStyle::bsClear;
     canvas.Font() = TFont{};
-    canvas.Font().Bold = bold;
     canvas.Font().Color = color;
     canvas.DrawTextAt(x, y, text);
 }
 
-int TextWidth(Bitmap& target, std::string_view text, bool bold = false) {
+int TextWidth(Bitmap& target, std::string_view text) {
     Canvas& canvas = target.GetCanvas();
     canvas.Font() = TFont{};
-    canvas.Font().Bold = bold;
     return canvas.TextWidth(text);
 }
-
-// ---- button faces --------------------------------------------------------------------------
 
 enum class Face { Normal, Highlighted, Pressed };
 constexpr Face kFaces[] = {Face::Normal, Face::Highlighted, Face::Pressed};
@@ -189,8 +183,8 @@ Content Lettering(std::string_view text) {
 }
 
 // The connect button's bolt: a zigzag that ends in a point, read as a spark running down the
-// line. Coordinates are pixel edges within the 25 x 20 cell.
-// `scale` shrinks it about the cell's centre, so that it fits inside a ring.
+// line. Coordinates are pixel edges within the 25 x 20 cell; `scale` shrinks it about the
+// cell's centre, so that it fits inside a ring.
 void DrawBolt(Bitmap& layer, TColor ink, double scale) {
     constexpr PointF kBolt[] = {{13, 2}, {7, 11}, {11, 11}, {9, 18}, {17, 8}, {13, 8}, {16, 2}};
     std::vector<PointF> points;
@@ -226,8 +220,6 @@ Content StruckBolt() {
 Content Pattern(int x, int y, std::string_view art) {
     return [x, y, art](Bitmap& layer, TColor ink) { DrawPattern(layer, x, y, art, ink); };
 }
-
-// ---- the pictures --------------------------------------------------------------------------
 
 Bitmap Background() {
     Bitmap bitmap(275, 80);
@@ -288,8 +280,9 @@ constexpr std::string_view kDownArrow = "########|.######.|..####..|...##...";
 Bitmap Digits() {
     Bitmap strip(170, 20);
     Fill(strip, strip.BoundsRect(), kDigitBackColor);
-    for (int d = 0; d < 10; ++d)
+    for (int d = 0; d < 10; ++d) {
         DrawPattern(strip, d * 10 + 2, kDigitTop, kDigitArt[d], kDigitInkColor);
+    }
     // The changer: idle, highlighted, stepping down, stepping up.
     const TColor upInk[4] = {kDigitInkColor, kGreen, kGreen, kOrange};
     const TColor downInk[4] = {kDigitInkColor, kGreen, kOrange, kGreen};
@@ -328,8 +321,8 @@ Bitmap Glyph(SkinPicture picture) {
 }
 
 // Doubles pixel art with the Scale2x rule: diagonals come out as smooth slopes instead of
-// blocks, and halving the result gives the original back, so the tray's 16 x 16 form of the
-// icon is exactly the art below.
+// blocks, and at least half of every 2 x 2 block keeps the original colour, so a tray that
+// shows the icon at 16 x 16 gets back close to the art itself.
 Bitmap Scale2x(const Bitmap& art) {
     Bitmap big(art.Width() * 2, art.Height() * 2);
     auto at = [&art](int x, int y) {
