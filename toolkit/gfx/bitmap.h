@@ -28,7 +28,8 @@ class Bitmap {
     bool Empty() const { return width_ <= 0 || height_ <= 0; }
     TRect BoundsRect() const { return {0, 0, width_, height_}; }
 
-    // Keeps the pixels that the old and new sizes share; negative sizes count as 0.
+    // Keeps the pixels that the old and new sizes share; negative sizes count as 0. A bitmap
+    // may be 0 wide and still have a height (a bar without cells is sized so).
     void SetSize(int width, int height);
 
     // For tests and hit checks: colour words, 0xFFFFFFFF (no colour) outside the bitmap.

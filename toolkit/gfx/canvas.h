@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "toolkit/gfx/bitmap.h"
@@ -102,7 +103,8 @@ class Canvas {
     void StretchDraw(const TRect& dest, const Bitmap& source);
     // Copies sourceRect to (x, y), leaving the target alone where the source has `key`.
     void TransparentDraw(int x, int y, const Bitmap& source, const TRect& sourceRect, TColor key);
-    // Copies sourceRect to (x, y) with `key` replaced by the brush colour.
+    // Copies sourceRect to (x, y) with `key` replaced by the brush colour; a clear brush
+    // lets the target show through instead.
     void BrushCopy(int x, int y, const Bitmap& source, const TRect& sourceRect, TColor key);
 
     // The dotted focus frame, drawn by inverting; drawing it again restores the pixels.
@@ -119,6 +121,16 @@ class Canvas {
     int DrawTextLine(const TRect& rect, std::string_view text, TextPrefix prefix);
 
   private:
+    TRect AbsClip() const;
+    void FillAbs(const TRect& abs, Pixel pixel);
+    void FrameAbs(const TRect& abs, Pixel pixel);
+    void Plot(int x, int y, Pixel pixel);
+    template <typename InsideFn>
+    void FillShape(const TRect& box, InsideFn inside);
+    void KeyedCopy(int x, int y, const Bitmap& source, const TRect& sourceRect, TColor key,
+                   std::optional<Pixel> replacement);
+    void PaintText(int absX, int absY, const TRect& absClip, std::string_view text);
+
     Bitmap* target_;
     friend class Bitmap;  // re-points target_ when a bitmap moves
 
