@@ -60,9 +60,13 @@ void HeadlessBackend::DestroyWindow(int window) {
     windows_.erase(window);
 }
 
-void HeadlessBackend::SetTitle(int window, const std::string& title) { Get(window).title = title; }
+void HeadlessBackend::SetTitle(int window, const std::string& title) {
+    Get(window).title = title;
+}
 
-void HeadlessBackend::SetBounds(int window, ui::Rect bounds) { Get(window).bounds = bounds; }
+void HeadlessBackend::SetBounds(int window, ui::Rect bounds) {
+    Get(window).bounds = bounds;
+}
 
 void HeadlessBackend::ShowWindow(int window, bool visible, bool activate) {
     Window& w = Get(window);
@@ -84,7 +88,8 @@ void HeadlessBackend::ShowWindow(int window, bool visible, bool activate) {
 
 void HeadlessBackend::Activate(int window) {
     if (active_ == window || Get(window).style.popup) return;
-    if (active_ != 0) queue_.push_back(ui::Event{.kind = ui::EventKind::Deactivate, .window = active_});
+    if (active_ != 0)
+        queue_.push_back(ui::Event{.kind = ui::EventKind::Deactivate, .window = active_});
     active_ = window;
     queue_.push_back(ui::Event{.kind = ui::EventKind::Activate, .window = window});
 }
@@ -125,7 +130,9 @@ void HeadlessBackend::BeginSystemMove(int window, std::function<void(int, int)> 
     move_ = Move{window, grabX, grabY, w.bounds, std::move(done)};
 }
 
-void HeadlessBackend::Queue(const ui::Event& event) { queue_.push_back(event); }
+void HeadlessBackend::Queue(const ui::Event& event) {
+    queue_.push_back(event);
+}
 
 void HeadlessBackend::Pump() {
     if (sink_) sink_->ProcessMessages();
@@ -202,7 +209,9 @@ int HeadlessBackend::SetTimer(int intervalMs) {
     return id;
 }
 
-void HeadlessBackend::KillTimer(int timer) { timers_.erase(timer); }
+void HeadlessBackend::KillTimer(int timer) {
+    timers_.erase(timer);
+}
 
 void HeadlessBackend::Advance(int64_t ms) {
     const int64_t target = monotonic_ + std::max<int64_t>(ms, 0);
@@ -237,7 +246,7 @@ void HeadlessBackend::Stall(int64_t ms) {
 }
 
 int HeadlessBackend::ShowMessageBox(const std::string& text, const std::string& caption,
-                                unsigned flags) {
+                                    unsigned flags) {
     int answer = DefaultAnswer(flags);
     if (!answers_.empty()) {
         answer = answers_.front();
@@ -286,7 +295,8 @@ void HeadlessBackend::QueueMouse(ui::EventKind kind, int window, int x, int y,
     } else {
         PointerTo(window);
     }
-    Queue(ui::Event{.kind = kind, .window = target, .x = x, .y = y, .button = button, .shift = shift});
+    Queue(ui::Event{
+        .kind = kind, .window = target, .x = x, .y = y, .button = button, .shift = shift});
 }
 
 void HeadlessBackend::MouseDown(int window, int x, int y, ui::MouseButton button, unsigned shift) {

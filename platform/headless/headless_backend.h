@@ -15,7 +15,7 @@ namespace tt::headless {
 // record of everything the program showed or asked. Only the GUI thread may call it, except
 // Wake().
 class HeadlessBackend : public ui::Backend {
-public:
+  public:
     struct Window {
         ui::WindowStyle style;
         std::string title;
@@ -57,7 +57,8 @@ public:
     int SetTimer(int intervalMs) override;
     void KillTimer(int timer) override;
     int DoubleClickTime() override { return 500; }
-    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    int ShowMessageBox(const std::string& text, const std::string& caption,
+                       unsigned flags) override;
     void Beep(int type) override { beeps_.push_back(type); }
     ui::Rect ScreenRect() override { return screen_; }
     ui::Rect WorkArea() override { return workArea_; }
@@ -103,7 +104,7 @@ public:
     ui::Cursor CurrentCursor() const { return cursor_; }
     int TimerCount() const { return static_cast<int>(timers_.size()); }
 
-private:
+  private:
     struct Timer {
         int interval = 0;
         int64_t due = 0;

@@ -37,13 +37,13 @@ enum ShiftBit : unsigned {
 enum class TrayMouse { LeftDown, LeftDoubleClick, RightDown };
 
 enum class EventKind {
-    MouseDown,    // button; shift has kDoubleClick for the second press of a double click
-    MouseUp,      // button
+    MouseDown,  // button; shift has kDoubleClick for the second press of a double click
+    MouseUp,    // button
     MouseMove,
-    MouseLeave,   // the pointer left the window
-    KeyDown,      // key: a virtual-key code
-    Char,         // ch: the typed character; shift has kAltKey for an Alt+letter
-    Activate,     // window became the active window
+    MouseLeave,  // the pointer left the window
+    KeyDown,     // key: a virtual-key code
+    Char,        // ch: the typed character; shift has kAltKey for an Alt+letter
+    Activate,    // window became the active window
     Deactivate,
     Timer,        // timer: the id from SetTimer
     Tray,         // tray, with x, y the pointer on the screen
@@ -97,10 +97,18 @@ enum : unsigned {
     kMbIconExclamation = 0x30,
     kMbIconInformation = 0x40,
 };
-enum : int { kIdOk = 1, kIdCancel = 2, kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7 };
+enum : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdAbort = 3,
+    kIdRetry = 4,
+    kIdIgnore = 5,
+    kIdYes = 6,
+    kIdNo = 7
+};
 
 class EventSink {
-public:
+  public:
     virtual ~EventSink() = default;
     virtual void HandleEvent(const Event& event) = 0;
     // Lets a backend that drives time itself (headless) run the loop's work when it made
@@ -109,7 +117,7 @@ public:
 };
 
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
 
     virtual void SetEventSink(EventSink* sink) = 0;
@@ -144,7 +152,8 @@ public:
     virtual void KillTimer(int timer) = 0;
     virtual int DoubleClickTime() = 0;
 
-    virtual int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption,
+                               unsigned flags) = 0;
     virtual void Beep(int type) = 0;
     virtual Rect ScreenRect() = 0;
     virtual Rect WorkArea() = 0;
