@@ -102,7 +102,9 @@ void TForm::SetFormStyle(TFormStyle value) {
 
 void TForm::SetBounds(int left, int top, int width, int height) {
     const bool resized = std::max(width, 0) != Width() || std::max(height, 0) != Height();
+    const std::optional<TRect> dirtyBefore = dirty_;
     TWinControl::SetBounds(left, top, width, height);
+    if (!resized) dirty_ = dirtyBefore;  // a moved window shows the same picture
     if (resized || buffer_.Width() != Width() || buffer_.Height() != Height()) {
         buffer_.SetSize(Width(), Height());
         InvalidateRect(ClientRect());
@@ -143,6 +145,12 @@ void TForm::SetVisible(bool value) {
 void TForm::Close() {
     if (app_.MainForm() == this) app_.Terminate();
     Hide();
+}
+
+void TForm::BringToFront() {
+    if (!Visible() || !window_) return;
+    app_.Backend().Activate(window_);
+    SetActive(true);
 }
 
 void TForm::SetActive(bool value) {
