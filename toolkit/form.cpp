@@ -203,7 +203,7 @@ void TForm::SetMouseCapture(TControl* control) {
 
 void TForm::StartSystemMove(std::function<void()> done) {
     if (capture_) {
-        capture_->clickPending = false;
+        capture_->clickPending_ = false;
         capture_ = nullptr;
         captureHeld_ = false;
     }
@@ -393,7 +393,7 @@ void TForm::MouseDownAt(const ui::Event& event) {
         if (shift & ssDouble) {
             target->DblClick();
         } else {
-            target->clickPending = true;
+            target->clickPending_ = true;
         }
     }
     target->MouseDown(button, shift, local.X, local.Y);
@@ -421,8 +421,8 @@ void TForm::MouseUpAt(const ui::Event& event) {
         capture_ = nullptr;
         app_.Backend().ReleaseCapture();
     }
-    if (button == TMouseButton::mbLeft && target->clickPending) {
-        target->clickPending = false;
+    if (button == TMouseButton::mbLeft && target->clickPending_) {
+        target->clickPending_ = false;
         // The click comes before the release, so its handler still sees the press state.
         if (target->ClientRect().Contains(local)) target->Click();
     }

@@ -244,6 +244,7 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
 TEST_F(SampleForm, SnapshotAtFourTimesZoomForTheEye) {
     form.ListBox1->SetItemIndex(1);
     form.edtName->SetText("Zażółć");
+    form.ListBox1->SetFocus();
     app->ProcessMessages();
     const Bitmap shot = driver.Snapshot("frmSample");
     EXPECT_EQ(shot.Width(), 200);

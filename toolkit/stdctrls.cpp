@@ -370,7 +370,8 @@ void TEdit::Paint() {
         canvas.Font().Color = clHighlightText;
         canvas.DrawTextAt(sx, y, SelText());
     }
-    const int cx = x0 + PrefixWidth(caret_);
+    // In the gap before the character, not over its first column.
+    const int cx = x0 + PrefixWidth(caret_) - 1;
     canvas.Pen().Color = clWindowText;
     canvas.MoveTo(cx, y);
     canvas.LineTo(cx, y + lineHeight);
