@@ -104,6 +104,12 @@ TEST_F(ApplicationTest, ErrorsInHandlersAreShownWithTitleIconAndFullStopAndThePr
     timer.OnTimer = [](TComponent*) { throw std::runtime_error("tick"); };
     backend.Advance(1000);
     EXPECT_EQ(backend.MessageBoxes().back().text, "tick.");
+
+    driver.AnswerMessageBox("yes");
+    EXPECT_EQ(app->ShowMessageBox("Podłączenie jest aktywne czy chcesz je rozłączyć ?",
+                                  app->Title(), ui::kMbYesNoCancel | ui::kMbIconQuestion),
+              ui::kIdYes);
+    EXPECT_EQ(backend.MessageBoxes().back().flags, 35u);
 }
 
 TEST_F(ApplicationTest, WakeUpFromAnotherThreadRunsEverythingOnTheGuiThreadInOrder) {
