@@ -311,6 +311,14 @@ TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
     form.Close();  // the main form ends the loop
     EXPECT_TRUE(app->Terminated());
     EXPECT_FALSE(form.Visible());
+
+    // Forms are told of their end newest first, while all of them still stand.
+    std::vector<std::string> destroyed;
+    form.OnDestroy = [&](TComponent*) { destroyed.push_back("main " + box.Name()); };
+    second.OnDestroy = [&](TComponent*) { destroyed.push_back("second " + form.Name()); };
+    app.reset();
+    EXPECT_EQ(destroyed, (std::vector<std::string>{"second frmMain", "main box"}));
+    EXPECT_EQ(backend.TimerCount(), 0);
 }
 
 TEST_F(ApplicationTest, TrayIconMenusCursorsAndBeeps) {

@@ -427,6 +427,7 @@ void TForm::MouseUpAt(const ui::Event& event) {
         if (target->ClientRect().Contains(local)) target->Click();
     }
     target->MouseUp(button, shift, local.X, local.Y);
+    if (!Visible()) return;  // the click closed the form
     SetHovered(ControlAt(p));
     if (button == TMouseButton::mbRight) {
         for (TControl* c = ControlAt(p); c; c = c->Parent()) {

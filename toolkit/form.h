@@ -64,6 +64,7 @@ class TForm : public TWinControl {
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
     TNotifyEvent OnPaint;
+    // Runs when the application releases its forms, newest first, each form still whole.
     TNotifyEvent OnDestroy;
 
     static const PropertyTable& ClassProperties();
