@@ -241,10 +241,18 @@ void TForm::InvalidateRect(const TRect& rect) {
 }
 
 void TForm::PaintPending() {
-    if (!Visible() || !window_ || !dirty_) return;
+    // A repaint asked for while painting waits for the next round instead of nesting.
+    if (!Visible() || !window_ || !dirty_ || painting_) return;
     const TRect r = *dirty_;
     dirty_.reset();
-    PaintRegion(r);
+    painting_ = true;
+    try {
+        PaintRegion(r);
+    } catch (...) {
+        painting_ = false;
+        throw;
+    }
+    painting_ = false;
     app_.Backend().Present(window_, buffer_.Bits(), buffer_.Width(), buffer_.Height(),
                            {r.Left, r.Top, r.Right, r.Bottom});
 }

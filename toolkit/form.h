@@ -114,6 +114,7 @@ class TForm : public TWinControl {
     TShiftState buttons_ = 0;
     Bitmap buffer_;
     std::optional<TRect> dirty_;
+    bool painting_ = false;
     bool destroyed_ = false;
 };
 

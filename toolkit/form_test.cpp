@@ -74,6 +74,16 @@ TEST_F(SampleForm, RepaintsOnlyWhatChangedAndNeverPastAControl) {
     EXPECT_EQ(At(134, 56), clWhite);
     EXPECT_EQ(At(133, 56), ColorRGB(0, 0, 64));
     EXPECT_EQ(At(134, 55), ColorRGB(0, 0, 64));
+
+    // A repaint asked for while painting comes afterwards, not inside.
+    int rounds = 0;
+    form.PaintBox1->OnPaint = [&](TComponent*) {
+        if (++rounds == 1) form.PaintBox1->Repaint();
+    };
+    form.PaintBox1->Repaint();
+    EXPECT_EQ(rounds, 1);
+    app->ProcessMessages();
+    EXPECT_EQ(rounds, 2);
 }
 
 TEST_F(SampleForm, ClickIsPressClickReleaseAndCaptureKeepsEventsWithThePressedControl) {
