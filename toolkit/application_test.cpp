@@ -306,6 +306,14 @@ TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
     second.Show();  // already showing: comes to the front
     EXPECT_EQ(backend.WindowInfo(second.WindowId())->bounds, (ui::Rect{10, 20, 60, 80}));
     EXPECT_EQ(second.GetProperty("Active"), "true");
+    // A style set on a shown form takes a new window, in place and with its picture.
+    second.SetToolWindow(true);
+    const auto* restyled = backend.WindowInfo(second.WindowId());
+    ASSERT_NE(restyled, nullptr);
+    EXPECT_TRUE(restyled->style.toolWindow);
+    EXPECT_TRUE(restyled->visible);
+    EXPECT_EQ(restyled->bounds, (ui::Rect{10, 20, 60, 80}));
+    EXPECT_EQ(restyled->width, 50);
     second.Close();
     EXPECT_FALSE(app->Terminated());
     form.Close();  // the main form ends the loop

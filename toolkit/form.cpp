@@ -87,6 +87,16 @@ void TForm::EnsureWindow() {
 void TForm::SetFormStyle(TFormStyle value) {
     if (value == formStyle_) return;
     formStyle_ = value;
+    RecreateWindow();
+}
+
+void TForm::SetToolWindow(bool value) {
+    if (value == toolWindow_) return;
+    toolWindow_ = value;
+    RecreateWindow();
+}
+
+void TForm::RecreateWindow() {
     if (!window_) return;
     // The style belongs to the window: make a new one in the old one's place.
     const bool shown = Visible();

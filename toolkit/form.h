@@ -27,7 +27,7 @@ class TForm : public TWinControl {
     void SetFormStyle(TFormStyle value);
     // No taskbar button.
     bool ToolWindow() const { return toolWindow_; }
-    void SetToolWindow(bool value) { toolWindow_ = value; }
+    void SetToolWindow(bool value);
     // Off for forms whose OnPaint covers every pixel: nothing is filled before it.
     bool EraseBackground() const { return eraseBackground_; }
     void SetEraseBackground(bool value) { eraseBackground_ = value; }
@@ -89,6 +89,7 @@ class TForm : public TWinControl {
 
   private:
     void EnsureWindow();
+    void RecreateWindow();
     void PaintRegion(const TRect& rect);
     void PaintTree(TControl& control, const TRect& clip, TControl* from, bool& started);
     void SetHovered(TControl* control);
