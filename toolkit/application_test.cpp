@@ -152,6 +152,24 @@ TEST_F(ApplicationTest, NestedLoopsKeepTimersRunningAndPostsComeOneAtATime) {
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(backend.MonotonicMs(), 1500);
 
+    // A timer handler that waits inside Advance carries both clocks along, never back.
+    bool waited = false;
+    auto& waiter = *new TTimer(&form);
+    waiter.SetInterval(100);
+    waiter.OnTimer = [&](TComponent*) {
+        if (std::exchange(waited, true)) return;
+        for (int i = 0; i < 10; ++i) {
+            app->ProcessMessages();
+            app->WaitForMessages(100);
+        }
+    };
+    const int64_t mono = backend.MonotonicMs();
+    const TDateTime wall = backend.WallClock();
+    backend.Advance(300);
+    EXPECT_EQ(backend.MonotonicMs(), mono + 100 + 1000);
+    EXPECT_NEAR((backend.WallClock() - wall) * kSecondsPerDay * 1000, 1100, 1e-3);
+    waiter.SetEnabled(false);
+
     std::vector<std::string> order;
     app->Post([&] {
         order.push_back("first begins");
