@@ -137,10 +137,17 @@ void TLabel::FontChanged() {
     AdjustSize();
 }
 
+void TLabel::SetBounds(int left, int top, int width, int height) {
+    if (autoSize_) {
+        const TSize size = MeasureText(Font(), Caption(), showAccelChar_);
+        width = size.Width;
+        height = size.Height;
+    }
+    TGraphicControl::SetBounds(left, top, width, height);
+}
+
 void TLabel::AdjustSize() {
-    if (!autoSize_) return;
-    const TSize size = MeasureText(Font(), Caption(), showAccelChar_);
-    SetBounds(Left(), Top(), size.Width, size.Height);
+    SetBounds(Left(), Top(), Width(), Height());
 }
 
 void TLabel::Paint() {

@@ -24,6 +24,8 @@ class TLabel : public TGraphicControl {
     explicit TLabel(TComponent* owner);
 
     void SetText(const std::string& value) override;
+    // While AutoSize is on, only the place is taken: the size stays that of the text.
+    void SetBounds(int left, int top, int width, int height) override;
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
     bool Transparent() const { return transparent_; }
