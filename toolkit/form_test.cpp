@@ -175,6 +175,16 @@ TEST_F(SampleForm, EditTakesTypingKeysSelectionAndClipboard) {
     driver.Type("z");
     EXPECT_EQ(edit.Text(), "ażóx12345678");
     EXPECT_EQ(edit.GetProperty("Text"), "ażóx12345678");
+
+    // The pointer places the caret at the nearest gap and drags a selection.
+    const TFont font = edit.Font();
+    const int gap2 = 3 + MeasureText(font, "aż").Width;
+    const int gap4 = 3 + MeasureText(font, "ażóx").Width;
+    driver.Press("frmSample.edtName", gap2 + 1, 5);
+    EXPECT_EQ(edit.SelStart(), 2);
+    driver.Move("frmSample.edtName", gap4 - 1, 5, ssLeft);
+    driver.Release("frmSample.edtName", gap4 - 1, 5);
+    EXPECT_EQ(edit.SelText(), "óx");
 }
 
 TEST_F(SampleForm, DropDownListChoosesByMouseAndKeys) {
