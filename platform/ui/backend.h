@@ -1,0 +1,168 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/datetime.h"
+
+// What the toolkit needs of a window system, and nothing more. The toolkit draws every pixel
+// itself; a backend only shows finished buffers, reports input, keeps time and offers the few
+// services that must look native (menus, message boxes, the tray, the beep).
+namespace tt::ui {
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool operator==(const Rect&) const = default;
+};
+
+enum class MouseButton { Left, Right, Middle };
+
+// Modifier keys and held buttons, as bits; the toolkit's TShiftState uses the same values.
+enum ShiftBit : unsigned {
+    kShiftKey = 1,
+    kAltKey = 2,
+    kCtrlKey = 4,
+    kLeftButton = 8,
+    kRightButton = 16,
+    kMiddleButton = 32,
+    kDoubleClick = 64,
+};
+
+enum class TrayMouse { LeftDown, LeftDoubleClick, RightDown };
+
+enum class EventKind {
+    MouseDown,  // button; shift has kDoubleClick for the second press of a double click
+    MouseUp,    // button
+    MouseMove,
+    MouseLeave,  // the pointer left the window
+    KeyDown,     // key: a virtual-key code
+    Char,        // ch: the typed character; shift has kAltKey for an Alt+letter
+    Activate,    // window became the active window
+    Deactivate,
+    Timer,        // timer: the id from SetTimer
+    Tray,         // tray, with x, y the pointer on the screen
+    CloseRequest  // the user asked the window to close
+};
+
+struct Event {
+    EventKind kind = EventKind::MouseMove;
+    int window = 0;
+    int x = 0;  // window client coordinates for mouse events
+    int y = 0;
+    MouseButton button = MouseButton::Left;
+    unsigned shift = 0;
+    int key = 0;
+    char32_t ch = 0;
+    int timer = 0;
+    TrayMouse tray = TrayMouse::LeftDown;
+};
+
+struct WindowStyle {
+    bool topmost = false;
+    bool toolWindow = false;  // no taskbar button
+    bool popup = false;       // hints and drop-down lists: never activates, never takes focus
+};
+
+enum class Cursor { Default, Arrow, HandPoint, IBeam, SizeAll, Wait, Cross };
+
+struct MenuEntry {
+    std::string caption;  // "&" marks the access key; "-" is a separator
+    bool enabled = true;
+};
+
+struct TrayIcon {
+    std::string tip;
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;  // pixel words 0xFFRRGGBB, row by row; empty: the default icon
+};
+
+// Message-box flags and answers, with the platform's values.
+enum : unsigned {
+    kMbOk = 0x00,
+    kMbOkCancel = 0x01,
+    kMbAbortRetryIgnore = 0x02,
+    kMbYesNoCancel = 0x03,
+    kMbYesNo = 0x04,
+    kMbRetryCancel = 0x05,
+    kMbButtonMask = 0x0F,
+    kMbIconError = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconExclamation = 0x30,
+    kMbIconInformation = 0x40,
+};
+enum : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdAbort = 3,
+    kIdRetry = 4,
+    kIdIgnore = 5,
+    kIdYes = 6,
+    kIdNo = 7
+};
+
+class EventSink {
+  public:
+    virtual ~EventSink() = default;
+    virtual void HandleEvent(const Event& event) = 0;
+    // Lets a backend that drives time itself (headless) run the loop's work when it made
+    // timers fall due.
+    virtual void ProcessMessages() = 0;
+};
+
+class Backend {
+  public:
+    virtual ~Backend() = default;
+
+    virtual void SetEventSink(EventSink* sink) = 0;
+
+    // Top-level windows; bounds are in screen pixels and equal the client area.
+    virtual int CreateTopWindow(const WindowStyle& style, const std::string& title) = 0;
+    virtual void DestroyWindow(int window) = 0;
+    virtual void SetTitle(int window, const std::string& title) = 0;
+    virtual void SetBounds(int window, Rect bounds) = 0;
+    virtual void ShowWindow(int window, bool visible, bool activate) = 0;
+    virtual void Activate(int window) = 0;
+    // The window's whole buffer of pixel words 0xFFRRGGBB, rows top-down without padding;
+    // only `dirty` changed since the last call.
+    virtual void Present(int window, const uint32_t* pixels, int width, int height, Rect dirty) = 0;
+    virtual void SetCapture(int window) = 0;
+    virtual void ReleaseCapture() = 0;
+    virtual void SetCursor(Cursor cursor) = 0;
+    // The window follows the pointer while the button is held; `done` gets its final place.
+    virtual void BeginSystemMove(int window, std::function<void(int left, int top)> done) = 0;
+
+    // The loop: deliver what is queued (due timers included), sleep until something
+    // arrives, wake from any thread.
+    virtual bool DispatchPending() = 0;
+    virtual void Wait(int ms) = 0;  // ms < 0: no limit
+    virtual void Wake() = 0;
+
+    virtual int64_t MonotonicMs() = 0;
+    virtual TDateTime WallClock() = 0;
+    // A repeating timer; a timer that fell due several times while the thread was busy
+    // delivers one event.
+    virtual int SetTimer(int intervalMs) = 0;
+    virtual void KillTimer(int timer) = 0;
+    virtual int DoubleClickTime() = 0;
+
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption,
+                               unsigned flags) = 0;
+    virtual void Beep(int type) = 0;
+    virtual Rect ScreenRect() = 0;
+    virtual Rect WorkArea() = 0;
+    // Modal; returns the chosen entry's index or -1.
+    virtual int TrackPopupMenu(const std::vector<MenuEntry>& entries, int x, int y) = 0;
+    virtual void ShowTrayIcon(const TrayIcon& icon) = 0;  // adds or modifies
+    virtual void HideTrayIcon() = 0;
+    virtual std::string ClipboardText() = 0;
+    virtual void SetClipboardText(const std::string& text) = 0;
+};
+
+}  // namespace tt::ui

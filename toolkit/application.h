@@ -1,0 +1,153 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ui/backend.h"
+#include "platform/ui_thread.h"
+#include "toolkit/component.h"
+#include "toolkit/control.h"
+#include "toolkit/gfx/bitmap.h"
+
+namespace tt {
+
+class TForm;
+class TTimer;
+
+// The one application object: title, the forms in creation order, the message loop, hints and
+// the handler that shows an error escaping any event handler. One exists at a time; the
+// controls find it through Current().
+class Application : public TComponent, public UiThread, public ui::EventSink {
+  public:
+    explicit Application(ui::Backend& backend);
+    ~Application() override;
+
+    static Application& Current();
+    static Application* CurrentOrNull();
+    ui::Backend& Backend() const { return backend_; }
+
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title) { title_ = title; }
+
+    // Creates a form owned by the application and runs its OnCreate (an error there is shown
+    // and creation goes on). The first form created is the main form.
+    template <class T, class... Args>
+    T& CreateForm(Args&&... args) {
+        T* form = new T(this, std::forward<Args>(args)...);  // owned: released with the app
+        AddForm(*form);
+        return *form;
+    }
+    TForm* MainForm() const { return forms_.empty() ? nullptr : forms_.front(); }
+    const std::vector<TForm*>& Forms() const { return forms_; }
+    TForm* FindForm(std::string_view name) const;
+    TForm* ActiveForm() const;
+
+    // Runs the loop until the main form closes or Terminate is called.
+    void Run();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    // UiThread
+    void Post(std::function<void()> fn) override;
+    void ProcessMessages() override;
+    void WaitForMessages(int ms) override;
+
+    // ui::EventSink
+    void HandleEvent(const ui::Event& event) override;
+
+    // Shows the error's text in a message box titled with Title(), with the error icon; a
+    // full stop is added when the text's last character sorts after ".".
+    void HandleException(const std::exception& error);
+    // Runs fn, turning an error that escapes it into HandleException.
+    void Guard(const std::function<void()>& fn);
+
+    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+    void MessageBeep(int type);
+    // The time within which a second click at the same place is a double click, in ms.
+    int DoubleClickTime() const { return backend_.DoubleClickTime(); }
+    int ScreenWidth() const;
+    int ScreenHeight() const;
+    TRect WorkArea() const;
+    // The application-wide cursor: crDefault lets each control show its own.
+    TCursor ScreenCursor() const { return screenCursor_; }
+    void SetScreenCursor(TCursor cursor);
+
+    // Hints: shown after HintPause over a control with ShowHint and a hint text, hidden after
+    // HintHidePause or when the pointer moves to another control.
+    static constexpr int kHintPause = 500;
+    static constexpr int kHintShortPause = 50;
+    static constexpr int kHintHidePause = 2500;
+    void CancelHint();
+    bool HintShowing() const { return hintShowing_; }
+    const std::string& HintText() const { return hintText_; }
+    int HintWindowId() const { return hintWindow_; }
+    const Bitmap& HintBuffer() const { return hintBuffer_; }
+
+    // The notification-area icon; the handler gets the pointer's screen position.
+    std::function<void(ui::TrayMouse what, TPoint screen)> OnTrayMouse;
+    void ShowTrayIcon(const std::string& tip, const Bitmap* icon);
+    void HideTrayIcon();
+
+    // Called by controls and timers.
+    void UpdateHint(TControl* hovered, TPoint screen);
+    void UpdateCursor();
+    void ForgetControl(TControl* control);
+    int StartTimer(TTimer& timer, int interval);
+    void StopTimer(int id);
+
+  private:
+    void AddForm(TForm& form);
+    TForm* FormOfWindow(int window) const;
+    void RunPosted();
+    void PaintForms();
+    void ShowHintNow();
+    void HideHint();
+
+    ui::Backend& backend_;
+    std::string title_;
+    std::vector<TForm*> forms_;
+    bool terminated_ = false;
+    TCursor screenCursor_ = crDefault;
+
+    std::mutex postMutex_;
+    std::deque<std::function<void()>> posted_;
+    bool runningPosted_ = false;
+
+    std::vector<std::pair<int, TTimer*>> timers_;
+
+    TControl* hintControl_ = nullptr;
+    TPoint hintPoint_;
+    int hintTimer_ = 0;
+    bool hintTimerShows_ = false;  // the pending hint timer shows (true) or hides the hint
+    bool hintShowing_ = false;
+    std::string hintText_;
+    int hintWindow_ = 0;
+    Bitmap hintBuffer_;
+};
+
+// A message-driven timer: OnTimer runs on the GUI thread every Interval milliseconds while
+// Enabled; ticks that fall due while the thread is busy come as one.
+class TTimer : public TComponent {
+  public:
+    explicit TTimer(TComponent* owner);
+    ~TTimer() override;
+
+    int Interval() const { return interval_; }
+    void SetInterval(int value);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+    TNotifyEvent OnTimer;
+
+    static const PropertyTable& ClassProperties();
+    const PropertyTable& Properties() const override { return ClassProperties(); }
+
+  private:
+    void Update();
+    int interval_ = 1000;
+    bool enabled_ = true;
+    int id_ = 0;
+};
+
+}  // namespace tt
