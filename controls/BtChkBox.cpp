@@ -155,17 +155,20 @@ void TBitCheckBox::Paint() {
 
     const TRect t = TextRect();
     if (!t.IsEmpty()) {
+        // One pixel in from the frame's left edge: the frame is drawn by inverting, and
+        // letters that start on their first column would lose it to the dots.
+        const TRect ink = t.Offset(1, 0);
         if (Enabled()) {
-            canvas.DrawTextLine(t, Caption(), TextPrefix::Accelerator);
+            canvas.DrawTextLine(ink, Caption(), TextPrefix::Accelerator);
         } else {
-            const TColor ink = canvas.Font().Color;
+            const TColor color = canvas.Font().Color;
             if (ctl3D_) {
                 canvas.Font().Color = clBtnHighlight;
-                canvas.DrawTextLine(t.Offset(1, 1), Caption(), TextPrefix::Accelerator);
+                canvas.DrawTextLine(ink.Offset(1, 1), Caption(), TextPrefix::Accelerator);
             }
             canvas.Font().Color = clGrayText;
-            canvas.DrawTextLine(t, Caption(), TextPrefix::Accelerator);
-            canvas.Font().Color = ink;
+            canvas.DrawTextLine(ink, Caption(), TextPrefix::Accelerator);
+            canvas.Font().Color = color;
         }
     }
 
