@@ -126,7 +126,9 @@ void TBMPButton::MouseMove(TShiftState shift, int x, int y) {
 }
 
 void TBMPButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    hoverState_ = ClientRect().Contains({x, y}) ? 1 : 0;
+    // A click handler may have hidden the window: nothing is under the pointer then, and a
+    // lit button would greet the user when the window comes back.
+    hoverState_ = Showing() && ClientRect().Contains({x, y}) ? 1 : 0;
     IndexFrom(x, y);
     RepaintNow();
     TCustomControl::MouseUp(button, shift, x, y);

@@ -157,6 +157,15 @@ TEST_F(BMPButtonTest, ADragOffTheBarShowsTheNearestOrNoButtonAndDoesNotClick) {
     EXPECT_EQ(bar->HoverState(), 0);
 }
 
+TEST_F(BMPButtonTest, ABarWhoseClickHidesTheWindowComesBackUnlit) {
+    bar->OnClick = [this](TComponent*) { form.Hide(); };
+    driver.Click("frmTest.Klawisze", 60, 10);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_EQ(bar->HoverState(), 0);
+    form.Show();
+    EXPECT_EQ(Faces(), (std::vector<int>{0, 3, 6, 9, 12}));
+}
+
 TEST_F(BMPButtonTest, ADoubleClickIsOneClickAndOneDoubleClick) {
     driver.DblClick("frmTest.Klawisze", 110, 10);
     EXPECT_EQ(

@@ -87,6 +87,18 @@ TBMPCounter::TBMPCounter(TComponent* owner)
     repeatTimer_->OnTimer = [this](TComponent*) { RepeatTimerTick(); };
 }
 
+TBMPCounter::~TBMPCounter() {
+    if (handCursor_) {
+        if (Application* app = Application::CurrentOrNull()) app->SetScreenCursor(crDefault);
+    }
+}
+
+void TBMPCounter::SetVisible(bool value) {
+    TCustomControl::SetVisible(value);
+    // Hidden under the pointer, it hears no leave: it lets go of the hand itself.
+    if (!value && changerState_ != 1) MouseLeave();
+}
+
 void TBMPCounter::SetUseSign(bool value) {
     useSign_ = value;
     RepaintNow();

@@ -25,6 +25,7 @@ std::int32_t CounterClamp(double value, double minValue, double maxValue);
 class TBMPCounter : public TCustomControl {
   public:
     explicit TBMPCounter(TComponent* owner);
+    ~TBMPCounter() override;
 
     // Not owned; null is ignored. Setting it does not repaint.
     ImageList* Digits() const { return digits_; }
@@ -57,6 +58,7 @@ class TBMPCounter : public TCustomControl {
     // Raised by every mouse press on the counter, after its first step.
     TNotifyEvent OnChange;
 
+    void SetVisible(bool value) override;
     void Paint() override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;

@@ -262,6 +262,16 @@ TEST_F(BMPCounterTest, TheChangerTurnsTheApplicationCursorIntoAHand) {
     driver.Move("frmTest", 150, 80);  // off the counter
     EXPECT_EQ(cnt->ChangerState(), 1);
     EXPECT_EQ(app->ScreenCursor(), crDefault);
+
+    // Hidden or gone while the pointer is on its changer, it still gives the cursor back.
+    driver.Move("frmTest.cntImpuls_1", 45, 5);
+    cnt->Hide();
+    EXPECT_EQ(app->ScreenCursor(), crDefault);
+    cnt->Show();
+    driver.Move("frmTest.cntImpuls_1", 45, 5);
+    EXPECT_EQ(app->ScreenCursor(), crHandPoint);
+    delete cnt;
+    EXPECT_EQ(app->ScreenCursor(), crDefault);
 }
 
 TEST_F(BMPCounterTest, WithoutDigitsPressesStillCount) {
