@@ -32,18 +32,18 @@ bool TBMPButton::HasButtons() const {
 }
 
 void TBMPButton::SizeStrip() {
-    strip_.SetSize(100, 20);
+    int width = 100;
+    int height = 20;
     // A list that does not yet hold a whole button counts as none: a bar sized to nothing
     // would never be painted again, and so never notice the cells when they come.
     if (HasButtons()) {
         const int n = ButtonCount();
-        if (orientation_ == TLayOut::loHor) {
-            strip_.SetSize(n * buttons_->Width(), buttons_->Height());
-        } else {
-            strip_.SetSize(buttons_->Width(), n * buttons_->Height());
-        }
+        const bool hor = orientation_ == TLayOut::loHor;
+        width = hor ? n * buttons_->Width() : buttons_->Width();
+        height = hor ? buttons_->Height() : n * buttons_->Height();
     }
-    SetBounds(Left(), Top(), strip_.Width(), strip_.Height());
+    strip_.SetSize(width, height);
+    SetBounds(Left(), Top(), width, height);
 }
 
 void TBMPButton::DrawCell(int index, int x, int y) {

@@ -197,13 +197,19 @@ void TBMPCounter::UpdateScreenCursor() {
 
 void TBMPCounter::Paint() {
     // A paint the toolkit asks for shows the value; only the counter's own repaints step.
-    Render(false);
+    if (!freshStrip_) Render(false);
+    freshStrip_ = false;
     if (digits_) GetCanvas().Draw(0, 0, strip_);
 }
 
 void TBMPCounter::RepaintNow() {
     Render(true);
-    if (Showing()) Repaint();
+    if (Showing()) {
+        // The paint that follows at once copies this render rather than making another.
+        freshStrip_ = true;
+        Repaint();
+        freshStrip_ = false;
+    }
 }
 
 void TBMPCounter::RepeatTimerTick() {

@@ -99,7 +99,9 @@ class TBMPCounter : public TCustomControl {
     // only then does a repaint step the value.
     bool stepping_ = false;
     bool altDrawing_ = false;
-    bool handCursor_ = false;  // this counter made the application cursor a hand
+    bool handCursor_ = false;
+    bool freshStrip_ = false;  // rendered for the paint that is about to happen  // this counter
+                               // made the application cursor a hand
     TTimer* repeatTimer_;      // owned through the component mechanism
     Bitmap strip_;
     Bitmap scratch_;
