@@ -95,8 +95,11 @@ TBMPCounter::~TBMPCounter() {
 
 void TBMPCounter::SetVisible(bool value) {
     TCustomControl::SetVisible(value);
-    // Hidden under the pointer, it hears no leave: it lets go of the hand itself.
-    if (!value && changerState_ != 1) MouseLeave();
+    if (value) return;
+    // Hidden under the pointer or in the middle of a press, it hears neither the leave nor
+    // the release: it lets go of the hand and the timer itself.
+    repeatTimer_->SetEnabled(false);
+    if (changerState_ != 1) MouseLeave();
 }
 
 void TBMPCounter::SetUseSign(bool value) {

@@ -229,10 +229,12 @@ TEST_F(BMPCounterTest, TheChangerTurnsTheApplicationCursorIntoAHand) {
     driver.Move("frmTest", 150, 80);  // off the counter
     EXPECT_EQ(app->ScreenCursor(), crDefault);
 
-    // Hidden or gone while the pointer is on its changer, it still gives the cursor back.
-    driver.Move("frmTest.cntImpuls_1", 45, 5);
+    // Hidden or gone while pressed or hovered, it still gives the cursor back.
+    Press(45, 5);
     cnt->Hide();
+    EXPECT_FALSE(cnt->RepeatTimer().Enabled());
     EXPECT_EQ(app->ScreenCursor(), crDefault);
+    Release(45, 5);
     cnt->Show();
     driver.Move("frmTest.cntImpuls_1", 45, 5);
     EXPECT_EQ(app->ScreenCursor(), crHandPoint);
