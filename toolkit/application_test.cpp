@@ -104,6 +104,12 @@ TEST_F(ApplicationTest, ErrorsInHandlersAreShownWithTitleIconAndFullStopAndThePr
     timer.OnTimer = [](TComponent*) { throw std::runtime_error("tick"); };
     backend.Advance(1000);
     EXPECT_EQ(backend.MessageBoxes().back().text, "tick.");
+
+    driver.AnswerMessageBox("yes");
+    EXPECT_EQ(app->ShowMessageBox("Podłączenie jest aktywne czy chcesz je rozłączyć ?",
+                                  app->Title(), ui::kMbYesNoCancel | ui::kMbIconQuestion),
+              ui::kIdYes);
+    EXPECT_EQ(backend.MessageBoxes().back().flags, 35u);
 }
 
 TEST_F(ApplicationTest, WakeUpFromAnotherThreadRunsEverythingOnTheGuiThreadInOrder) {
@@ -145,6 +151,24 @@ TEST_F(ApplicationTest, NestedLoopsKeepTimersRunningAndPostsComeOneAtATime) {
     driver.Click("frmMain.box", 1, 1);
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(backend.MonotonicMs(), 1500);
+
+    // A timer handler that waits inside Advance carries both clocks along, never back.
+    bool waited = false;
+    auto& waiter = *new TTimer(&form);
+    waiter.SetInterval(100);
+    waiter.OnTimer = [&](TComponent*) {
+        if (std::exchange(waited, true)) return;
+        for (int i = 0; i < 10; ++i) {
+            app->ProcessMessages();
+            app->WaitForMessages(100);
+        }
+    };
+    const int64_t mono = backend.MonotonicMs();
+    const TDateTime wall = backend.WallClock();
+    backend.Advance(300);
+    EXPECT_EQ(backend.MonotonicMs(), mono + 100 + 1000);
+    EXPECT_NEAR((backend.WallClock() - wall) * kSecondsPerDay * 1000, 1100, 1e-3);
+    waiter.SetEnabled(false);
 
     std::vector<std::string> order;
     app->Post([&] {
@@ -238,6 +262,11 @@ TEST_F(ApplicationTest, AcceleratorsReachControlsUnlessTheFocusedOneTypes) {
     list.SetFocus();
     driver.Type("p");
     EXPECT_EQ(target.taken.size(), 2u);
+    EXPECT_TRUE(IsAccel(U'n', "&Nazwa"));
+    EXPECT_TRUE(IsAccel(U'Ł', "Za&łącz"));
+    EXPECT_FALSE(IsAccel(U'a', "Dane && &inne"));
+    EXPECT_TRUE(IsAccel(U'i', "Dane && &inne"));
+    EXPECT_FALSE(IsAccel(U'z', "Zamknij"));
     target.SetEnabled(false);
     driver.Key("Alt+P");
     EXPECT_EQ(target.taken.size(), 2u);
@@ -265,6 +294,12 @@ TEST_F(ApplicationTest, SystemMoveFollowsThePointerUntilReleaseThenReturns) {
     EXPECT_EQ(form.Left(), 130);
     EXPECT_EQ(form.Top(), 85);
     EXPECT_EQ(form.Width(), 200);
+    // Moving shows the same picture elsewhere: nothing is painted again.
+    const int presents = backend.WindowInfo(form.WindowId())->presents;
+    form.SetLeft(10);
+    app->ProcessMessages();
+    EXPECT_EQ(backend.WindowInfo(form.WindowId())->presents, presents);
+    EXPECT_EQ(backend.WindowInfo(form.WindowId())->bounds.left, 10);
 }
 
 TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
@@ -282,13 +317,34 @@ TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
     app->ProcessMessages();
     EXPECT_TRUE(form.Active());
     second.Show();
+    form.BringToFront();
+    EXPECT_TRUE(form.Active());
+    EXPECT_FALSE(second.Active());
+    EXPECT_EQ(backend.ActiveWindow(), form.WindowId());
+    second.Show();  // already showing: comes to the front
     EXPECT_EQ(backend.WindowInfo(second.WindowId())->bounds, (ui::Rect{10, 20, 60, 80}));
     EXPECT_EQ(second.GetProperty("Active"), "true");
+    // A style set on a shown form takes a new window, in place and with its picture.
+    second.SetToolWindow(true);
+    const auto* restyled = backend.WindowInfo(second.WindowId());
+    ASSERT_NE(restyled, nullptr);
+    EXPECT_TRUE(restyled->style.toolWindow);
+    EXPECT_TRUE(restyled->visible);
+    EXPECT_EQ(restyled->bounds, (ui::Rect{10, 20, 60, 80}));
+    EXPECT_EQ(restyled->width, 50);
     second.Close();
     EXPECT_FALSE(app->Terminated());
     form.Close();  // the main form ends the loop
     EXPECT_TRUE(app->Terminated());
     EXPECT_FALSE(form.Visible());
+
+    // Forms are told of their end newest first, while all of them still stand.
+    std::vector<std::string> destroyed;
+    form.OnDestroy = [&](TComponent*) { destroyed.push_back("main " + box.Name()); };
+    second.OnDestroy = [&](TComponent*) { destroyed.push_back("second " + form.Name()); };
+    app.reset();
+    EXPECT_EQ(destroyed, (std::vector<std::string>{"second frmMain", "main box"}));
+    EXPECT_EQ(backend.TimerCount(), 0);
 }
 
 TEST_F(ApplicationTest, TrayIconMenusCursorsAndBeeps) {

@@ -87,6 +87,16 @@ void TForm::EnsureWindow() {
 void TForm::SetFormStyle(TFormStyle value) {
     if (value == formStyle_) return;
     formStyle_ = value;
+    RecreateWindow();
+}
+
+void TForm::SetToolWindow(bool value) {
+    if (value == toolWindow_) return;
+    toolWindow_ = value;
+    RecreateWindow();
+}
+
+void TForm::RecreateWindow() {
     if (!window_) return;
     // The style belongs to the window: make a new one in the old one's place.
     const bool shown = Visible();
@@ -102,7 +112,9 @@ void TForm::SetFormStyle(TFormStyle value) {
 
 void TForm::SetBounds(int left, int top, int width, int height) {
     const bool resized = std::max(width, 0) != Width() || std::max(height, 0) != Height();
+    const std::optional<TRect> dirtyBefore = dirty_;
     TWinControl::SetBounds(left, top, width, height);
+    if (!resized) dirty_ = dirtyBefore;  // a moved window shows the same picture
     if (resized || buffer_.Width() != Width() || buffer_.Height() != Height()) {
         buffer_.SetSize(Width(), Height());
         InvalidateRect(ClientRect());
@@ -143,6 +155,12 @@ void TForm::SetVisible(bool value) {
 void TForm::Close() {
     if (app_.MainForm() == this) app_.Terminate();
     Hide();
+}
+
+void TForm::BringToFront() {
+    if (!Visible() || !window_) return;
+    app_.Backend().Activate(window_);
+    SetActive(true);
 }
 
 void TForm::SetActive(bool value) {
@@ -195,7 +213,7 @@ void TForm::SetMouseCapture(TControl* control) {
 
 void TForm::StartSystemMove(std::function<void()> done) {
     if (capture_) {
-        capture_->clickPending = false;
+        capture_->clickPending_ = false;
         capture_ = nullptr;
         captureHeld_ = false;
     }
@@ -233,10 +251,18 @@ void TForm::InvalidateRect(const TRect& rect) {
 }
 
 void TForm::PaintPending() {
-    if (!Visible() || !window_ || !dirty_) return;
+    // A repaint asked for while painting waits for the next round instead of nesting.
+    if (!Visible() || !window_ || !dirty_ || painting_) return;
     const TRect r = *dirty_;
     dirty_.reset();
-    PaintRegion(r);
+    painting_ = true;
+    try {
+        PaintRegion(r);
+    } catch (...) {
+        painting_ = false;
+        throw;
+    }
+    painting_ = false;
     app_.Backend().Present(window_, buffer_.Bits(), buffer_.Width(), buffer_.Height(),
                            {r.Left, r.Top, r.Right, r.Bottom});
 }
@@ -385,7 +411,7 @@ void TForm::MouseDownAt(const ui::Event& event) {
         if (shift & ssDouble) {
             target->DblClick();
         } else {
-            target->clickPending = true;
+            target->clickPending_ = true;
         }
     }
     target->MouseDown(button, shift, local.X, local.Y);
@@ -413,12 +439,13 @@ void TForm::MouseUpAt(const ui::Event& event) {
         capture_ = nullptr;
         app_.Backend().ReleaseCapture();
     }
-    if (button == TMouseButton::mbLeft && target->clickPending) {
-        target->clickPending = false;
+    if (button == TMouseButton::mbLeft && target->clickPending_) {
+        target->clickPending_ = false;
         // The click comes before the release, so its handler still sees the press state.
         if (target->ClientRect().Contains(local)) target->Click();
     }
     target->MouseUp(button, shift, local.X, local.Y);
+    if (!Visible()) return;  // the click closed the form
     SetHovered(ControlAt(p));
     if (button == TMouseButton::mbRight) {
         for (TControl* c = ControlAt(p); c; c = c->Parent()) {

@@ -27,7 +27,7 @@ class TForm : public TWinControl {
     void SetFormStyle(TFormStyle value);
     // No taskbar button.
     bool ToolWindow() const { return toolWindow_; }
-    void SetToolWindow(bool value) { toolWindow_ = value; }
+    void SetToolWindow(bool value);
     // Off for forms whose OnPaint covers every pixel: nothing is filled before it.
     bool EraseBackground() const { return eraseBackground_; }
     void SetEraseBackground(bool value) { eraseBackground_ = value; }
@@ -38,9 +38,16 @@ class TForm : public TWinControl {
 
     void SetBounds(int left, int top, int width, int height) override;
     void SetVisible(bool value) override;
+    // Shows the form, and brings it to the front if it was showing already.
+    void Show() {
+        SetVisible(true);
+        BringToFront();
+    }
     void SetText(const std::string& value) override;
     // Hides the form; closing the main form ends the application's loop.
     void Close();
+    // Makes a shown form the active, foreground window.
+    void BringToFront();
     bool Active() const { return active_; }
     TWinControl* ActiveControl() const { return activeControl_; }
     void SetActiveControl(TWinControl* control);
@@ -57,6 +64,7 @@ class TForm : public TWinControl {
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
     TNotifyEvent OnPaint;
+    // Runs when the application releases its forms, newest first, each form still whole.
     TNotifyEvent OnDestroy;
 
     static const PropertyTable& ClassProperties();
@@ -81,6 +89,7 @@ class TForm : public TWinControl {
 
   private:
     void EnsureWindow();
+    void RecreateWindow();
     void PaintRegion(const TRect& rect);
     void PaintTree(TControl& control, const TRect& clip, TControl* from, bool& started);
     void SetHovered(TControl* control);
@@ -106,6 +115,7 @@ class TForm : public TWinControl {
     TShiftState buttons_ = 0;
     Bitmap buffer_;
     std::optional<TRect> dirty_;
+    bool painting_ = false;
     bool destroyed_ = false;
 };
 

@@ -74,6 +74,16 @@ TEST_F(SampleForm, RepaintsOnlyWhatChangedAndNeverPastAControl) {
     EXPECT_EQ(At(134, 56), clWhite);
     EXPECT_EQ(At(133, 56), ColorRGB(0, 0, 64));
     EXPECT_EQ(At(134, 55), ColorRGB(0, 0, 64));
+
+    // A repaint asked for while painting comes afterwards, not inside.
+    int rounds = 0;
+    form.PaintBox1->OnPaint = [&](TComponent*) {
+        if (++rounds == 1) form.PaintBox1->Repaint();
+    };
+    form.PaintBox1->Repaint();
+    EXPECT_EQ(rounds, 1);
+    app->ProcessMessages();
+    EXPECT_EQ(rounds, 2);
 }
 
 TEST_F(SampleForm, ClickIsPressClickReleaseAndCaptureKeepsEventsWithThePressedControl) {
@@ -165,6 +175,16 @@ TEST_F(SampleForm, EditTakesTypingKeysSelectionAndClipboard) {
     driver.Type("z");
     EXPECT_EQ(edit.Text(), "ażóx12345678");
     EXPECT_EQ(edit.GetProperty("Text"), "ażóx12345678");
+
+    // The pointer places the caret at the nearest gap and drags a selection.
+    const TFont font = edit.Font();
+    const int gap2 = 3 + MeasureText(font, "aż").Width;
+    const int gap4 = 3 + MeasureText(font, "ażóx").Width;
+    driver.Press("frmSample.edtName", gap2 + 1, 5);
+    EXPECT_EQ(edit.SelStart(), 2);
+    driver.Move("frmSample.edtName", gap4 - 1, 5, ssLeft);
+    driver.Release("frmSample.edtName", gap4 - 1, 5);
+    EXPECT_EQ(edit.SelText(), "óx");
 }
 
 TEST_F(SampleForm, DropDownListChoosesByMouseAndKeys) {
@@ -201,13 +221,18 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
     TListBox& list = *form.ListBox1;
     std::vector<std::pair<int, TRect>> drawn;
     auto draw = list.OnDrawItem;
+    std::vector<TOwnerDrawState> states;
     list.OnDrawItem = [&](TWinControl* c, int i, TRect r, TOwnerDrawState s) {
         drawn.emplace_back(i, r);
+        states.push_back(s);
         draw(c, i, r, s);
     };
+    list.SetFocus();
+    list.SetItemIndex(1);
     list.Repaint();
     ASSERT_EQ(drawn.size(), 3u);
     EXPECT_EQ(drawn[1].second, (TRect{0, 16, 120, 32}));
+    EXPECT_EQ(states, (std::vector<TOwnerDrawState>{0, odSelected | odFocused, 0}));
     EXPECT_FALSE(list.ScrollBarShown());
 
     std::vector<std::string> many;
@@ -222,8 +247,8 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
 
     int clicks = 0;
     list.OnClick = [&](TComponent*) { ++clicks; };
-    driver.Click("frmSample.ListBox1", 10, 20);
-    EXPECT_EQ(list.ItemIndex(), 1);
+    driver.Click("frmSample.ListBox1", 10, 36);
+    EXPECT_EQ(list.ItemIndex(), 2);
     EXPECT_EQ(clicks, 1);
     driver.Key("End");
     EXPECT_EQ(list.ItemIndex(), 19);
@@ -239,6 +264,7 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
 TEST_F(SampleForm, SnapshotAtFourTimesZoomForTheEye) {
     form.ListBox1->SetItemIndex(1);
     form.edtName->SetText("Zażółć");
+    form.ListBox1->SetFocus();
     app->ProcessMessages();
     const Bitmap shot = driver.Snapshot("frmSample");
     EXPECT_EQ(shot.Width(), 200);

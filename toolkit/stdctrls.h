@@ -14,6 +14,9 @@ std::string EncodeUtf8(std::u32string_view text);
 // Text width and line height in a font, with "&" prefixes taken out when `prefix` is set.
 TSize MeasureText(const TFont& font, std::string_view text, bool prefix = false);
 
+// Whether ch is the "&" accelerator of the caption, letters compared without case.
+bool IsAccel(char32_t ch, std::string_view caption);
+
 // A caption painted on its parent; sized to its text while AutoSize is on, and see-through
 // while Transparent is on.
 class TLabel : public TGraphicControl {
@@ -21,6 +24,8 @@ class TLabel : public TGraphicControl {
     explicit TLabel(TComponent* owner);
 
     void SetText(const std::string& value) override;
+    // While AutoSize is on, only the place is taken: the size stays that of the text.
+    void SetBounds(int left, int top, int width, int height) override;
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
     bool Transparent() const { return transparent_; }

@@ -47,8 +47,8 @@ class TSampleForm : public TForm {
         lblName = new TLabel(this);
         lblName->SetName("lblName");
         lblName->SetParent(this);
-        lblName->SetBounds(8, 9, 0, 0);
         lblName->SetCaption("&Nazwa:");
+        lblName->SetBounds(8, 9, 1, 1);  // the size follows the text
         lblName->SetTransparent(true);
 
         edtName = new TEdit(this);

@@ -232,8 +232,11 @@ void HeadlessBackend::Advance(int64_t ms) {
         QueueDueTimers();
         Pump();
     }
-    wall_ += static_cast<double>(target - monotonic_) / 1000.0 / kSecondsPerDay;
-    monotonic_ = target;
+    // A handler's own wait may have carried time past the target; time never goes back.
+    if (target > monotonic_) {
+        wall_ += static_cast<double>(target - monotonic_) / 1000.0 / kSecondsPerDay;
+        monotonic_ = target;
+    }
     Pump();
 }
 
