@@ -162,7 +162,7 @@ Bitmap DrawContactSheet() {
                          kZoom,
                          info.CellCount() > 1 ? info.CellWidth : 0});
     }
-    items.push_back({"CHECKED, GRAYED, UNCHECKED  19 x 14; icon 32 x 32, its 16 x 16 forms",
+    items.push_back({"CHECKED, GRAYED, UNCHECKED  19 x 14; icon 32 x 32 and averaged to 16 x 16",
                      {DrawSkinPicture(SkinPicture::Checked), DrawSkinPicture(SkinPicture::Grayed),
                       DrawSkinPicture(SkinPicture::Unchecked), DrawSkinPicture(SkinPicture::Icon),
                       HalfSize(DrawSkinPicture(SkinPicture::Icon))}});

@@ -86,21 +86,6 @@ void FillPolygon(Bitmap& target, const std::vector<PointF>& p, TColor color) {
     }
 }
 
-// In the forms' default face, 8-point "MS Sans Serif", like the labels beside the buttons.
-void DrawText(Bitmap& target, int x, int y, std::string_view text, TColor color) {
-    Canvas& canvas = target.GetCanvas();
-    canvas.Brush().Style = TBrushStyle::bsClear;
-    canvas.Font() = TFont{};
-    canvas.Font().Color = color;
-    canvas.DrawTextAt(x, y, text);
-}
-
-int TextWidth(Bitmap& target, std::string_view text) {
-    Canvas& canvas = target.GetCanvas();
-    canvas.Font() = TFont{};
-    return canvas.TextWidth(text);
-}
-
 enum class Face { Normal, Highlighted, Pressed };
 constexpr Face kFaces[] = {Face::Normal, Face::Highlighted, Face::Pressed};
 
@@ -173,12 +158,53 @@ Bitmap ButtonStrip(int cellWidth, int cellHeight, const std::vector<Content>& bu
     return strip;
 }
 
-// Capitals of the 8-point face are rows 3 to 10 of its 13-row cell; centre them.
+// The buttons' letters, drawn here rather than taken from a font so that the artwork never
+// changes behind the generator's back. Capitals are 8 rows high from row 0; lower case starts
+// at row `top`, descenders go below row 7.
+struct Letter {
+    char Character;
+    int Top;
+    std::string_view Art;
+};
+
+constexpr Letter kLetters[] = {
+    {'A', 0, "..#..|.#.#.|#...#|#...#|#####|#...#|#...#|#...#"},
+    {'C', 0, ".###.|#...#|#....|#....|#....|#....|#...#|.###."},
+    {'K', 0, "#...#|#..#.|#.#..|##...|##...|#.#..|#..#.|#...#"},
+    {'M', 0, "#...#|##.##|#.#.#|#.#.#|#...#|#...#|#...#|#...#"},
+    {'O', 0, ".###.|#...#|#...#|#...#|#...#|#...#|#...#|.###."},
+    {'P', 0, "####.|#...#|#...#|####.|#....|#....|#....|#...."},
+    {'R', 0, "####.|#...#|#...#|####.|#.#..|#..#.|#...#|#...#"},
+    {'X', 0, "#...#|#...#|.#.#.|..#..|..#..|.#.#.|#...#|#...#"},
+    {'j', 0, ".#|..|.#|.#|.#|.#|.#|.#|.#|#."},
+    {'l', 0, "#|#|#|#|#|#|#|#"},
+    {'n', 2, "###.|#..#|#..#|#..#|#..#|#..#"},
+    {'u', 2, "#..#|#..#|#..#|#..#|#..#|.###"},
+};
+
+const Letter& LetterOf(char c) {
+    for (const Letter& letter : kLetters) {
+        if (letter.Character == c) return letter;
+    }
+    throw std::logic_error("skin art: no letter for a character");
+}
+
+int LetterWidth(const Letter& letter) {
+    return static_cast<int>(letter.Art.find('|'));
+}
+
+// Centred on the cell, capitals in the middle eight rows, one pixel between letters.
 Content Lettering(std::string_view text) {
     return [text](Bitmap& layer, TColor ink) {
-        const int x = (layer.Width() - TextWidth(layer, text)) / 2;
-        const int y = (layer.Height() - 8) / 2 - 3;
-        DrawText(layer, x, y, text, ink);
+        int width = -1;
+        for (char c : text) width += LetterWidth(LetterOf(c)) + 1;
+        int x = (layer.Width() - width) / 2;
+        const int y = (layer.Height() - 8) / 2;
+        for (char c : text) {
+            const Letter& letter = LetterOf(c);
+            DrawPattern(layer, x, y + letter.Top, letter.Art, ink);
+            x += LetterWidth(letter) + 1;
+        }
     };
 }
 
