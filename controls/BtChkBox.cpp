@@ -19,26 +19,6 @@ Bitmap DefaultGlyph(int slot) {
     return glyph ? *glyph : Bitmap();
 }
 
-// Accelerators match regardless of case: Alt+N and Alt+n both reach "&Nazwa". Polish
-// letters outside Latin-1 pair up irregularly, so they are listed.
-char32_t FoldCase(char32_t c) {
-    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
-    switch (c) {
-        case 0x104:
-        case 0x106:
-        case 0x118:
-        case 0x143:
-        case 0x15A:
-        case 0x179:
-        case 0x17B:
-            return c + 1;
-        case 0x141:  // Ł
-            return 0x142;
-        default:
-            return c;
-    }
-}
-
 }  // namespace
 
 TBitCheckBox::TBitCheckBox(TComponent* owner) : TCustomControl(owner) {
@@ -112,11 +92,7 @@ void TBitCheckBox::KeyPress(char32_t& key) {
 }
 
 bool TBitCheckBox::DialogChar(char32_t ch) {
-    const PrefixedText parsed = ParsePrefix(Caption());
-    if (parsed.UnderlineLength == 0) return false;
-    const std::u32string accel = DecodeUtf8(
-        std::string_view(parsed.Text).substr(parsed.UnderlineStart, parsed.UnderlineLength));
-    if (accel.empty() || FoldCase(accel.front()) != FoldCase(ch)) return false;
+    if (!IsAccel(ch, Caption())) return false;
     if (!Enabled() || !CanFocus()) return false;
     SetFocus();
     // The keyboard's way does not count as a click: OnClick handlers are for the mouse
