@@ -1,6 +1,7 @@
 #include "controls/BMPButton.h"
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ int CellAt(const Bitmap& b, TPoint p) {
         if (b.GetPixel(p.X, p.Y) == CellColor(i)) return i;
     }
     return -1;
+}
+
+std::vector<Pixel> Pixels(const Bitmap& b) {
+    return {b.Bits(), b.Bits() + b.Width() * b.Height()};
 }
 
 using Ints = std::vector<int>;
@@ -99,14 +104,10 @@ TEST_F(BMPButtonTest, OnlyTheCommandButtonShowsTheHoverStateAndBothRoutesDrawAli
     EXPECT_EQ(Faces(), (Ints{0, 3, 6, 9, 12}));
     driver.Move("frmTest.Klawisze", 60, 10);
     EXPECT_EQ(Faces(), (Ints{0, 3, 7, 9, 12}));
-    const Bitmap direct = bar->StripBitmap();
+    const std::vector<Pixel> direct = Pixels(bar->StripBitmap());
     bar->SetAltDrawing(true);
     bar->Repaint();
-    for (int x = 0; x < direct.Width(); ++x) {
-        for (int y = 0; y < direct.Height(); ++y) {
-            ASSERT_EQ(direct.GetPixel(x, y), bar->StripBitmap().GetPixel(x, y));
-        }
-    }
+    EXPECT_EQ(Pixels(bar->StripBitmap()), direct);
     driver.Press("frmTest.Klawisze", 60, 10);
     EXPECT_EQ(Faces(), (Ints{0, 3, 8, 9, 12}));
     driver.Release("frmTest.Klawisze", 60, 10);
@@ -128,6 +129,13 @@ TEST_F(BMPButtonTest, TheClickSeesTheButtonOfTheLastPressOrMove) {
     backend.Advance(1000);
     driver.DblClick("frmTest.Klawisze", 110, 10);
     EXPECT_EQ(log, (Log{"down 4", "click 4", "up 4", "dblclick 4", "down 4", "up 4"}));
+
+    // A click that hides the window leaves no lit button for its return.
+    bar->OnClick = [this](TComponent*) { form.Hide(); };
+    backend.Advance(1000);
+    driver.Click("frmTest.Klawisze", 60, 10);
+    form.Show();
+    EXPECT_EQ(Faces(), (Ints{0, 3, 6, 9, 12}));
 }
 
 TEST_F(BMPButtonTest, ADragOffTheBarLightsTheNearestOrNoButtonAndDoesNotClick) {
@@ -160,9 +168,6 @@ TEST_F(BMPButtonTest, TheHintFollowsTheButtonUnderThePointer) {
 
     driver.Move("frmTest.Klawisze", 60, 5);  // no line: the last hint stays, on screen
     EXPECT_TRUE(app->HintShowing());
-    bar->SetShowHint(false);
-    driver.Move("frmTest.Klawisze", 5, 5);
-    EXPECT_EQ(bar->Hint(), "Raport połączeń");
 }
 
 TEST_F(BMPButtonTest, WithoutWholeButtonsTheBarIsBlankAndWaitsForCells) {
@@ -195,15 +200,8 @@ TEST_F(BMPButtonTest, WithoutWholeButtonsTheBarIsBlankAndWaitsForCells) {
     EXPECT_EQ(form.Buffer().GetPixel(10 + 60, 115), form.Buffer().GetPixel(10 + 80, 115));
 }
 
-TEST_F(BMPButtonTest, ABarWhoseClickHidesTheWindowComesBackUnlit) {
-    bar->OnClick = [this](TComponent*) { form.Hide(); };
-    driver.Click("frmTest.Klawisze", 60, 10);
-    EXPECT_EQ(bar->HoverState(), 0);
-    form.Show();
-    EXPECT_EQ(Faces(), (Ints{0, 3, 6, 9, 12}));
-}
-
-// The program's bars, every button in every state, blown up for a look (TT_SNAPSHOT_DIR).
+// The program's bars: every face of every button differs from every other, and a sheet of
+// them blown up for a look (TT_SNAPSHOT_DIR).
 TEST(BMPButtonSkin, EveryButtonHasThreeDistinctFaces) {
     headless::HeadlessBackend backend;
     Application app(backend);
@@ -214,26 +212,17 @@ TEST(BMPButtonSkin, EveryButtonHasThreeDistinctFaces) {
         list.Add(LoadSkinPicture(picture));
         TBMPButton skinBar(nullptr);
         skinBar.SetButtons(&list);
-        const int n = info.CellCount() / 3;
-        Bitmap sheet(n * info.CellWidth, 3 * n * info.CellHeight);
-        for (int row = 0; row < 3 * n; ++row) {
-            const int i = row % n;
+        const int rows = 2 * skinBar.ButtonCount() + 1;  // idle, each lit, each pressed
+        Bitmap sheet(skinBar.Width(), rows * info.CellHeight);
+        std::set<std::vector<Pixel>> strips;
+        for (int row = 0; row < rows; ++row) {
             skinBar.MouseLeave();
-            if (row >= n) skinBar.MouseMove(row >= 2 * n ? ssLeft : 0, i * info.CellWidth, 1);
+            const int i = (row - 1) % skinBar.ButtonCount();
+            if (row > 0) skinBar.MouseMove(row > rows / 2 ? ssLeft : 0, i * info.CellWidth, 1);
+            strips.insert(Pixels(skinBar.StripBitmap()));
             sheet.GetCanvas().Draw(0, row * info.CellHeight, skinBar.StripBitmap());
         }
-        for (int i = 0; i < n; ++i) {
-            auto face = [&](int row) {
-                Bitmap cell(info.CellWidth, info.CellHeight);
-                cell.GetCanvas().BitBlt(0, 0, info.CellWidth, info.CellHeight, sheet,
-                                        i * info.CellWidth, row * info.CellHeight,
-                                        TRasterOp::SrcCopy);
-                return std::vector<Pixel>(cell.Bits(),
-                                          cell.Bits() + info.CellWidth * info.CellHeight);
-            };
-            EXPECT_NE(face(i), face(n + i)) << info.Name << " button " << i;
-            EXPECT_NE(face(n + i), face(2 * n + i)) << info.Name << " button " << i;
-        }
+        EXPECT_EQ(static_cast<int>(strips.size()), rows) << info.Name;
         if (const char* dir = std::getenv("TT_SNAPSHOT_DIR")) {
             WritePng(sheet, std::string(dir) + "/bar_" + std::string(info.Name) + ".png", 4);
         }

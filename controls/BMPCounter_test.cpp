@@ -137,32 +137,29 @@ TEST_F(BMPCounterTest, AHeldArrowStepsAtOnceThenEvery100msUntilThePointerMoves) 
     Release(45, 15);
 }
 
-TEST_F(BMPCounterTest, PressesCountFromTheFirstColumnHoverFromTheSecond) {
+TEST_F(BMPCounterTest, EveryPressIsAChangeWhetherItStepsOrNot) {
     driver.Move("frmTest.cntImpuls_1", 40, 5);
     EXPECT_EQ(cnt->ChangerState(), 1);
-    driver.Move("frmTest.cntImpuls_1", 41, 5);
+    driver.Move("frmTest.cntImpuls_1", 41, 5);  // hovering counts from the second column
     EXPECT_EQ(Cells().back(), 11);
-    Press(40, 10);  // the middle row is the upper arrow's
+    Press(40, 10);  // a press from the first, and the middle row is the upper arrow's
     EXPECT_EQ(cnt->ChangerState(), 4);
     Release(40, 10);
     Press(40, 11);
     EXPECT_EQ(cnt->ChangerState(), 3);
     Release(40, 11);
+    Press(45, 15);  // down from the minimum
+    Release(45, 15);
     Press(39, 5);
     EXPECT_EQ(cnt->ChangerState(), 1);
     Release(39, 5);
-    EXPECT_EQ(log, (Log{"change 60", "down", "change 30", "down", "change 30", "down"}));
-}
-
-TEST_F(BMPCounterTest, PressesThatCannotStepStillReportAChange) {
-    Press(45, 15);  // down from the minimum
-    Release(45, 15);
     Press(45, 3, TMouseButton::mbRight);
     EXPECT_EQ(cnt->ChangerState(), 1);
     EXPECT_FALSE(cnt->RepeatTimer().Enabled());
     backend.Advance(500);
     Release(45, 3, TMouseButton::mbRight);
-    EXPECT_EQ(log, (Log{"change 30", "down", "change 30", "down"}));
+    EXPECT_EQ(log, (Log{"change 60", "down", "change 30", "down", "change 30", "down", "change 30",
+                        "down", "change 30", "down"}));
 
     backend.Advance(1000);
     log.clear();
