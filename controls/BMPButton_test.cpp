@@ -213,7 +213,7 @@ TEST(BMPButtonSkin, EveryButtonHasThreeDistinctFaces) {
         TBMPButton skinBar(nullptr);
         skinBar.SetButtons(&list);
         const int rows = 2 * skinBar.ButtonCount() + 1;  // idle, each lit, each pressed
-        Bitmap sheet(skinBar.Width(), rows * info.CellHeight);
+        Bitmap sheet(skinBar.ButtonCount() * info.CellWidth, rows * info.CellHeight);
         std::set<std::vector<Pixel>> strips;
         for (int row = 0; row < rows; ++row) {
             skinBar.MouseLeave();
