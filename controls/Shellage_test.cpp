@@ -74,8 +74,6 @@ TEST_F(NotifyIconTest, ShowsUpdatesAndRemovesTheIconWithItsTip) {
     ASSERT_TRUE(backend.Tray());
     EXPECT_EQ(backend.Tray()->tip, "Taktomat 2000");
     EXPECT_TRUE(backend.Tray()->pixels.empty());  // no icon of its own: the system's logo
-    EXPECT_EQ(nIcon->NotifyIconData().cbSize, 88u);
-    EXPECT_EQ(nIcon->NotifyIconData().uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
 
     const int calls = backend.trayCalls;
     nIcon->SetHint("Taktomat 2000");
@@ -85,7 +83,6 @@ TEST_F(NotifyIconTest, ShowsUpdatesAndRemovesTheIconWithItsTip) {
     Bitmap icon(32, 32);
     icon.SetPixel(3, 4, clRed);
     nIcon->SetIcon(icon);
-    EXPECT_EQ(nIcon->NotifyIconData().uFlags, NIF_ICON);
     EXPECT_EQ(backend.Tray()->pixels.size(), 32u * 32u);
     EXPECT_EQ(backend.Tray()->pixels[4 * 32 + 3], PixelFromRGB(clRed));
 
@@ -93,9 +90,7 @@ TEST_F(NotifyIconTest, ShowsUpdatesAndRemovesTheIconWithItsTip) {
     std::string longTip;
     for (int i = 0; i < 70; ++i) longTip += "ż";
     nIcon->SetHint(longTip);
-    EXPECT_EQ(nIcon->NotifyIconData().uFlags, NIF_TIP);
     EXPECT_EQ(backend.Tray()->tip, longTip.substr(0, 126));
-    EXPECT_EQ(nIcon->Hint(), longTip);
 
     nIcon->SetIconVisible(false);
     EXPECT_FALSE(backend.Tray());
@@ -216,14 +211,9 @@ TEST_F(NotifyIconTest, HideTaskKeepsTheFormsOffTheTaskbarAndPublishesItsState) {
     EXPECT_TRUE(form.ToolWindow());
     form.Show();
     EXPECT_TRUE(backend.WindowInfo(form.WindowId())->style.toolWindow);
-    nIcon->SetEnableDblClick(false);
-    nIcon->SetBringToFront(true);
-    EXPECT_EQ(nIcon->GetProperty("HideTask"), "true");
-    EXPECT_EQ(nIcon->GetProperty("EnableDblClick"), "false");
-    EXPECT_EQ(nIcon->GetProperty("BringToFront"), "true");
-    EXPECT_EQ(nIcon->GetProperty("Hint"), "Taktomat 2000");
     nIcon->SetProperty("IconVisible", "true");
     EXPECT_TRUE(backend.Tray());
+    EXPECT_EQ(nIcon->GetProperty("HideTask"), "true");
 }
 
 }  // namespace
