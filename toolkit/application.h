@@ -65,6 +65,8 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
 
     int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
     void MessageBeep(int type);
+    // The time within which a second click at the same place is a double click, in ms.
+    int DoubleClickTime() const { return backend_.DoubleClickTime(); }
     int ScreenWidth() const;
     int ScreenHeight() const;
     TRect WorkArea() const;

@@ -104,6 +104,12 @@ TEST_F(ApplicationTest, ErrorsInHandlersAreShownWithTitleIconAndFullStopAndThePr
     timer.OnTimer = [](TComponent*) { throw std::runtime_error("tick"); };
     backend.Advance(1000);
     EXPECT_EQ(backend.MessageBoxes().back().text, "tick.");
+
+    driver.AnswerMessageBox("yes");
+    EXPECT_EQ(app->ShowMessageBox("Podłączenie jest aktywne czy chcesz je rozłączyć ?",
+                                  app->Title(), ui::kMbYesNoCancel | ui::kMbIconQuestion),
+              ui::kIdYes);
+    EXPECT_EQ(backend.MessageBoxes().back().flags, 35u);
 }
 
 TEST_F(ApplicationTest, WakeUpFromAnotherThreadRunsEverythingOnTheGuiThreadInOrder) {
@@ -238,6 +244,11 @@ TEST_F(ApplicationTest, AcceleratorsReachControlsUnlessTheFocusedOneTypes) {
     list.SetFocus();
     driver.Type("p");
     EXPECT_EQ(target.taken.size(), 2u);
+    EXPECT_TRUE(IsAccel(U'n', "&Nazwa"));
+    EXPECT_TRUE(IsAccel(U'Ł', "Za&łącz"));
+    EXPECT_FALSE(IsAccel(U'a', "Dane && &inne"));
+    EXPECT_TRUE(IsAccel(U'i', "Dane && &inne"));
+    EXPECT_FALSE(IsAccel(U'z', "Zamknij"));
     target.SetEnabled(false);
     driver.Key("Alt+P");
     EXPECT_EQ(target.taken.size(), 2u);
@@ -265,6 +276,12 @@ TEST_F(ApplicationTest, SystemMoveFollowsThePointerUntilReleaseThenReturns) {
     EXPECT_EQ(form.Left(), 130);
     EXPECT_EQ(form.Top(), 85);
     EXPECT_EQ(form.Width(), 200);
+    // Moving shows the same picture elsewhere: nothing is painted again.
+    const int presents = backend.WindowInfo(form.WindowId())->presents;
+    form.SetLeft(10);
+    app->ProcessMessages();
+    EXPECT_EQ(backend.WindowInfo(form.WindowId())->presents, presents);
+    EXPECT_EQ(backend.WindowInfo(form.WindowId())->bounds.left, 10);
 }
 
 TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
@@ -282,6 +299,11 @@ TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
     app->ProcessMessages();
     EXPECT_TRUE(form.Active());
     second.Show();
+    form.BringToFront();
+    EXPECT_TRUE(form.Active());
+    EXPECT_FALSE(second.Active());
+    EXPECT_EQ(backend.ActiveWindow(), form.WindowId());
+    second.Show();  // already showing: comes to the front
     EXPECT_EQ(backend.WindowInfo(second.WindowId())->bounds, (ui::Rect{10, 20, 60, 80}));
     EXPECT_EQ(second.GetProperty("Active"), "true");
     second.Close();
@@ -289,6 +311,14 @@ TEST_F(ApplicationTest, FormsShowHideKeepPlaceAndHandOnActivation) {
     form.Close();  // the main form ends the loop
     EXPECT_TRUE(app->Terminated());
     EXPECT_FALSE(form.Visible());
+
+    // Forms are told of their end newest first, while all of them still stand.
+    std::vector<std::string> destroyed;
+    form.OnDestroy = [&](TComponent*) { destroyed.push_back("main " + box.Name()); };
+    second.OnDestroy = [&](TComponent*) { destroyed.push_back("second " + form.Name()); };
+    app.reset();
+    EXPECT_EQ(destroyed, (std::vector<std::string>{"second frmMain", "main box"}));
+    EXPECT_EQ(backend.TimerCount(), 0);
 }
 
 TEST_F(ApplicationTest, TrayIconMenusCursorsAndBeeps) {

@@ -64,10 +64,18 @@ TEST_F(Properties, ReadAndWriteByNameAsText) {
     EXPECT_THROW(edit->SetProperty("Focused", "true"), Error);  // read-only
     EXPECT_EQ(edit->GetProperty("Focused"), "false");
 
-    TTimer timer(nullptr);
-    timer.SetProperty("Interval", "250");
-    EXPECT_EQ(timer.Interval(), 250);
-    EXPECT_EQ(timer.GetProperty("Enabled"), "true");
+    // By path, the way a scenario names them, visual or not.
+    form.SetName("frmMain");
+    auto* timer = new TTimer(&form);
+    timer->SetName("Zegar");
+    driver.SetProperty("frmMain.Zegar", "Interval", "250");
+    EXPECT_EQ(timer->Interval(), 250);
+    EXPECT_EQ(driver.Property("frmMain.Zegar", "Enabled"), "true");
+    EXPECT_EQ(driver.Property("frmMain.lblCzasPol", "Tag"), "3");
+    EXPECT_THROW(driver.Property("frmMain.Nothing", "Tag"), Error);
+    EXPECT_THROW(driver.Property("frmOther.Zegar", "Tag"), Error);
+    EXPECT_THROW(driver.Click("frmMain.lblCzasPol", 1, 1), Error);  // the form is hidden
+    EXPECT_THROW(driver.AnswerMessageBox("maybe"), Error);
 }
 
 }  // namespace

@@ -164,7 +164,6 @@ class TControl : public TComponent {
     virtual bool DialogChar(char32_t) { return false; }
     virtual void Paint() {}
     void PaintTo(Canvas& canvas);
-    bool clickPending = false;  // a left press that may still become a click
 
   protected:
     // The font in use changed, its own or, through ParentFont, the parent's.
@@ -192,8 +191,10 @@ class TControl : public TComponent {
     std::string text_;
     TControlStyle controlStyle_ = csClickEvents | csCaptureMouse | csDoubleClicks;
     Canvas* canvas_ = nullptr;
+    bool clickPending_ = false;  // a left press that may still become a click
 
     friend class TWinControl;
+    friend class TForm;
 };
 
 class TGraphicControl : public TControl {

@@ -102,7 +102,9 @@ void TForm::SetFormStyle(TFormStyle value) {
 
 void TForm::SetBounds(int left, int top, int width, int height) {
     const bool resized = std::max(width, 0) != Width() || std::max(height, 0) != Height();
+    const std::optional<TRect> dirtyBefore = dirty_;
     TWinControl::SetBounds(left, top, width, height);
+    if (!resized) dirty_ = dirtyBefore;  // a moved window shows the same picture
     if (resized || buffer_.Width() != Width() || buffer_.Height() != Height()) {
         buffer_.SetSize(Width(), Height());
         InvalidateRect(ClientRect());
@@ -143,6 +145,12 @@ void TForm::SetVisible(bool value) {
 void TForm::Close() {
     if (app_.MainForm() == this) app_.Terminate();
     Hide();
+}
+
+void TForm::BringToFront() {
+    if (!Visible() || !window_) return;
+    app_.Backend().Activate(window_);
+    SetActive(true);
 }
 
 void TForm::SetActive(bool value) {
@@ -195,7 +203,7 @@ void TForm::SetMouseCapture(TControl* control) {
 
 void TForm::StartSystemMove(std::function<void()> done) {
     if (capture_) {
-        capture_->clickPending = false;
+        capture_->clickPending_ = false;
         capture_ = nullptr;
         captureHeld_ = false;
     }
@@ -385,7 +393,7 @@ void TForm::MouseDownAt(const ui::Event& event) {
         if (shift & ssDouble) {
             target->DblClick();
         } else {
-            target->clickPending = true;
+            target->clickPending_ = true;
         }
     }
     target->MouseDown(button, shift, local.X, local.Y);
@@ -413,12 +421,13 @@ void TForm::MouseUpAt(const ui::Event& event) {
         capture_ = nullptr;
         app_.Backend().ReleaseCapture();
     }
-    if (button == TMouseButton::mbLeft && target->clickPending) {
-        target->clickPending = false;
+    if (button == TMouseButton::mbLeft && target->clickPending_) {
+        target->clickPending_ = false;
         // The click comes before the release, so its handler still sees the press state.
         if (target->ClientRect().Contains(local)) target->Click();
     }
     target->MouseUp(button, shift, local.X, local.Y);
+    if (!Visible()) return;  // the click closed the form
     SetHovered(ControlAt(p));
     if (button == TMouseButton::mbRight) {
         for (TControl* c = ControlAt(p); c; c = c->Parent()) {

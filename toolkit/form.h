@@ -38,9 +38,16 @@ class TForm : public TWinControl {
 
     void SetBounds(int left, int top, int width, int height) override;
     void SetVisible(bool value) override;
+    // Shows the form, and brings it to the front if it was showing already.
+    void Show() {
+        SetVisible(true);
+        BringToFront();
+    }
     void SetText(const std::string& value) override;
     // Hides the form; closing the main form ends the application's loop.
     void Close();
+    // Makes a shown form the active, foreground window.
+    void BringToFront();
     bool Active() const { return active_; }
     TWinControl* ActiveControl() const { return activeControl_; }
     void SetActiveControl(TWinControl* control);
@@ -57,6 +64,7 @@ class TForm : public TWinControl {
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
     TNotifyEvent OnPaint;
+    // Runs when the application releases its forms, newest first, each form still whole.
     TNotifyEvent OnDestroy;
 
     static const PropertyTable& ClassProperties();

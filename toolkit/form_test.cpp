@@ -201,13 +201,18 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
     TListBox& list = *form.ListBox1;
     std::vector<std::pair<int, TRect>> drawn;
     auto draw = list.OnDrawItem;
+    std::vector<TOwnerDrawState> states;
     list.OnDrawItem = [&](TWinControl* c, int i, TRect r, TOwnerDrawState s) {
         drawn.emplace_back(i, r);
+        states.push_back(s);
         draw(c, i, r, s);
     };
+    list.SetFocus();
+    list.SetItemIndex(1);
     list.Repaint();
     ASSERT_EQ(drawn.size(), 3u);
     EXPECT_EQ(drawn[1].second, (TRect{0, 16, 120, 32}));
+    EXPECT_EQ(states, (std::vector<TOwnerDrawState>{0, odSelected | odFocused, 0}));
     EXPECT_FALSE(list.ScrollBarShown());
 
     std::vector<std::string> many;
@@ -222,8 +227,8 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
 
     int clicks = 0;
     list.OnClick = [&](TComponent*) { ++clicks; };
-    driver.Click("frmSample.ListBox1", 10, 20);
-    EXPECT_EQ(list.ItemIndex(), 1);
+    driver.Click("frmSample.ListBox1", 10, 36);
+    EXPECT_EQ(list.ItemIndex(), 2);
     EXPECT_EQ(clicks, 1);
     driver.Key("End");
     EXPECT_EQ(list.ItemIndex(), 19);
@@ -239,6 +244,7 @@ TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
 TEST_F(SampleForm, SnapshotAtFourTimesZoomForTheEye) {
     form.ListBox1->SetItemIndex(1);
     form.edtName->SetText("Zażółć");
+    form.ListBox1->SetFocus();
     app->ProcessMessages();
     const Bitmap shot = driver.Snapshot("frmSample");
     EXPECT_EQ(shot.Width(), 200);

@@ -39,6 +39,41 @@ TControl& HeadlessDriver::Find(std::string_view path) const {
     return *control;
 }
 
+TComponent& HeadlessDriver::FindComponent(std::string_view path) const {
+    const size_t dot = path.find('.');
+    TForm& form = FindForm(path.substr(0, dot));
+    if (dot == std::string_view::npos) return form;
+    const std::string_view name = path.substr(dot + 1);
+    std::vector<const TComponent*> stack{&form};
+    while (!stack.empty()) {
+        const TComponent* c = stack.back();
+        stack.pop_back();
+        for (int i = 0; i < c->ComponentCount(); ++i) {
+            if (c->Component(i)->Name() == name) return *c->Component(i);
+            stack.push_back(c->Component(i));
+        }
+    }
+    throw Error("no component " + std::string(path));
+}
+
+std::string HeadlessDriver::Property(std::string_view path, std::string_view name) const {
+    return FindComponent(path).GetProperty(name);
+}
+
+void HeadlessDriver::SetProperty(std::string_view path, std::string_view name,
+                                 std::string_view text) {
+    FindComponent(path).SetProperty(name, text);
+    app_.ProcessMessages();
+}
+
+void HeadlessDriver::AnswerMessageBox(std::string_view answer) {
+    static const std::map<std::string_view, int> answers{
+        {"ok", ui::kIdOk}, {"cancel", ui::kIdCancel}, {"yes", ui::kIdYes}, {"no", ui::kIdNo}};
+    auto it = answers.find(answer);
+    if (it == answers.end()) throw Error("unknown answer " + std::string(answer));
+    backend_.QueueMessageBoxAnswer(it->second);
+}
+
 HeadlessDriver::Target HeadlessDriver::Locate(std::string_view path, int x, int y) const {
     TControl& control = Find(path);
     TForm* form = control.ParentForm();
@@ -83,6 +118,7 @@ void HeadlessDriver::DblClick(std::string_view path, int x, int y) {
 }
 
 void HeadlessDriver::Key(int vk, TShiftState shift) {
+    if (backend_.ActiveWindow() == 0) throw Error("no active window takes the key");
     backend_.KeyDown(vk, shift);
     // The characters the platform makes of a few keys.
     if (vk == VK_SPACE && !(shift & (ssCtrl | ssAlt))) backend_.Char(U' ', shift);
@@ -122,6 +158,7 @@ void HeadlessDriver::Key(std::string_view name) {
 }
 
 void HeadlessDriver::Type(std::string_view text) {
+    if (backend_.ActiveWindow() == 0) throw Error("no active window takes the text");
     for (char32_t c : DecodeUtf8(text)) backend_.Char(c);
 }
 

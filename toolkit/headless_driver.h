@@ -22,6 +22,10 @@ class HeadlessDriver {
 
     TControl& Find(std::string_view path) const;
     TForm& FindForm(std::string_view name) const;
+    // Any component of a form, visual or not ("frmTaktomat.Zegar").
+    TComponent& FindComponent(std::string_view path) const;
+    std::string Property(std::string_view path, std::string_view name) const;
+    void SetProperty(std::string_view path, std::string_view name, std::string_view text);
 
     void Click(std::string_view path, int x, int y, TShiftState shift = 0);
     // Two clicks at the same place, within the double-click time.
@@ -41,6 +45,9 @@ class HeadlessDriver {
     void Type(std::string_view text);
     // Chooses an item of a combo box (through its open list) or list box by its text.
     void Select(std::string_view path, std::string_view item);
+
+    // The answer to the next message box: "ok", "cancel", "yes" or "no".
+    void AnswerMessageBox(std::string_view answer);
 
     void TrayClick();
     void TrayDblClick();

@@ -47,6 +47,36 @@ TSize MeasureText(const TFont& font, std::string_view text, bool prefix) {
 
 namespace {
 
+// Lower case for ASCII and the Polish letters, which is all the program's captions use.
+char32_t Lower(char32_t c) {
+    if (c >= U'A' && c <= U'Z') return c + 32;
+    if (c == U'Ó') return U'ó';
+    switch (c) {
+        case U'Ą':
+        case U'Ć':
+        case U'Ę':
+        case U'Ł':
+        case U'Ń':
+        case U'Ś':
+        case U'Ź':
+        case U'Ż':
+            return c + 1;
+        default:
+            return c;
+    }
+}
+
+}  // namespace
+
+bool IsAccel(char32_t ch, std::string_view caption) {
+    const PrefixedText parsed = ParsePrefix(caption);
+    if (parsed.UnderlineLength == 0) return false;
+    size_t pos = parsed.UnderlineStart;
+    return Lower(NextCodePoint(parsed.Text, pos)) == Lower(ch);
+}
+
+namespace {
+
 void DownArrow(Canvas& canvas, int cx, int cy) {
     for (int i = 0; i < 4; ++i) {
         canvas.MoveTo(cx - 3 + i, cy - 1 + i);
@@ -340,7 +370,8 @@ void TEdit::Paint() {
         canvas.Font().Color = clHighlightText;
         canvas.DrawTextAt(sx, y, SelText());
     }
-    const int cx = x0 + PrefixWidth(caret_);
+    // In the gap before the character, not over its first column.
+    const int cx = x0 + PrefixWidth(caret_) - 1;
     canvas.Pen().Color = clWindowText;
     canvas.MoveTo(cx, y);
     canvas.LineTo(cx, y + lineHeight);

@@ -14,6 +14,9 @@ std::string EncodeUtf8(std::u32string_view text);
 // Text width and line height in a font, with "&" prefixes taken out when `prefix` is set.
 TSize MeasureText(const TFont& font, std::string_view text, bool prefix = false);
 
+// Whether ch is the "&" accelerator of the caption, letters compared without case.
+bool IsAccel(char32_t ch, std::string_view caption);
+
 // A caption painted on its parent; sized to its text while AutoSize is on, and see-through
 // while Transparent is on.
 class TLabel : public TGraphicControl {

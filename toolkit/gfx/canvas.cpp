@@ -141,6 +141,13 @@ void Canvas::LineTo(int x, int y) {
     const int sx = x0 < x1 ? 1 : -1;
     const int sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
+    // A line wholly outside the clip costs nothing, however long it is.
+    const TRect span{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 1,
+                     std::max(y0, y1) + 1};
+    if (Intersect(span, AbsClip()).IsEmpty()) {
+        penPos_ = {x, y};
+        return;
+    }
     while (x0 != x1 || y0 != y1) {
         Plot(x0, y0, pixel);
         const int e2 = 2 * err;
@@ -388,6 +395,10 @@ void Canvas::PaintText(int absX, int absY, const TRect& absClip, std::string_vie
 
 void Canvas::DrawTextAt(int x, int y, std::string_view text) {
     PaintText(x + origin_.X, y + origin_.Y, AbsClip(), text);
+}
+
+void Canvas::TextRect(const TRect& rect, int x, int y, std::string_view text) {
+    PaintText(x + origin_.X, y + origin_.Y, rect.Offset(origin_.X, origin_.Y), text);
 }
 
 int Canvas::DrawTextLine(const TRect& rect, std::string_view text, TextPrefix prefix) {

@@ -41,6 +41,8 @@ enum class TextPrefix : std::uint8_t {
 // parent's surface at its own place as if the surface were its own.
 class Canvas {
   public:
+    // Refers to the bitmap, which must stay put while the canvas is used; a bitmap's own
+    // canvas (Bitmap::GetCanvas) follows it when the bitmap is moved.
     explicit Canvas(Bitmap& target);
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
@@ -116,6 +118,8 @@ class Canvas {
     // Text with its cell's top-left at (x, y), in the font colour; with a solid brush the
     // cell is first filled with the brush colour. (Not TextOut: windows.h makes that a macro.)
     void DrawTextAt(int x, int y, std::string_view text);
+    // The same, with nothing drawn outside rect (the background fill included).
+    void TextRect(const TRect& rect, int x, int y, std::string_view text);
     // One line, left-aligned, vertically centred in rect and clipped to it, background as
     // DrawTextAt. Returns the width of the text as drawn.
     int DrawTextLine(const TRect& rect, std::string_view text, TextPrefix prefix);

@@ -207,6 +207,24 @@ TEST(Canvas, TextLineIsCentredClippedAndUnderlinesTheAccelerator) {
     EXPECT_EQ(cut.GetPixel(9, 0), clYellow);  // opaque background within the rectangle
 }
 
+TEST(Canvas, TextRectDrawsNothingOutsideItsRectangle) {
+    Bitmap b(30, 15);
+    Canvas& c = b.GetCanvas();
+    c.Brush().Color = clNavy;
+    c.Font().Color = clYellow;
+    c.TextRect({3, 2, 8, 9}, 1, 0, "MM");
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 30; ++x) {
+            const bool inside = x >= 3 && x < 8 && y >= 2 && y < 9;
+            if (!inside) {
+                EXPECT_EQ(b.GetPixel(x, y), clWhite) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_EQ(b.GetPixel(3, 2), clNavy);
+    EXPECT_EQ(b.GetPixel(7, 3), clYellow);  // the M's right stroke, x = 1 + 6
+}
+
 TEST(Canvas, OpaqueTextFillsItsCellTransparentTextDoesNot) {
     Bitmap b(30, 15);
     Canvas& c = b.GetCanvas();

@@ -37,9 +37,10 @@ inline TRect Bounds(int left, int top, int width, int height) {
 }
 
 // An empty result keeps no meaningful position; test it with IsEmpty().
+// (std::max) rather than std::max: windows.h may have defined max as a macro.
 inline TRect Intersect(const TRect& a, const TRect& b) {
-    return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-            std::min(a.Bottom, b.Bottom)};
+    return {(std::max)(a.Left, b.Left), (std::max)(a.Top, b.Top), (std::min)(a.Right, b.Right),
+            (std::min)(a.Bottom, b.Bottom)};
 }
 
 }  // namespace tt

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "toolkit/gfx/bitmap.h"
 
 namespace tt {
