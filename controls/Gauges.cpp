@@ -224,9 +224,7 @@ void TGauge::PaintText(TBltBitmap& image, const TRect& r) const {
     const TSize size = c.TextExtent(text);
     const int x = (r.Right - r.Left + 1 - size.Width) / 2;
     const int y = (r.Bottom - r.Top + 1 - size.Height) / 2;
-    c.SetClipRect(r);
-    c.DrawTextAt(x, y, text);
-    c.ResetClip();
+    c.TextRect(r, x, y, text);
     // White on black XORed in: each text pixel becomes the inverse of what lies beneath,
     // so the figure reads over the filled and the empty part alike.
     image.GetCanvas().BitBlt(0, 0, image.Width(), image.Height(), overlay, 0, 0,

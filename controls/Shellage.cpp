@@ -130,7 +130,7 @@ TNotifyIcon::TNotifyIcon(TComponent* owner) : TComponent(owner) {
     hooked_ = true;
     clickTimer_ = new TTimer(this);  // owned: released with the icon
     clickTimer_->SetEnabled(false);
-    clickTimer_->SetInterval(Application::Current().Backend().DoubleClickTime());
+    clickTimer_->SetInterval(Application::Current().DoubleClickTime());
     clickTimer_->OnTimer = [this](TComponent*) { ClickTimerExpired(); };
     callbackMessage_ = RegisterWindowMessage("ICO.TNotifyIconMsg");
     iconId_ = nextIconId_++;
@@ -152,7 +152,7 @@ TNotifyIcon::~TNotifyIcon() {
 
 void TNotifyIcon::SetEnableDblClick(bool value) {
     enableDblClick_ = value;
-    clickTimer_->SetInterval(value ? Application::Current().Backend().DoubleClickTime() : 10);
+    clickTimer_->SetInterval(value ? Application::Current().DoubleClickTime() : 10);
 }
 
 void TNotifyIcon::SetIcon(const Bitmap& value) {
@@ -202,11 +202,11 @@ bool TNotifyIcon::WndProc(TMessage& message) {
             break;
         case WM_LBUTTONDBLCLK:
             doubleClickSeen_ = true;
-            if (bringToFront_) BringOwnerForward();
+            if (bringToFront_) ownerForm_->BringToFront();
             if (OnDblClick) OnDblClick(this);
             break;
         case WM_RBUTTONDOWN: {
-            if (bringToFront_) BringOwnerForward();
+            if (bringToFront_) ownerForm_->BringToFront();
             const TPoint at = trayPointer;
             if (popupMenu_) popupMenu_->Popup(at.X, at.Y);
             break;
@@ -219,16 +219,10 @@ bool TNotifyIcon::WndProc(TMessage& message) {
 
 void TNotifyIcon::ClickTimerExpired() {
     clickTimer_->SetEnabled(false);
-    if (bringToFront_) BringOwnerForward();
+    if (bringToFront_) ownerForm_->BringToFront();
     const bool seen = doubleClickSeen_;
     doubleClickSeen_ = false;
     if (!seen && OnClick) OnClick(this);
-}
-
-void TNotifyIcon::BringOwnerForward() {
-    // A form that was never shown has no window yet, and a hidden one nothing to bring up.
-    if (ownerForm_->WindowId() == 0 || !ownerForm_->Visible()) return;
-    Application::Current().Backend().Activate(ownerForm_->WindowId());
 }
 
 const PropertyTable& TNotifyIcon::ClassProperties() {
