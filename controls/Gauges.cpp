@@ -25,8 +25,8 @@ std::string RangeMessage(long long low, long long high) {
 }  // namespace
 
 int PartOf(int percent, int length) {
-    // Whole-number arithmetic: a product through 0.01 in floating point can land a hair
-    // below the exact value and lose a pixel to the truncation.
+    // Whole numbers give the exact truncated product on every compiler, whatever width its
+    // long double has.
     return static_cast<int>(static_cast<long long>(length) * percent / 100);
 }
 

@@ -36,9 +36,8 @@ std::map<const TForm*, std::vector<TNotifyIcon*>> windowProcs;
 
 unsigned RegisterWindowMessage(const std::string& name) {
     static std::map<std::string, unsigned> registered;
-    auto [it, added] =
-        registered.try_emplace(name, 0xC000u + static_cast<unsigned>(registered.size()));
-    return it->second;
+    const unsigned next = 0xC000u + static_cast<unsigned>(registered.size());
+    return registered.try_emplace(name, next).first->second;
 }
 
 void SendFormMessage(TForm* form, TMessage& message) {
@@ -47,8 +46,11 @@ void SendFormMessage(TForm* form, TMessage& message) {
     // A copy: a handler may create or release icons while the message goes down the chain.
     const std::vector<TNotifyIcon*> chain = found->second;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const auto& live = windowProcs[form];
-        if (std::find(live.begin(), live.end(), *it) == live.end()) continue;
+        const auto live = windowProcs.find(form);
+        if (live == windowProcs.end()) return;
+        if (std::find(live->second.begin(), live->second.end(), *it) == live->second.end()) {
+            continue;
+        }
         if ((*it)->WndProc(message)) return;
     }
 }
