@@ -16,6 +16,11 @@ bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view b
 
 // Text is UTF-8 inside the program. On disk it is the system's single-byte code page on
 // Windows and UTF-8 on Linux.
+#ifdef _WIN32
+inline constexpr bool kDiskTextIsUtf8 = false;
+#else
+inline constexpr bool kDiskTextIsUtf8 = true;
+#endif
 std::string TextFromDisk(std::string bytes);
 std::string TextToDisk(std::string text);
 

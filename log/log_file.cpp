@@ -1,0 +1,121 @@
+#include "log/log_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/error.h"
+#include "base/files.h"
+
+namespace tt {
+
+void TLogLines::Add(std::string_view line) {
+    starts_.push_back(text_.size());
+    const size_t at = text_.size();
+    text_.append(line);
+    std::replace_if(
+        text_.begin() + static_cast<std::ptrdiff_t>(at), text_.end(),
+        [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    text_.append("\r\n");
+}
+
+void TLogLines::Clear() {
+    text_.clear();
+    starts_.clear();
+}
+
+TLogLines TLogLines::FromText(std::string text) {
+    TLogLines out;
+    if (text.empty()) return out;
+    if (text.back() != '\n' && text.back() != '\r') text.append("\r\n");
+
+    // The usual file is already in the form we keep (every line ended by CR LF): then the text
+    // is taken over as it is and only the line starts are found.
+    const char* data = text.data();
+    const size_t size = text.size();
+    out.starts_.reserve(size / 24 + 1);
+    bool canonical = true;
+    size_t crlf = 0;
+    for (size_t pos = 0; pos < size;) {
+        const void* hit = std::memchr(data + pos, '\n', size - pos);
+        if (hit == nullptr) {
+            canonical = false;
+            break;
+        }
+        const size_t nl = static_cast<size_t>(static_cast<const char*>(hit) - data);
+        if (nl == pos || data[nl - 1] != '\r') {
+            canonical = false;
+            break;
+        }
+        out.starts_.push_back(pos);
+        ++crlf;
+        pos = nl + 1;
+    }
+    if (canonical && static_cast<size_t>(std::count(text.begin(), text.end(), '\r')) == crlf) {
+        out.text_ = std::move(text);
+        return out;
+    }
+
+    // Mixed or foreign line ends: rebuild line by line.
+    out.Clear();
+    size_t start = 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] != '\r' && data[i] != '\n') continue;
+        out.starts_.push_back(out.text_.size());
+        out.text_.append(data + start, i - start);
+        out.text_.append("\r\n");
+        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    return out;
+}
+
+std::string_view FieldView(std::string_view line, int index) {
+    if (index < 0) return {};
+    for (int k = 0; k < index; ++k) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string_view::npos) return {};
+        line.remove_prefix(tab + 1);
+        if (line.empty()) return {};  // the final TAB ends the last field, it opens none
+    }
+    return line.substr(0, line.find('\t'));
+}
+
+std::string SplitField(std::string_view line, int index) {
+    return std::string(FieldView(line, index));
+}
+
+bool LoadLog(const std::filesystem::path& file, TLogLines& lines) {
+    lines.Clear();
+    std::optional<std::string> bytes = ReadWholeFile(file);
+    if (!bytes) return false;
+    lines = TLogLines::FromText(TextFromDisk(std::move(*bytes)));
+    return true;
+}
+
+std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,
+                         const FormatSettings& fs) {
+    std::string line = DateToStr(date, fs);
+    line += '\t';
+    line += TimeToStr(duration, fs);
+    line += '\t';
+    line += IntToStr(pulses);
+    line += '\t';
+    line += FloatToStr(cost, fs);
+    line += '\t';
+    return line;
+}
+
+void SaveLog(const TLogLines& lines, const std::filesystem::path& file) {
+    const bool ok = kDiskTextIsUtf8
+                        ? ReplaceFileAtomically(file, lines.FileImage())
+                        : ReplaceFileAtomically(file, TextToDisk(std::string(lines.FileImage())));
+    if (!ok) throw Error("Unable to write to " + FullPathText(file));
+}
+
+void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
+                  TDateTime duration, int pulses, long double cost, const FormatSettings& fs) {
+    lines.Add(FormatRecord(date, duration, pulses, cost, fs));
+    SaveLog(lines, file);
+}
+
+}  // namespace tt

@@ -1,0 +1,57 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/datetime.h"
+#include "base/format.h"
+
+namespace tt {
+
+// The in-memory log: the master copy of "raport.txt" for the whole run. Lines are kept byte
+// for byte as read (only their line ends are made CR LF), also the ones nobody can parse.
+class TLogLines {
+public:
+    size_t size() const { return starts_.size(); }
+    bool empty() const { return starts_.empty(); }
+    std::string_view operator[](size_t i) const {
+        const size_t end = (i + 1 < starts_.size() ? starts_[i + 1] : text_.size()) - 2;
+        return std::string_view(text_).substr(starts_[i], end - starts_[i]);
+    }
+    // A line break inside `line` would split it on the next load, so it becomes a blank.
+    void Add(std::string_view line);
+    void Clear();
+    // The lines as the file holds them: every one ended by CR LF.
+    std::string_view FileImage() const { return text_; }
+
+    // Splits text as the file is read: CR LF, a lone CR or a lone LF ends a line; a last line
+    // without an end counts too.
+    static TLogLines FromText(std::string text);
+
+private:
+    std::string text_;
+    std::vector<size_t> starts_;
+};
+
+// The field with that index (from 0) of a TAB-separated line; a final TAB changes nothing, an
+// index past the last field gives an empty text.
+std::string SplitField(std::string_view line, int index);
+std::string_view FieldView(std::string_view line, int index);
+
+// Reads the file into `lines` (emptied first). False when there is no file to read.
+bool LoadLog(const std::filesystem::path& file, TLogLines& lines);
+
+// date TAB duration TAB pulses TAB cost TAB, in the user's formats.
+std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,
+                         const FormatSettings& fs);
+
+// Adds the record to `lines` and replaces the file with all of them. When the file cannot be
+// written the record stays in `lines` (the next successful write includes it) and tt::Error
+// "Unable to write to <full path>" is thrown; the old file is left as it was.
+void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
+                  TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
+// Replaces the file with `lines`; the same error on failure.
+void SaveLog(const TLogLines& lines, const std::filesystem::path& file);
+
+}  // namespace tt
