@@ -112,6 +112,74 @@ bool ReadNumber(std::string_view s, size_t& pos, size_t maxDigits, int& value, s
     return digits > 0;
 }
 
+struct PatternFields {
+    int Day = -1, Month = -1, Year = -1, Hour = -1, Minute = -1, Second = -1;
+    size_t YearDigits = 0;
+    int AmPm = 0;  // 1: before noon, 2: after
+};
+
+// Reads `t` element by element as `p` would have written it: numbers of one or two digits (up
+// to four for a long year) where the pattern has fields, and its literal text exactly.
+bool ParseByPattern(std::string_view t, std::string_view p, const FormatSettings& fs,
+                    PatternFields& f) {
+    size_t pos = 0;
+    bool afterHour = false;
+    auto literal = [&](std::string_view lit) {
+        if (t.substr(pos, lit.size()) != lit) return false;
+        pos += lit.size();
+        return true;
+    };
+    for (size_t i = 0; i < p.size();) {
+        const char c = p[i];
+        const char lc = Lower(c);
+        if (c == '"' || c == '\'') {
+            size_t close = p.find(c, i + 1);
+            if (close == std::string_view::npos) close = p.size();
+            if (!literal(p.substr(i + 1, close - i - 1))) return false;
+            i = close + 1;
+            continue;
+        }
+        std::string_view am, pm;
+        if (const size_t len = AmPmToken(p, i, fs, am, pm); len != 0) {
+            const std::string_view rest = t.substr(pos);
+            if (StartsWithNoCase(rest, am)) {
+                f.AmPm = 1;
+                pos += am.size();
+            } else if (StartsWithNoCase(rest, pm)) {
+                f.AmPm = 2;
+                pos += pm.size();
+            } else {
+                return false;
+            }
+            i += len;
+            continue;
+        }
+        if (IsFieldLetter(c)) {
+            const size_t n = RunLength(p, i);
+            int value = 0;
+            size_t digits = 0;
+            if (!ReadNumber(t, pos, lc == 'y' && n > 2 ? 4 : 2, value, digits)) return false;
+            switch (lc) {
+                case 'd': f.Day = value; break;
+                case 'm': (afterHour ? f.Minute : f.Month) = value; break;
+                case 'y': f.Year = value; f.YearDigits = digits; break;
+                case 'h': f.Hour = value; break;
+                case 'n': f.Minute = value; break;
+                case 's': f.Second = value; break;
+            }
+            afterHour = lc == 'h';
+            i += n;
+            continue;
+        }
+        const char lit = c == '/' ? fs.DateSeparator : c == ':' ? fs.TimeSeparator : c;
+        if (!literal(std::string_view(&lit, 1))) return false;
+        ++i;
+    }
+    return pos == t.size();
+}
+
+bool TryTimeBySeparator(std::string_view text, const FormatSettings& fs, TDateTime& out);
+
 }  // namespace
 
 std::string_view Trim(std::string_view text) {
@@ -315,6 +383,26 @@ std::string TimeToStr(TDateTime value, const FormatSettings& fs) {
 }
 
 bool TryStrToTime(std::string_view text, const FormatSettings& fs, TDateTime& out) {
+    if (TryTimeBySeparator(text, fs, out)) return true;
+    // Patterns with literal text between the fields only read back by the pattern itself.
+    PatternFields f;
+    if (!ParseByPattern(Trim(text), fs.LongTimeFormat, fs, f) || f.Hour < 0 || f.Minute < 0) {
+        return false;
+    }
+    int h = f.Hour;
+    if (f.AmPm != 0) {
+        if (h < 1 || h > 12) return false;
+        h = h % 12 + (f.AmPm == 2 ? 12 : 0);
+    }
+    const int sec = f.Second < 0 ? 0 : f.Second;
+    if (h > 23 || f.Minute > 59 || sec > 59) return false;
+    out = EncodeTime(h, f.Minute, sec);
+    return true;
+}
+
+namespace {
+
+bool TryTimeBySeparator(std::string_view text, const FormatSettings& fs, TDateTime& out) {
     std::string_view t = Trim(text);
     int ampm = 0;  // 1: before noon, 2: after
     for (int pass = 0; pass < 2 && ampm == 0; ++pass) {
@@ -350,45 +438,17 @@ bool TryStrToTime(std::string_view text, const FormatSettings& fs, TDateTime& ou
     return true;
 }
 
-bool TryParseDate(std::string_view text, const FormatSettings& fs, DateParts& out) {
-    // The order of the fields is the order of their first letters in the pattern.
-    char order[3] = {0, 0, 0};
-    int found = 0;
-    const std::string_view p = fs.ShortDateFormat;
-    for (size_t i = 0; i < p.size() && found < 3; ++i) {
-        const char c = p[i];
-        if (c == '"' || c == '\'') {
-            const size_t close = p.find(c, i + 1);
-            if (close == std::string_view::npos) break;
-            i = close;
-            continue;
-        }
-        const char lc = Lower(c);
-        if ((lc == 'd' || lc == 'm' || lc == 'y') && std::memchr(order, lc, 3) == nullptr) {
-            order[found++] = lc;
-        }
-    }
-    for (const char lc : {'d', 'm', 'y'}) {
-        if (found < 3 && std::memchr(order, lc, 3) == nullptr) order[found++] = lc;
-    }
+}  // namespace
 
-    const std::string_view t = Trim(text);
-    int day = 0, month = 0, year = 0;
-    size_t pos = 0;
-    for (int k = 0; k < 3; ++k) {
-        if (k > 0) {
-            if (pos >= t.size() || t[pos] != fs.DateSeparator) return false;
-            ++pos;
-        }
-        int v = 0;
-        size_t digits = 0;
-        if (!ReadNumber(t, pos, order[k] == 'y' ? 4 : 2, v, digits)) return false;
-        if (order[k] == 'd') day = v;
-        else if (order[k] == 'm') month = v;
-        else year = digits <= 2 ? (v < 50 ? 2000 + v : 1900 + v) : v;
-    }
-    if (pos != t.size() || !IsValidDate(year, month, day)) return false;
-    out = DateParts{year, month, day};
+bool TryParseDate(std::string_view text, const FormatSettings& fs, DateParts& out) {
+    PatternFields f;
+    if (!ParseByPattern(Trim(text), fs.ShortDateFormat, fs, f)) return false;
+    if (f.Day < 0 || f.Month < 0) return false;
+    // A pattern without a year still names a day; 2000 lets 29 February through.
+    int year = 2000;
+    if (f.Year >= 0) year = f.YearDigits <= 2 ? (f.Year < 50 ? 2000 + f.Year : 1900 + f.Year) : f.Year;
+    if (!IsValidDate(year, f.Month, f.Day)) return false;
+    out = DateParts{year, f.Month, f.Day};
     return true;
 }
 
