@@ -18,6 +18,14 @@ namespace tt {
 
 namespace fs = std::filesystem;
 
+std::string FullPathText(const fs::path& file) {
+    std::error_code ec;
+    const fs::path full = fs::absolute(file, ec);
+    return (ec ? file : full).lexically_normal().string();
+}
+
+#ifdef _WIN32
+
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) return std::nullopt;
@@ -28,14 +36,6 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
     if (size > 0 && !in.read(bytes.data(), size)) return std::nullopt;
     return bytes;
 }
-
-std::string FullPathText(const fs::path& file) {
-    std::error_code ec;
-    const fs::path full = fs::absolute(file, ec);
-    return (ec ? file : full).lexically_normal().string();
-}
-
-#ifdef _WIN32
 
 bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     const fs::path temp = fs::path(file).concat(L".tmp");
@@ -84,9 +84,44 @@ fs::path ExecutableFolder() {
 
 #else
 
+std::optional<std::string> ReadWholeFile(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::optional<std::string> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        bytes.emplace(static_cast<size_t>(st.st_size), '\0');
+        size_t done = 0;
+        // The file may grow or shrink while we read; what is there at the end is what counts.
+        for (;;) {
+            char spare[4096];
+            const bool full = done == bytes->size();
+            char* into = full ? spare : bytes->data() + done;
+            const size_t room = full ? sizeof spare : bytes->size() - done;
+            const ssize_t n = ::read(fd, into, room);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                bytes.reset();
+                break;
+            }
+            if (n == 0) {
+                bytes->resize(done);
+                break;
+            }
+            if (full) bytes->append(spare, static_cast<size_t>(n));
+            done += static_cast<size_t>(n);
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
 bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    std::string name = ".";
+    name += file.filename().string();
+    name += ".XXXXXX";
+    std::string temp = (folder / name).string();
     const int fd = mkstemp(temp.data());
     if (fd < 0) return false;
     // Keep the permissions of the file we replace; a new file gets the usual ones.

@@ -112,72 +112,6 @@ bool ReadNumber(std::string_view s, size_t& pos, size_t maxDigits, int& value, s
     return digits > 0;
 }
 
-struct PatternFields {
-    int Day = -1, Month = -1, Year = -1, Hour = -1, Minute = -1, Second = -1;
-    size_t YearDigits = 0;
-    int AmPm = 0;  // 1: before noon, 2: after
-};
-
-// Reads `t` element by element as `p` would have written it: numbers of one or two digits (up
-// to four for a long year) where the pattern has fields, and its literal text exactly.
-bool ParseByPattern(std::string_view t, std::string_view p, const FormatSettings& fs,
-                    PatternFields& f) {
-    size_t pos = 0;
-    bool afterHour = false;
-    auto literal = [&](std::string_view lit) {
-        if (t.substr(pos, lit.size()) != lit) return false;
-        pos += lit.size();
-        return true;
-    };
-    for (size_t i = 0; i < p.size();) {
-        const char c = p[i];
-        const char lc = Lower(c);
-        if (c == '"' || c == '\'') {
-            size_t close = p.find(c, i + 1);
-            if (close == std::string_view::npos) close = p.size();
-            if (!literal(p.substr(i + 1, close - i - 1))) return false;
-            i = close + 1;
-            continue;
-        }
-        std::string_view am, pm;
-        if (const size_t len = AmPmToken(p, i, fs, am, pm); len != 0) {
-            const std::string_view rest = t.substr(pos);
-            if (StartsWithNoCase(rest, am)) {
-                f.AmPm = 1;
-                pos += am.size();
-            } else if (StartsWithNoCase(rest, pm)) {
-                f.AmPm = 2;
-                pos += pm.size();
-            } else {
-                return false;
-            }
-            i += len;
-            continue;
-        }
-        if (IsFieldLetter(c)) {
-            const size_t n = RunLength(p, i);
-            int value = 0;
-            size_t digits = 0;
-            if (!ReadNumber(t, pos, lc == 'y' && n > 2 ? 4 : 2, value, digits)) return false;
-            switch (lc) {
-                case 'd': f.Day = value; break;
-                case 'm': (afterHour ? f.Minute : f.Month) = value; break;
-                case 'y': f.Year = value; f.YearDigits = digits; break;
-                case 'h': f.Hour = value; break;
-                case 'n': f.Minute = value; break;
-                case 's': f.Second = value; break;
-            }
-            afterHour = lc == 'h';
-            i += n;
-            continue;
-        }
-        const char lit = c == '/' ? fs.DateSeparator : c == ':' ? fs.TimeSeparator : c;
-        if (!literal(std::string_view(&lit, 1))) return false;
-        ++i;
-    }
-    return pos == t.size();
-}
-
 bool TryTimeBySeparator(std::string_view text, const FormatSettings& fs, TDateTime& out);
 
 }  // namespace
@@ -385,8 +319,8 @@ std::string TimeToStr(TDateTime value, const FormatSettings& fs) {
 bool TryStrToTime(std::string_view text, const FormatSettings& fs, TDateTime& out) {
     if (TryTimeBySeparator(text, fs, out)) return true;
     // Patterns with literal text between the fields only read back by the pattern itself.
-    PatternFields f;
-    if (!ParseByPattern(Trim(text), fs.LongTimeFormat, fs, f) || f.Hour < 0 || f.Minute < 0) {
+    PatternReader::Fields f;
+    if (!PatternReader(fs.LongTimeFormat, fs).Read(text, f) || f.Hour < 0 || f.Minute < 0) {
         return false;
     }
     int h = f.Hour;
@@ -440,16 +374,92 @@ bool TryTimeBySeparator(std::string_view text, const FormatSettings& fs, TDateTi
 
 }  // namespace
 
-bool TryParseDate(std::string_view text, const FormatSettings& fs, DateParts& out) {
-    PatternFields f;
-    if (!ParseByPattern(Trim(text), fs.ShortDateFormat, fs, f)) return false;
-    if (f.Day < 0 || f.Month < 0) return false;
+PatternReader::PatternReader(std::string_view p, const FormatSettings& fs) {
+    bool afterHour = false;
+    auto literal = [this](std::string_view text) {
+        if (elements_.empty() || elements_.back().Field != 0) elements_.push_back(Element{});
+        elements_.back().Text.append(text);
+    };
+    for (size_t i = 0; i < p.size();) {
+        const char c = p[i];
+        const char lc = Lower(c);
+        if (c == '"' || c == '\'') {
+            size_t close = p.find(c, i + 1);
+            if (close == std::string_view::npos) close = p.size();
+            literal(p.substr(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        std::string_view am, pm;
+        if (const size_t len = AmPmToken(p, i, fs, am, pm); len != 0) {
+            elements_.push_back(Element{'a', 0, std::string(am), std::string(pm)});
+            i += len;
+            continue;
+        }
+        if (IsFieldLetter(c)) {
+            const size_t n = RunLength(p, i);
+            const char field = (lc == 'm' && afterHour) ? 'n' : lc;
+            elements_.push_back(Element{field, lc == 'y' && n > 2 ? 4 : 2, {}, {}});
+            afterHour = lc == 'h';
+            i += n;
+            continue;
+        }
+        const char lit = c == '/' ? fs.DateSeparator : c == ':' ? fs.TimeSeparator : c;
+        literal(std::string_view(&lit, 1));
+        ++i;
+    }
+}
+
+bool PatternReader::Read(std::string_view text, Fields& f) const {
+    const std::string_view t = Trim(text);
+    size_t pos = 0;
+    for (const Element& e : elements_) {
+        if (e.Field == 0) {
+            if (t.substr(pos, e.Text.size()) != e.Text) return false;
+            pos += e.Text.size();
+        } else if (e.Field == 'a') {
+            const std::string_view rest = t.substr(pos);
+            if (StartsWithNoCase(rest, e.Text)) {
+                f.AmPm = 1;
+                pos += e.Text.size();
+            } else if (StartsWithNoCase(rest, e.Pm)) {
+                f.AmPm = 2;
+                pos += e.Pm.size();
+            } else {
+                return false;
+            }
+        } else {
+            int value = 0;
+            size_t digits = 0;
+            if (!ReadNumber(t, pos, static_cast<size_t>(e.MaxDigits), value, digits)) return false;
+            switch (e.Field) {
+                case 'd': f.Day = value; break;
+                case 'm': f.Month = value; break;
+                case 'y': f.Year = value; f.YearDigits = static_cast<int>(digits); break;
+                case 'h': f.Hour = value; break;
+                case 'n': f.Minute = value; break;
+                case 's': f.Second = value; break;
+            }
+        }
+    }
+    return pos == t.size();
+}
+
+bool PatternReader::ReadDate(std::string_view text, DateParts& out) const {
+    Fields f;
+    if (!Read(text, f) || f.Day < 0 || f.Month < 0) return false;
     // A pattern without a year still names a day; 2000 lets 29 February through.
     int year = 2000;
-    if (f.Year >= 0) year = f.YearDigits <= 2 ? (f.Year < 50 ? 2000 + f.Year : 1900 + f.Year) : f.Year;
+    if (f.Year >= 0) {
+        year = f.YearDigits <= 2 ? (f.Year < 50 ? 2000 + f.Year : 1900 + f.Year) : f.Year;
+    }
     if (!IsValidDate(year, f.Month, f.Day)) return false;
     out = DateParts{year, f.Month, f.Day};
     return true;
+}
+
+bool TryParseDate(std::string_view text, const FormatSettings& fs, DateParts& out) {
+    return PatternReader(fs.ShortDateFormat, fs).ReadDate(text, out);
 }
 
 bool TryStrToDate(std::string_view text, const FormatSettings& fs, TDateTime& out) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/datetime.h"
 
@@ -48,6 +49,30 @@ bool TryStrToDate(std::string_view text, const FormatSettings& fs, TDateTime& ou
 // As TryStrToDate but answers the parts without building a value; the log's totals parse a
 // million of these.
 bool TryParseDate(std::string_view text, const FormatSettings& fs, DateParts& out);
+
+// A pattern prepared once to read many texts, as the log's totals do: numbers of one or two
+// digits (up to four for a long year) where the pattern has fields, its literal text exactly.
+class PatternReader {
+public:
+    struct Fields {
+        int Day = -1, Month = -1, Year = -1, Hour = -1, Minute = -1, Second = -1;
+        int YearDigits = 0;
+        int AmPm = 0;  // 1: before noon, 2: after
+    };
+    PatternReader(std::string_view pattern, const FormatSettings& fs);
+    bool Read(std::string_view text, Fields& out) const;
+    // The date a short date pattern reads, checked against the calendar.
+    bool ReadDate(std::string_view text, DateParts& out) const;
+
+private:
+    struct Element {
+        char Field = 0;  // d m y h n s, 'a' for AM/PM, 0 for literal text
+        int MaxDigits = 2;
+        std::string Text;  // the literal, or the AM text of 'a'
+        std::string Pm;
+    };
+    std::vector<Element> elements_;
+};
 
 // General format: 15 significant digits, no trailing zeros, the locale's decimal separator,
 // fixed-point from 1E-5 up to 15 digits before the separator, scientific outside that range.

@@ -126,7 +126,10 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
     }
     if (sectionAt == lines.size()) {
         if (!lines.empty() && !Trim(lines.back()).empty()) put("");
-        put("[" + std::string(section) + "]");
+        std::string header = "[";
+        header.append(section);
+        header += ']';
+        put(header);
         put(entry);
     }
     return out;
