@@ -1,7 +1,6 @@
 #include "log/log_file.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 #include "base/error.h"
@@ -30,44 +29,28 @@ TLogLines TLogLines::FromText(std::string text) {
     if (text.back() != '\n' && text.back() != '\r') text.append("\r\n");
 
     // The usual file is already in the form we keep (every line ended by CR LF): then the text
-    // is taken over as it is and only the line starts are found. One pass looks for both line
-    // end bytes, eight at a time.
+    // is taken over as it is and only the line starts are found. Each LF must have its CR just
+    // before it, and the next CR must be that one.
     const char* data = text.data();
     const size_t size = text.size();
+    const char* const end = data + size;
     out.starts_.reserve(size / 24 + 1);
+    const char* nextCr = static_cast<const char*>(std::memchr(data, '\r', size));
+    const char* lineStart = data;
     bool canonical = true;
-    size_t lineStart = 0;
-    size_t i = 0;
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHighs = 0x8080808080808080ULL;
-    while (i < size) {
-        if (i + 8 <= size) {
-            uint64_t w;
-            std::memcpy(&w, data + i, 8);
-            const uint64_t lf = w ^ (kOnes * '\n');
-            const uint64_t cr = w ^ (kOnes * '\r');
-            if (((((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHighs) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const char c = data[i];
-        if (c == '\r') {
-            if (i + 1 >= size || data[i + 1] != '\n') {
-                canonical = false;
-                break;
-            }
-            out.starts_.push_back(lineStart);
-            i += 2;
-            lineStart = i;
-        } else if (c == '\n') {
+    while (lineStart != end) {
+        const size_t rest = static_cast<size_t>(end - lineStart);
+        const char* lf = static_cast<const char*>(std::memchr(lineStart, '\n', rest));
+        if (lf == nullptr || lf == lineStart || nextCr != lf - 1) {
             canonical = false;
             break;
-        } else {
-            ++i;
         }
+        out.starts_.push_back(static_cast<size_t>(lineStart - data));
+        lineStart = lf + 1;
+        nextCr = static_cast<const char*>(
+            std::memchr(lineStart, '\r', static_cast<size_t>(end - lineStart)));
     }
-    if (canonical && lineStart == size) {
+    if (canonical) {
         out.text_ = std::move(text);
         return out;
     }

@@ -22,9 +22,18 @@ TTotals ComputeTotals(const TLogLines& lines, TDateTime today, const FormatSetti
     bool haveLast = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
+        // Fields 0 and 2 in one walk over the first three TABs, as FieldView would cut them.
+        const size_t tab1 = line.find('\t');
+        if (tab1 == std::string_view::npos) continue;
+        const size_t tab2 = line.find('\t', tab1 + 1);
+        if (tab2 == std::string_view::npos) continue;
+        const size_t tab3 = line.find('\t', tab2 + 1);
+        const std::string_view count =
+            line.substr(tab2 + 1, tab3 == std::string_view::npos ? std::string_view::npos
+                                                                  : tab3 - tab2 - 1);
         int32_t pulses = 0;
-        if (!TryDecimalToInt(FieldView(line, 2), pulses)) continue;
-        const std::string_view date = FieldView(line, 0);
+        if (!TryDecimalToInt(count, pulses)) continue;
+        const std::string_view date = line.substr(0, tab1);
         if (date == todayText) day += pulses;
         if (!haveLast || date != lastDate) {
             DateParts parts;
