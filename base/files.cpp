@@ -7,6 +7,9 @@
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -21,7 +24,8 @@ namespace fs = std::filesystem;
 std::string FullPathText(const fs::path& file) {
     std::error_code ec;
     const fs::path full = fs::absolute(file, ec);
-    return (ec ? file : full).lexically_normal().string();
+    const std::u8string text = (ec ? file : full).lexically_normal().u8string();
+    return std::string(text.begin(), text.end());
 }
 
 #ifdef _WIN32

@@ -7,6 +7,9 @@
 #include "base/format.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
@@ -137,6 +140,12 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
 
 #ifdef _WIN32
 
+namespace {
+// The "A" functions take the path in the system code page, and a relative one would mean the
+// Windows folder to them, so the path goes in whole.
+std::string DiskPath(const std::filesystem::path& file) { return TextToDisk(FullPathText(file)); }
+}  // namespace
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
     char buf[kMaxValue + 1];
@@ -144,7 +153,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
     const std::string k = TextToDisk(std::string(key));
     const std::string d = TextToDisk(std::string(defaultValue));
     const DWORD n = GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buf, sizeof buf,
-                                             TextToDisk(file_.string()).c_str());
+                                             DiskPath(file_).c_str());
     return TextFromDisk(std::string(buf, n));
 }
 
@@ -152,7 +161,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     if (!WritePrivateProfileStringA(TextToDisk(std::string(section)).c_str(),
                                     TextToDisk(std::string(key)).c_str(),
                                     TextToDisk(std::string(value)).c_str(),
-                                    TextToDisk(file_.string()).c_str())) {
+                                    DiskPath(file_).c_str())) {
         throw Error("Unable to write to " + FullPathText(file_));
     }
 }
