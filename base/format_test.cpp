@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace tt {
 namespace {
 
@@ -129,6 +131,20 @@ TEST(Format, StrftimeFormatsBecomePatterns) {
     EXPECT_EQ(PatternFromStrftime("%Y年%m月"), "yyyy年mm月");
     const FormatSettings fs = MakeFormatSettings(PatternFromStrftime("%d de %m"), "hh:nn", ',');
     EXPECT_EQ(DateToStr(EncodeDate(2001, 2, 3), fs), "03 de 02");
+}
+
+TEST(Format, UserSettingsFollowTheCLibraryLocale) {
+    const char* old = std::getenv("LC_ALL");
+    const std::string saved = old ? old : "";
+    setenv("LC_ALL", "C", 1);
+    const FormatSettings fs = UserFormatSettings();
+    if (old) setenv("LC_ALL", saved.c_str(), 1);
+    else unsetenv("LC_ALL");
+    EXPECT_EQ(fs.ShortDateFormat, "mm/dd/yy");
+    EXPECT_EQ(fs.LongTimeFormat, "hh:nn:ss");
+    EXPECT_EQ(fs.DateSeparator, '/');
+    EXPECT_EQ(fs.TimeSeparator, ':');
+    EXPECT_EQ(fs.DecimalSeparator, '.');
 }
 
 }  // namespace
