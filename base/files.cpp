@@ -89,7 +89,8 @@ fs::path ExecutableFolder() {
 #else
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     std::optional<std::string> bytes;

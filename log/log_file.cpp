@@ -85,9 +85,13 @@ std::string SplitField(std::string_view line, int index) {
 }
 
 bool LoadLog(const std::filesystem::path& file, TLogLines& lines) {
-    lines.Clear();
+    lines = TLogLines{};
     std::optional<std::string> bytes = ReadWholeFile(file);
-    if (!bytes) return false;
+    if (!bytes) {
+        std::error_code ec;
+        lines.FileUnread = std::filesystem::exists(file, ec) || ec;
+        return false;
+    }
     lines = TLogLines::FromText(TextFromDisk(std::move(*bytes)));
     return true;
 }
@@ -105,7 +109,19 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
     return line;
 }
 
-void SaveLog(const TLogLines& lines, const std::filesystem::path& file) {
+void SaveLog(TLogLines& lines, const std::filesystem::path& file) {
+    if (lines.FileUnread) {
+        std::error_code ec;
+        const bool exists = std::filesystem::exists(file, ec);
+        if (exists || ec) {
+            std::optional<std::string> bytes = ReadWholeFile(file);
+            if (!bytes) throw Error("Unable to write to " + FullPathText(file));
+            TLogLines merged = TLogLines::FromText(TextFromDisk(std::move(*bytes)));
+            for (size_t i = 0; i < lines.size(); ++i) merged.Add(lines[i]);
+            lines = std::move(merged);
+        }
+        lines.FileUnread = false;
+    }
     const bool ok = kDiskTextIsUtf8
                         ? ReplaceFileAtomically(file, lines.FileImage())
                         : ReplaceFileAtomically(file, TextToDisk(std::string(lines.FileImage())));

@@ -29,6 +29,10 @@ public:
     // without an end counts too.
     static TLogLines FromText(std::string text);
 
+    // Set when the file was there at start but could not be read (locked by another program,
+    // for one): its lines are not in memory, so it must not simply be replaced.
+    bool FileUnread = false;
+
 private:
     std::string text_;
     std::vector<size_t> starts_;
@@ -39,7 +43,8 @@ private:
 std::string SplitField(std::string_view line, int index);
 std::string_view FieldView(std::string_view line, int index);
 
-// Reads the file into `lines` (emptied first). False when there is no file to read.
+// Reads the file into `lines` (emptied first). False when there is no file to read; when it
+// exists but cannot be read, `lines.FileUnread` is set as well.
 bool LoadLog(const std::filesystem::path& file, TLogLines& lines);
 
 // date TAB duration TAB pulses TAB cost TAB, in the user's formats.
@@ -51,7 +56,8 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
 // "Unable to write to <full path>" is thrown; the old file is left as it was.
 void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
                   TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
-// Replaces the file with `lines`; the same error on failure.
-void SaveLog(const TLogLines& lines, const std::filesystem::path& file);
+// Replaces the file with `lines`; the same error on failure. When the file could not be read
+// at start, its lines are read now and go first; while it still cannot be read it is kept.
+void SaveLog(TLogLines& lines, const std::filesystem::path& file);
 
 }  // namespace tt

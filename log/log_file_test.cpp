@@ -1,6 +1,7 @@
 #include "log/log_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/error.h"
@@ -107,6 +108,30 @@ TEST_F(LogFileTest, FailedWriteKeepsTheRecordOnceAndTheOldFile) {
     AppendRecord(lines, file_, 1, 0, 2, 2, kPolish);
     EXPECT_EQ(ReadWholeFile(file_),
               "first\r\n1899-12-31\t00:00:00\t1\t1\t\r\n1899-12-31\t00:00:00\t2\t2\t\r\n");
+}
+
+TEST_F(LogFileTest, FileUnreadableAtStartIsNeverReplacedBlindly) {
+    // A folder in the file's place stands for a file another program holds locked.
+    fs::create_directories(file_);
+    TLogLines lines;
+    EXPECT_FALSE(LoadLog(file_, lines));
+    EXPECT_TRUE(lines.FileUnread);
+    EXPECT_THROW(AppendRecord(lines, file_, 1, 0, 1, 1, kPolish), Error);
+    EXPECT_EQ(lines.size(), 1u);
+    // Freed later: its lines come first, then this run's records.
+    fs::remove(file_);
+    ASSERT_TRUE(ReplaceFileAtomically(file_, "from before\r\n"));
+    AppendRecord(lines, file_, 1, 0, 2, 2, kPolish);
+    EXPECT_EQ(ReadWholeFile(file_), "from before\r\n1899-12-31\t00:00:00\t1\t1\t\r\n"
+                                    "1899-12-31\t00:00:00\t2\t2\t\r\n");
+    EXPECT_FALSE(lines.FileUnread);
+}
+
+TEST_F(LogFileTest, AFifoInPlaceOfTheFileDoesNotHang) {
+    ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
+    TLogLines lines;
+    EXPECT_FALSE(LoadLog(file_, lines));
+    EXPECT_TRUE(lines.FileUnread);
 }
 
 }  // namespace
