@@ -96,6 +96,12 @@ void ReportChildCpu(benchmark::State& state, double startMs) {
         benchmark::Counter(ChildCpuMs() - startMs, benchmark::Counter::kAvgIterations);
 }
 
+// Only the read of the file into memory: the floor under any load that keeps the lines.
+void BM_ReadWholeFile(benchmark::State& state) {
+    const fs::path& file = BigLog();
+    for (auto _ : state) benchmark::DoNotOptimize(tt::ReadWholeFile(file));
+}
+
 void BM_WcL(benchmark::State& state) {
     const fs::path& file = BigLog();
     const double start = ChildCpuMs();
@@ -128,6 +134,7 @@ void BM_ProbeOnlinePosix(benchmark::State& state) {
 }
 
 BENCHMARK(BM_LoadLogAndTotals)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ReadWholeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_WcL)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_AppendRecord)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_Cp)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
