@@ -72,6 +72,21 @@ TEST(Format, DateTextFollowsPatternOrderAndIsStrict) {
     }
 }
 
+TEST(Format, PatternsWithLiteralTextReadBack) {
+    const FormatSettings fs = MakeFormatSettings("yyyy'年'm'月'd'日'", "h'h'nn", '.');
+    const TDateTime v = EncodeDate(2001, 3, 4) + EncodeTime(8, 5, 0);
+    EXPECT_EQ(DateToStr(v, fs), "2001年3月4日");
+    EXPECT_EQ(TimeToStr(v, fs), "8h05");
+    DateParts d;
+    ASSERT_TRUE(TryParseDate("2001年3月4日", fs, d));
+    EXPECT_EQ(d, (DateParts{2001, 3, 4}));
+    EXPECT_FALSE(TryParseDate("2001年3月4", fs, d));
+    TDateTime t = 0;
+    ASSERT_TRUE(TryStrToTime("8h05", fs, t));
+    EXPECT_EQ(SecondOfDay(t), 8 * 3600 + 5 * 60);
+    EXPECT_FALSE(TryStrToTime("8h65", fs, t));
+}
+
 TEST(Format, GeneralNumberText) {
     EXPECT_EQ(FloatToStr(3 * 0.29L, kPolish), "0,87");
     EXPECT_EQ(FloatToStr(4 * 0.29L + 2 * 0.10L, kPolish), "1,36");
