@@ -21,6 +21,62 @@ namespace tt {
 
 namespace fs = std::filesystem;
 
+namespace {
+constexpr size_t kChunk = 256 * 1024;
+}  // namespace
+
+ReadChunks::ReadChunks(fs::path file) : file_(std::move(file)) {}
+
+#ifdef _WIN32
+
+ReadChunks::~ReadChunks() {
+    if (stream_ != nullptr) std::fclose(stream_);
+}
+
+bool ReadChunks::Open() {
+    std::error_code ec;
+    if (!fs::is_regular_file(file_, ec)) return false;
+    stream_ = _wfopen(file_.c_str(), L"rb");
+    if (stream_ == nullptr) return false;
+    sizeHint_ = static_cast<size_t>(fs::file_size(file_, ec));
+    buffer_.resize(kChunk);
+    return true;
+}
+
+std::optional<std::string_view> ReadChunks::Next() {
+    const size_t n = std::fread(buffer_.data(), 1, buffer_.size(), stream_);
+    if (n == 0 && std::ferror(stream_)) return std::nullopt;
+    return std::string_view(buffer_.data(), n);
+}
+
+#else
+
+ReadChunks::~ReadChunks() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReadChunks::Open() {
+    // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
+    fd_ = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    sizeHint_ = static_cast<size_t>(st.st_size);
+    buffer_.resize(kChunk);
+    return true;
+}
+
+std::optional<std::string_view> ReadChunks::Next() {
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        return std::string_view(buffer_.data(), static_cast<size_t>(n));
+    }
+}
+
+#endif
+
 std::string FullPathText(const fs::path& file) {
     std::error_code ec;
     const fs::path full = fs::absolute(file, ec);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -8,6 +9,33 @@ namespace tt {
 
 // The whole file as bytes, or nothing when it does not exist or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
+
+// A file read piece by piece through one reused buffer, so each piece is still in the cache
+// when it is looked at.
+class ReadChunks {
+public:
+    explicit ReadChunks(std::filesystem::path file);
+    ~ReadChunks();
+    ReadChunks(const ReadChunks&) = delete;
+    ReadChunks& operator=(const ReadChunks&) = delete;
+
+    // False when the file is missing, is no regular file or cannot be opened.
+    bool Open();
+    // The size when opened; the file may still grow or shrink while it is read.
+    size_t SizeHint() const { return sizeHint_; }
+    // The next piece, empty at the end, nothing on a read error.
+    std::optional<std::string_view> Next();
+
+private:
+    std::filesystem::path file_;
+    std::string buffer_;
+    size_t sizeHint_ = 0;
+#ifdef _WIN32
+    std::FILE* stream_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
 
 // Writes `bytes` to a temporary file in the same folder, flushes it to the disk and renames it
 // over `file`, so the old contents survive a crash or a full disk untouched. False (and no

@@ -9,6 +9,14 @@
 
 namespace tt {
 
+// Sees every line of the log as it is loaded, in order, while its bytes are still in the cache;
+// the day and month totals are counted that way at start.
+class LogLineSink {
+public:
+    virtual ~LogLineSink() = default;
+    virtual void OnLine(std::string_view line) = 0;
+};
+
 // The in-memory log: the master copy of "raport.txt" for the whole run. Lines are kept byte
 // for byte as read (only their line ends are made CR LF), also the ones nobody can parse.
 class TLogLines {
@@ -34,6 +42,11 @@ public:
     bool FileUnread = false;
 
 private:
+    friend bool LoadLog(const std::filesystem::path&, TLogLines&, LogLineSink*);
+    // Adds the complete CR LF lines of text_ from `from` on; where the first line that is not
+    // in that form starts, or text_.size().
+    size_t TakeCanonicalLines(size_t from, LogLineSink* sink);
+
     std::string text_;
     std::vector<size_t> starts_;
 };
@@ -43,9 +56,10 @@ private:
 std::string SplitField(std::string_view line, int index);
 std::string_view FieldView(std::string_view line, int index);
 
-// Reads the file into `lines` (emptied first). False when there is no file to read; when it
-// exists but cannot be read, `lines.FileUnread` is set as well.
-bool LoadLog(const std::filesystem::path& file, TLogLines& lines);
+// Reads the file into `lines` (emptied first), handing each line to `sink` if there is one.
+// False when there is no file to read; when it exists but cannot be read, `lines.FileUnread`
+// is set as well.
+bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* sink = nullptr);
 
 // date TAB duration TAB pulses TAB cost TAB, in the user's formats.
 std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,

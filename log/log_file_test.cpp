@@ -91,6 +91,40 @@ TEST_F(LogFileTest, AppendsKeepEverythingInOrder) {
     EXPECT_EQ(again.size(), 6u);
 }
 
+struct CollectingSink : LogLineSink {
+    void OnLine(std::string_view line) override { seen.emplace_back(line); }
+    std::vector<std::string> seen;
+};
+
+TEST_F(LogFileTest, LoadingInPiecesCutsLinesAsTheWholeText) {
+    // Lines of many lengths put the piece boundaries (every 256 KiB) everywhere in a line,
+    // between its CR and LF included; then the same with faults late in the file.
+    std::string canonical;
+    for (int i = 0; canonical.size() < 700'000; ++i) {
+        canonical += std::string(static_cast<size_t>(i % 61), static_cast<char>('a' + i % 26));
+        canonical += "\t" + std::to_string(i) + "\t\r\n";
+    }
+    const std::string variants[] = {
+        canonical,
+        canonical.substr(0, canonical.size() - 2),          // no end on the last line
+        canonical.substr(0, canonical.size() - 1),          // a lone CR at the very end
+        canonical.substr(0, 600'000) + "\n" + canonical.substr(600'000),  // a stray LF
+        canonical.substr(0, 262'143) + "\r" + canonical.substr(262'143),  // a stray CR
+        std::string(300'000, 'x') + "\r\n" + canonical,      // one line over a boundary
+        "",
+    };
+    for (const std::string& text : variants) {
+        ASSERT_TRUE(ReplaceFileAtomically(file_, text));
+        TLogLines lines;
+        CollectingSink sink;
+        ASSERT_TRUE(LoadLog(file_, lines, &sink));
+        const TLogLines expected = TLogLines::FromText(text);
+        ASSERT_EQ(All(lines), All(expected)) << text.size();
+        EXPECT_EQ(sink.seen, All(expected)) << text.size();
+        EXPECT_EQ(lines.FileImage(), expected.FileImage());
+    }
+}
+
 TEST_F(LogFileTest, FailedWriteKeepsTheRecordOnceAndTheOldFile) {
     ASSERT_TRUE(ReplaceFileAtomically(file_, "first\r\n"));
     TLogLines lines;
