@@ -1,7 +1,8 @@
 #include "base/files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include "base/test_temp_folder.h"
 
 namespace tt {
 namespace {
@@ -9,8 +10,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(Files, AtomicReplaceLeavesNoTemporaryAndKeepsOldFileOnFailure) {
-    const fs::path dir = fs::temp_directory_path() / ("tt_files_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const testing::TempFolder folder;
+    const fs::path& dir = folder.Path();
     const fs::path file = dir / "raport.txt";
     ASSERT_TRUE(ReplaceFileAtomically(file, "one\r\n"));
     ASSERT_TRUE(ReplaceFileAtomically(file, std::string("two\0\r\n", 6)));
@@ -22,12 +23,18 @@ TEST(Files, AtomicReplaceLeavesNoTemporaryAndKeepsOldFileOnFailure) {
     EXPECT_FALSE(ReplaceFileAtomically(dir / "sub", "data"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     EXPECT_EQ(ReadWholeFile(dir / "missing"), std::nullopt);
-    fs::remove_all(dir);
 }
 
+#ifdef _WIN32
+TEST(Files, ProgramFolderIsTheExecutablesUnlessGiven) {
+    const testing::TempFolder folder;
+    EXPECT_EQ(ChooseProgramFolder("C:/given", folder.Path(), "/xdg", "/home/u"), fs::path("C:/given"));
+    EXPECT_EQ(ChooseProgramFolder("", folder.Path(), "/xdg", "/home/u"), folder.Path());
+}
+#else
 TEST(Files, ProgramFolderChoice) {
-    const fs::path dir = fs::temp_directory_path() / ("tt_exe_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const testing::TempFolder folder;
+    const fs::path& dir = folder.Path();
     EXPECT_EQ(ChooseProgramFolder("/given", dir, "/xdg", "/home/u"), fs::path("/given"));
     EXPECT_EQ(ChooseProgramFolder("", dir, "/xdg", "/home/u"), fs::path("/xdg/taktomat"));
     EXPECT_EQ(ChooseProgramFolder("", dir, nullptr, "/home/u"),
@@ -36,8 +43,8 @@ TEST(Files, ProgramFolderChoice) {
               fs::path("/home/u/.local/share/taktomat"));
     ASSERT_TRUE(ReplaceFileAtomically(dir / "taktomat.ini", ""));
     EXPECT_EQ(ChooseProgramFolder("", dir, "/xdg", "/home/u"), dir);
-    fs::remove_all(dir);
 }
+#endif
 
 }  // namespace
 }  // namespace tt

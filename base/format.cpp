@@ -1,5 +1,7 @@
 #include "base/format.h"
 
+#include <cerrno>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -550,9 +552,18 @@ bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double&
         if (expDigits == 0) return false;
     }
     if (i != t.size()) return false;
+#ifdef __MINGW32__
+    // MinGW's from_chars reads a long double through a double, losing the extended digits
+    // that prices are kept in; its own strtold reads all of them.
+    errno = 0;
+    char* end = nullptr;
+    const long double v = __mingw_strtold(norm.c_str(), &end);
+    if (errno == ERANGE || end != norm.c_str() + norm.size()) return false;
+#else
     long double v = 0;
     const auto [end, ec] = std::from_chars(norm.data(), norm.data() + norm.size(), v);
     if (ec != std::errc() || end != norm.data() + norm.size()) return false;
+#endif
     out = v;
     return true;
 }

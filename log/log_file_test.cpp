@@ -1,8 +1,11 @@
 #include "log/log_file.h"
 
 #include <gtest/gtest.h>
+
+#include "base/test_temp_folder.h"
+#ifndef _WIN32
 #include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 #include "base/error.h"
 #include "base/files.h"
@@ -63,11 +66,10 @@ TEST(LogRecord, TextOfARecord) {
 class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tt_log_" + std::to_string(getpid()));
-        fs::create_directories(dir_);
+        dir_ = folder_.Path();
         file_ = dir_ / "raport.txt";
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    testing::TempFolder folder_;
     fs::path dir_;
     fs::path file_;
 };
@@ -161,12 +163,14 @@ TEST_F(LogFileTest, FileUnreadableAtStartIsNeverReplacedBlindly) {
     EXPECT_FALSE(lines.FileUnread);
 }
 
+#ifndef _WIN32
 TEST_F(LogFileTest, AFifoInPlaceOfTheFileDoesNotHang) {
     ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
     TLogLines lines;
     EXPECT_FALSE(LoadLog(file_, lines));
     EXPECT_TRUE(lines.FileUnread);
 }
+#endif
 
 }  // namespace
 }  // namespace tt

@@ -1,7 +1,8 @@
 #include "metering/settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include "base/test_temp_folder.h"
 
 #include "base/files.h"
 #include "metering/tariff.h"
@@ -18,12 +19,11 @@ const FormatSettings kPolish = MakeFormatSettings("yyyy-mm-dd", "hh:mm:ss", ',')
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tt_settings_" + std::to_string(getpid()));
-        fs::create_directories(dir_);
+        dir_ = folder_.Path();
         file_ = dir_ / "taktomat.ini";
     }
-    void TearDown() override { fs::remove_all(dir_); }
     void Write(const std::string& text) { ASSERT_TRUE(ReplaceFileAtomically(file_, text)); }
+    testing::TempFolder folder_;
     fs::path dir_;
     fs::path file_;
 };

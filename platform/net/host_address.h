@@ -27,6 +27,7 @@ private:
     std::optional<std::string> address_;
 };
 
+#ifndef _WIN32
 // Linux and the other POSIX systems. The name is looked up without DNS: first in the hosts
 // file, as the resolver would before asking a server, then among the local interfaces.
 class PosixHostAddressSource : public HostAddressSource {
@@ -38,6 +39,7 @@ public:
 private:
     std::string hostsFile_;
 };
+#endif
 
 // The first IPv4 address that a hosts file gives `name` (names compared without case).
 std::optional<std::string> FindInHostsText(std::string_view hostsText, std::string_view name);

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <cstdio>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "base/files.h"
+#include "base/test_temp_folder.h"
 
 namespace tt {
 namespace {
@@ -34,16 +39,7 @@ TEST(HostsFile, InterfacesStandInForAMissingName) {
               "10.64.0.2");
 }
 
-TEST(HostAddressSources, PosixAndScripted) {
-    char name[128] = {};
-    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
-    const std::string hosts = "/tmp/tt_hosts_" + std::to_string(getpid());
-    ASSERT_TRUE(ReplaceFileAtomically(hosts, "212.160.1.2 " + std::string(name) + "\n"));
-    EXPECT_EQ(PosixHostAddressSource(hosts).FirstIPv4(), "212.160.1.2");
-    std::remove(hosts.c_str());
-    // Without a hosts file the answer comes from the interfaces: always some address.
-    EXPECT_TRUE(PosixHostAddressSource(hosts).FirstIPv4().has_value());
-
+TEST(HostAddressSources, Scripted) {
     ScriptedHostAddressSource scripted;
     EXPECT_EQ(scripted.FirstIPv4(), std::nullopt);
     scripted.SetText("10.0.0.5");
@@ -51,6 +47,31 @@ TEST(HostAddressSources, PosixAndScripted) {
     scripted.SetText("none");
     EXPECT_EQ(scripted.FirstIPv4(), std::nullopt);
 }
+
+#ifdef _WIN32
+TEST(HostAddressSources, WinsockAnswersTheLocalNameAsDottedText) {
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(0x0101, &data), 0);
+    const auto address = WinsockHostAddressSource().FirstIPv4();
+    WSACleanup();
+    ASSERT_TRUE(address.has_value());
+    int a = 0, b = 0, c = 0, d = 0;
+    char end = 0;
+    EXPECT_EQ(std::sscanf(address->c_str(), "%d.%d.%d.%d%c", &a, &b, &c, &d, &end), 4) << *address;
+}
+#else
+TEST(HostAddressSources, PosixReadsTheHostsFileThenTheInterfaces) {
+    char name[128] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    const testing::TempFolder folder;
+    const std::string hosts = (folder / "hosts").string();
+    ASSERT_TRUE(ReplaceFileAtomically(hosts, "212.160.1.2 " + std::string(name) + "\n"));
+    EXPECT_EQ(PosixHostAddressSource(hosts).FirstIPv4(), "212.160.1.2");
+    std::remove(hosts.c_str());
+    // Without a hosts file the answer comes from the interfaces: always some address.
+    EXPECT_TRUE(PosixHostAddressSource(hosts).FirstIPv4().has_value());
+}
+#endif
 
 }  // namespace
 }  // namespace tt
