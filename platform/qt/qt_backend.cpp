@@ -266,7 +266,7 @@ class LoopHelper : public QObject {
             return true;
         }
         if (event->type() == kDrainEvent) {
-            backend_.Drain();
+            backend_.ModalTurn();
             return true;
         }
         return QObject::event(event);
@@ -511,16 +511,28 @@ void QtBackend::OnFocusWindowChanged(QWindow* focused) {
 
 void QtBackend::Enqueue(Pending pending) {
     queue_.push_back(std::move(pending));
-    // A native modal loop does not come back to DispatchPending until it ends; ask it to hand
-    // the queue over itself.
+    RequestModalTurn();
+}
+
+void QtBackend::RequestModalTurn() {
+    // A native modal loop does not come back to the program's loop until it ends; ask it for
+    // a turn of the program's loop, so that timers, posted work and painting go on under it.
     if (modalDepth_ > 0 && !drainPosted_) {
         drainPosted_ = true;
         QCoreApplication::postEvent(helper_.get(), new QEvent(kDrainEvent));
     }
 }
 
-void QtBackend::Drain() {
+void QtBackend::ModalTurn() {
     drainPosted_ = false;
+    if (sink_) {
+        sink_->ProcessMessages();
+    } else {
+        Drain();
+    }
+}
+
+void QtBackend::Drain() {
     while (!queue_.empty()) {
         Pending p = std::move(queue_.front());
         queue_.pop_front();
@@ -571,6 +583,7 @@ void QtBackend::Wake() {
 void QtBackend::OnWake() {
     wakePosted_ = false;
     woken_ = true;
+    RequestModalTurn();  // what was posted must not wait for the box to close
 }
 
 void QtBackend::OnTimer(int qtTimer) {

@@ -26,8 +26,9 @@ class LoopHelper;
 //
 // Qt's callbacks never run the program: they queue what happened, and the queue is handed to
 // the event sink from DispatchPending, outside any Qt window's own event handling, so a handler
-// may destroy the window it came from. Inside a native modal loop (menu, message box) the queue
-// is handed over as it fills, so timers keep running under an open message box.
+// may destroy the window it came from. Inside a native modal loop (menu, message box) the program
+// gets a turn of its loop whenever something comes, so timers, posted work and painting go on
+// under an open message box, as they do on Windows.
 //
 // GUI thread only, except Wake().
 class QtBackend : public ui::Backend {
@@ -96,6 +97,7 @@ class QtBackend : public ui::Backend {
     void OnTimer(int qtTimer);
     void OnWake();
     void Drain();
+    void ModalTurn();
 
   private:
     struct Pending {
@@ -125,6 +127,7 @@ class QtBackend : public ui::Backend {
 
     void Enqueue(Pending pending);
     void EnqueueEvent(const ui::Event& event) { Enqueue(Pending{event, {}}); }
+    void RequestModalTurn();
     bool FollowMove(int window, const Input& input);
     void FinishMove();
     int WindowOf(const QWindow* window) const;

@@ -350,6 +350,20 @@ TEST_F(QtTest, TimersKeepRunningUnderAnOpenMessageBox) {
     EXPECT_EQ(backend->ShowMessageBox("x", "T", ui::kMbOk), ui::kIdOk);
     EXPECT_EQ(ticksWhileOpen, 3);
     backend->KillTimer(t);
+
+    // Work posted from another thread gets its turn too.
+    sink.onEvent = nullptr;
+    int turnsBefore = 0;
+    QTimer::singleShot(0, [&] {
+        turnsBefore = sink.turns;
+        std::thread([this] { backend->Wake(); }).join();
+        QTimer::singleShot(50, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            box->button(QMessageBox::Ok)->click();
+        });
+    });
+    backend->ShowMessageBox("x", "T", ui::kMbOk);
+    EXPECT_GT(sink.turns, turnsBefore);
 }
 
 TEST_F(QtTest, PopupMenuAnswersTheEntrysIndex) {
