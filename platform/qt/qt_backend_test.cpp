@@ -16,6 +16,9 @@
 #include <thread>
 
 #include "platform/qt/qt_test_util.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
+#include "toolkit/stdctrls.h"
 
 namespace tt::qt {
 namespace {
@@ -433,6 +436,42 @@ TEST_F(QtTest, CursorShapeReachesEveryWindow) {
     EXPECT_EQ(backend->NativeWindow(b)->cursor().shape(), Qt::PointingHandCursor);
     backend->SetCursor(ui::Cursor::IBeam);
     EXPECT_EQ(backend->NativeWindow(a)->cursor().shape(), Qt::IBeamCursor);
+}
+
+// The toolkit on top: a form's picture reaches the screen and a click reaches its control.
+TEST_F(QtTest, AFormShowsAndIsClickedThroughTheApplication) {
+    backend->SetEventSink(nullptr);
+    Application app(*backend);
+    auto& form = app.CreateForm<TForm>();
+    form.SetBorderStyle(TFormBorderStyle::bsNone);
+    form.SetBounds(40, 30, 60, 40);
+    form.SetColor(clNavy);
+    auto* box = new TPaintBox(&form);
+    box->SetParent(&form);
+    box->SetBounds(10, 10, 20, 10);
+    box->OnPaint = [box](TComponent*) {
+        box->GetCanvas().Brush().Color = clRed;
+        box->GetCanvas().FillRect({0, 0, 20, 10});
+    };
+    int clicks = 0;
+    box->OnClick = [&](TComponent*) { ++clicks; };
+    form.Show();
+    app.ProcessMessages();
+    app.ProcessMessages();
+
+    QWindow* w = backend->NativeWindow(form.WindowId());
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->geometry(), QRect(40, 30, 60, 40));
+    const QImage shot =
+        w->screen()->grabWindow(w->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shot.pixel(0, 0), PixelFromRGB(clNavy));
+    EXPECT_EQ(shot.pixel(15, 15), PixelFromRGB(clRed));
+
+    Send(w, QEvent::MouseMove, {15, 15}, Qt::NoButton, Qt::NoButton);
+    Send(w, QEvent::MouseButtonPress, {15, 15}, Qt::LeftButton, Qt::LeftButton);
+    Send(w, QEvent::MouseButtonRelease, {15, 15}, Qt::LeftButton, Qt::NoButton);
+    app.ProcessMessages();
+    EXPECT_EQ(clicks, 1);
 }
 
 }  // namespace
