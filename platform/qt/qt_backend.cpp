@@ -533,6 +533,11 @@ void QtBackend::ModalTurn() {
 }
 
 void QtBackend::Drain() {
+    ++drainDepth_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{drainDepth_};
     while (!queue_.empty()) {
         Pending p = std::move(queue_.front());
         queue_.pop_front();
@@ -551,6 +556,11 @@ void QtBackend::Drain() {
 
 bool QtBackend::DispatchPending() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Qt deletes what its objects gave up with deleteLater only when an event loop it knows
+    // returns, and this loop is ours: at the outermost level nothing of it is on the stack.
+    if (modalDepth_ == 0 && drainDepth_ == 0) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     const bool any = !queue_.empty();
     Drain();
     return any;

@@ -149,6 +149,7 @@ class QtBackend : public ui::Backend {
 
     std::deque<Pending> queue_;
     int modalDepth_ = 0;
+    int drainDepth_ = 0;
     bool drainPosted_ = false;
 
     std::map<int, Timer> timers_;  // by our id

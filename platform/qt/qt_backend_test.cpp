@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -281,6 +282,24 @@ TEST_F(QtTest, WaitEndsAtItsLimitOrAtAWakeFromAnotherThread) {
     backend->Wake();  // before the wait: not lost
     backend->Wait(-1);
     EXPECT_TRUE(sink.events.empty());
+}
+
+TEST_F(QtTest, WhatQtGaveUpIsDeletedByTheLoop) {
+    QPointer<QObject> outer = new QObject;  // deleted later by the loop
+    outer->deleteLater();
+    QPointer<QObject> inner = new QObject;
+    const int timer = backend->SetTimer(1);
+    sink.onEvent = [&](const ui::Event&) {
+        backend->KillTimer(timer);
+        inner->deleteLater();
+        backend->DispatchPending();  // a nested turn: the handler may still be using it
+        EXPECT_FALSE(inner.isNull());
+    };
+    backend->Wait(-1);
+    backend->DispatchPending();
+    EXPECT_TRUE(outer.isNull());
+    backend->DispatchPending();
+    EXPECT_TRUE(inner.isNull());
 }
 
 TEST_F(QtTest, WallClockIsLocalTime) {
