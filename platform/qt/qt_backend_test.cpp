@@ -73,17 +73,6 @@ TEST_F(QtTest, WindowsGetTheirKindAndPlace) {
     backend->DestroyWindow(plain);  // twice is harmless
 }
 
-TEST_F(QtTest, ScreenIsTheQtScreen) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    const ui::Rect r = backend->ScreenRect();
-    EXPECT_EQ(r.Width(), screen->geometry().width());
-    EXPECT_EQ(r.Height(), screen->geometry().height());
-    const ui::Rect work = backend->WorkArea();
-    EXPECT_EQ(work.Width(), screen->availableGeometry().width());
-    EXPECT_GT(work.Width(), 0);
-}
-
 TEST_F(QtTest, PresentShowsOnlyTheDirtyRectangle) {
     const int id = backend->CreateTopWindow({}, "");
     backend->SetBounds(id, {0, 0, 8, 4});
@@ -195,6 +184,23 @@ TEST_F(QtTest, KeysBecomeVirtualKeysAndCharactersOfTheActiveWindow) {
     EXPECT_EQ(chars[1].ch, U'\r');
     EXPECT_EQ(chars[2].ch, U'Ą');
     for (const auto& e : sink.events) EXPECT_EQ(e.window, id);
+}
+
+TEST_F(QtTest, PopupsNeverTakeTheActivation) {
+    const int form = backend->CreateTopWindow({}, "");
+    const int popup = backend->CreateTopWindow({.popup = true}, "");
+    backend->SetBounds(form, {0, 0, 50, 50});
+    backend->SetBounds(popup, {0, 50, 50, 80});
+    backend->ShowWindow(form, true, true);
+    for (int i = 0; i < 50 && backend->ActiveWindow() != form; ++i) backend->Wait(10);
+    ASSERT_EQ(backend->ActiveWindow(), form);
+    backend->ShowWindow(popup, true, true);
+    backend->Activate(popup);
+    backend->Wait(20);
+    backend->DispatchPending();
+    EXPECT_EQ(backend->ActiveWindow(), form);
+    EXPECT_TRUE(backend->NativeWindow(popup)->isVisible());
+    for (const auto& e : sink.events) EXPECT_NE(e.window, popup);
 }
 
 TEST_F(QtTest, CloseRequestLeavesTheWindowToTheProgram) {
@@ -445,16 +451,6 @@ TEST_F(QtTest, TrayActivationsBecomePointerEvents) {
     EXPECT_FALSE(tray->icon().isNull()) << "the default icon";
     backend->HideTrayIcon();
     EXPECT_FALSE(tray->isVisible());
-}
-
-TEST_F(QtTest, CursorShapeReachesEveryWindow) {
-    const int a = backend->CreateTopWindow({}, "");
-    backend->SetCursor(ui::Cursor::HandPoint);
-    const int b = backend->CreateTopWindow({}, "");
-    EXPECT_EQ(backend->NativeWindow(a)->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(backend->NativeWindow(b)->cursor().shape(), Qt::PointingHandCursor);
-    backend->SetCursor(ui::Cursor::IBeam);
-    EXPECT_EQ(backend->NativeWindow(a)->cursor().shape(), Qt::IBeamCursor);
 }
 
 // The toolkit on top: a form's picture reaches the screen and a click reaches its control.

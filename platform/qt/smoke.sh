@@ -49,6 +49,8 @@ done
 export DISPLAY=:$display
 unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 export QT_QPA_PLATFORM=xcb
+# For sanitizer builds: what the system's libraries keep to the end is theirs.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/platform/qt/lsan.supp}
 
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
 pids+=($!)
