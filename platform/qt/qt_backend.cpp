@@ -337,6 +337,10 @@ void QtBackend::DestroyWindow(int window) {
     if (it == windows_.end()) return;
     if (active_ == window) active_ = 0;
     if (capture_ == window) capture_ = 0;
+    if (pointerWindow_ == window) pointerWindow_ = 0;
+    for (auto& [id, other] : windows_) {
+        if (other->transientParent() == it->second.get()) other->setTransientParent(nullptr);
+    }
     if (move_ && move_->window == window) move_.reset();
     if (lastPress_ && lastPress_->window == window) lastPress_.reset();
     std::erase_if(queue_,
@@ -367,6 +371,12 @@ void QtBackend::ShowWindow(int window, bool visible, bool activate) {
         return;
     }
     const bool activating = activate && !s->Style().popup;
+    if (s->Style().popup) {
+        // Wayland places a pop-up only next to a window of ours: the one it belongs to is the
+        // active one, or for a hint over an inactive window the one under the pointer.
+        Surface* owner = Find(active_ != 0 ? active_ : pointerWindow_);
+        if (owner != s) s->setTransientParent(owner);
+    }
     // Read by the X11 platform when it maps the window: shown without taking the focus.
     s->setProperty("_q_showWithoutActivating", !activating);
     s->show();
@@ -420,7 +430,7 @@ void QtBackend::BeginSystemMove(int window, std::function<void(int, int)> done) 
     s->setMouseGrabEnabled(true);
 }
 
-bool QtBackend::FollowMove(int window, const Input& in) {
+bool QtBackend::FollowMove(const Input& in) {
     if (!move_) return false;
     if (move_->native) {
         // The compositor had the pointer; the first input after it gives it back.
@@ -432,7 +442,6 @@ bool QtBackend::FollowMove(int window, const Input& in) {
         move_.reset();
         return false;
     }
-    (void)window;
     if (in.kind == ui::EventKind::MouseMove || in.kind == ui::EventKind::MouseUp) {
         moved->setPosition(in.globalX - move_->offsetX, in.globalY - move_->offsetY);
     }
@@ -460,7 +469,8 @@ void QtBackend::OnInput(int window, const Input& in) {
     if (!from) return;
     const bool mouse = in.kind == ui::EventKind::MouseDown || in.kind == ui::EventKind::MouseUp ||
                        in.kind == ui::EventKind::MouseMove;
-    if (mouse && FollowMove(window, in)) return;
+    if (mouse && FollowMove(in)) return;
+    if (mouse && !from->Style().popup) pointerWindow_ = window;
 
     ui::Event event{.kind = in.kind,
                     .window = window,

@@ -128,7 +128,7 @@ class QtBackend : public ui::Backend {
     void Enqueue(Pending pending);
     void EnqueueEvent(const ui::Event& event) { Enqueue(Pending{event, {}}); }
     void RequestModalTurn();
-    bool FollowMove(int window, const Input& input);
+    bool FollowMove(const Input& input);
     void FinishMove();
     int WindowOf(const QWindow* window) const;
     Surface* Find(int window) const;
@@ -143,6 +143,7 @@ class QtBackend : public ui::Backend {
     int nextWindow_ = 1;
     int active_ = 0;
     int capture_ = 0;
+    int pointerWindow_ = 0;  // the last of ours (not a pop-up) the pointer was over
     ui::Cursor cursor_ = ui::Cursor::Default;
     std::optional<Press> lastPress_;
     std::optional<Move> move_;

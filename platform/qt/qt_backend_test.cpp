@@ -200,6 +200,7 @@ TEST_F(QtTest, PopupsNeverTakeTheActivation) {
     backend->DispatchPending();
     EXPECT_EQ(backend->ActiveWindow(), form);
     EXPECT_TRUE(backend->NativeWindow(popup)->isVisible());
+    EXPECT_EQ(backend->NativeWindow(popup)->transientParent(), backend->NativeWindow(form));
     for (const auto& e : sink.events) EXPECT_NE(e.window, popup);
 }
 
