@@ -1,6 +1,7 @@
 // A sample form with standard controls behind a tray icon, on the Qt backend. A left click on
 // the icon shows the form in the bottom-right corner of the work area, a right click opens the
-// menu. It prints what it does, for the smoke (smoke.sh):
+// menu, and the form is dragged by its paint box. It prints what it does, for the smoke
+// (smoke.sh):
 //   qt_demo [--builtin-font] [--show]   run on the desktop
 //   qt_demo --snapshot FILE             write what the headless backend shows of the form
 // With --builtin-font the text is the headless backend's, so a screenshot of the form can be
@@ -163,6 +164,15 @@ int RunOnDesktop(int argc, char** argv, bool builtinFont, bool showAtStart) {
                 menu->Popup(at.X, at.Y);
                 break;
         }
+    };
+
+    // The paint box is the form's handle: dragging it moves the form.
+    TControl* handle = form.FindControl("PaintBox1");
+    handle->OnMouseDown = [&](TComponent*, TMouseButton button, TShiftState, int, int) {
+        if (button != TMouseButton::mbLeft) return;
+        form.StartSystemMove([&] {
+            Say("moved " + std::to_string(form.Left()) + " " + std::to_string(form.Top()));
+        });
     };
 
     const Bitmap picture = TrayPicture();

@@ -3,8 +3,8 @@
 #   platform/qt/smoke.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR (BUILD_DIR/qt-smoke).
 # Checks: at start only the tray icon shows; a left click on it shows the form in the bottom-right
-# corner of the work area, pixel for pixel what the headless backend shows of it; a right click
-# opens the menu, whose "Zakończ" ends the program.
+# corner of the work area, pixel for pixel what the headless backend shows of it, and follows the
+# pointer when dragged; a right click opens the menu, whose "Zakończ" ends the program.
 # Needs xvfb, trayer, xdotool, x11-utils and imagemagick.
 set -euo pipefail
 
@@ -104,6 +104,20 @@ for _ in $(seq 20); do
 done
 [ "$same" = yes ] || fail "the form on screen differs from the headless snapshot in $diff pixels"
 echo "smoke: the form on screen is the headless snapshot, pixel for pixel"
+
+# Dragged by its paint box (at 134,56 in the form, 58 x 66), the form follows the pointer.
+grab_x=$((left + 160))
+grab_y=$((top + 90))
+xdotool mousemove "$grab_x" "$grab_y" mousedown 1
+xdotool mousemove $((grab_x - 60)) $((grab_y - 30))
+xdotool mousemove $((grab_x - 100)) $((grab_y - 50)) mouseup 1
+wait_for said "moved " || fail "dragging the form did not end in a move"
+read -r _ moved_left moved_top < <(grep "^moved " "$out/demo.log" | head -1)
+[ "$moved_left" -eq $((left - 100)) ] && [ "$moved_top" -eq $((top - 50)) ] ||
+    fail "the form moved to $moved_left,$moved_top instead of $((left - 100)),$((top - 50))"
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name 'Taktomat – próbka')")"
+[ "$X" -eq "$moved_left" ] && [ "$Y" -eq "$moved_top" ] || fail "the window is at $X,$Y"
+echo "smoke: dragged to $moved_left,$moved_top"
 
 before=$(visible | wc -l)
 xdotool mousemove "$icon_x" "$icon_y" click 3
