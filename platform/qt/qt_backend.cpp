@@ -425,9 +425,23 @@ void QtBackend::BeginSystemMove(int window, std::function<void(int, int)> done) 
         return;
     }
     QPoint grab = QCursor::pos();
-    if (lastPress_) grab = QPoint(lastPress_->globalX, lastPress_->globalY);
+    if (pressedAt_) grab = QPoint(pressedAt_->first, pressedAt_->second);
     move_ = Move{window, grab.x() - s->x(), grab.y() - s->y(), false, std::move(done)};
     s->setMouseGrabEnabled(true);
+    // The pointer may have gone on, and the button come up, while the press waited its turn:
+    // what it did since belongs to the move. The queue is rebuilt in order, so that the end of
+    // the move takes the release's place.
+    std::deque<Pending> pending;
+    pending.swap(queue_);
+    for (Pending& p : pending) {
+        const auto kind = p.event.kind;
+        const bool pointer = kind == ui::EventKind::MouseMove || kind == ui::EventKind::MouseUp;
+        if (move_ && !p.call && pointer) {
+            FollowMove(Input{.kind = kind, .globalX = p.globalX, .globalY = p.globalY});
+        } else {
+            queue_.push_back(std::move(p));
+        }
+    }
 }
 
 bool QtBackend::FollowMove(const Input& in) {
@@ -491,7 +505,7 @@ void QtBackend::OnInput(int window, const Input& in) {
             event.shift |= ui::kDoubleClick;
             lastPress_.reset();  // a third press starts over
         } else {
-            lastPress_ = Press{window, in.x, in.y, in.globalX, in.globalY, in.button, now};
+            lastPress_ = Press{window, in.x, in.y, in.button, now};
         }
     }
     if (mouse && capture_ != 0 && capture_ != window) {
@@ -506,7 +520,7 @@ void QtBackend::OnInput(int window, const Input& in) {
         if (active_ == 0) return;
         event.window = active_;
     }
-    EnqueueEvent(event);
+    Enqueue(Pending{event, {}, in.globalX, in.globalY});
 }
 
 void QtBackend::OnFocusWindowChanged(QWindow* focused) {
@@ -559,6 +573,9 @@ void QtBackend::Drain() {
             auto it = timers_.find(p.event.timer);
             if (it == timers_.end()) continue;  // killed while queued
             it->second.queued = false;
+        }
+        if (p.event.kind == ui::EventKind::MouseDown) {
+            pressedAt_ = std::make_pair(p.globalX, p.globalY);
         }
         if (sink_) sink_->HandleEvent(p.event);
     }

@@ -103,6 +103,8 @@ class QtBackend : public ui::Backend {
     struct Pending {
         ui::Event event;
         std::function<void()> call;  // set: run this instead of handing over the event
+        int globalX = 0;             // the pointer on the screen, for mouse events
+        int globalY = 0;
     };
     struct Timer {
         int qtId = 0;
@@ -112,8 +114,6 @@ class QtBackend : public ui::Backend {
         int window = 0;
         int x = 0;
         int y = 0;
-        int globalX = 0;
-        int globalY = 0;
         ui::MouseButton button = ui::MouseButton::Left;
         int64_t at = 0;
     };
@@ -145,7 +145,8 @@ class QtBackend : public ui::Backend {
     int capture_ = 0;
     int pointerWindow_ = 0;  // the last of ours (not a pop-up) the pointer was over
     ui::Cursor cursor_ = ui::Cursor::Default;
-    std::optional<Press> lastPress_;
+    std::optional<Press> lastPress_;                // the first press of a possible double click
+    std::optional<std::pair<int, int>> pressedAt_;  // the last press handed over, on the screen
     std::optional<Move> move_;
 
     std::deque<Pending> queue_;

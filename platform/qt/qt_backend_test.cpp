@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "platform/qt/qt_test_util.h"
@@ -254,6 +255,41 @@ TEST_F(QtTest, TheWindowFollowsThePointerUntilReleased) {
     ASSERT_EQ(done.size(), 1u);
     EXPECT_EQ(done[0], std::make_pair(150, 125));
     EXPECT_TRUE(sink.events.empty()) << "the move's input is not the program's";
+}
+
+TEST_F(QtTest, AMoveBegunLateCatchesUpWithThePointer) {
+    const int id = backend->CreateTopWindow({}, "");
+    backend->SetBounds(id, {100, 100, 150, 130});
+    backend->ShowWindow(id, true, false);
+    QWindow* w = backend->NativeWindow(id);
+    std::vector<std::pair<int, int>> done;
+    std::vector<std::string> seen;
+    sink.onEvent = [&](const ui::Event& e) {
+        if (e.kind == ui::EventKind::MouseDown && done.empty() && seen.empty()) {
+            backend->BeginSystemMove(id, [&](int left, int top) {
+                done.emplace_back(left, top);
+                seen.push_back("done");
+            });
+        }
+        if (e.kind == ui::EventKind::MouseDown) seen.push_back("down");
+        if (e.kind == ui::EventKind::MouseUp) seen.push_back("up");
+        if (e.kind == ui::EventKind::MouseMove) seen.push_back("move");
+    };
+    // The whole drag, and a click after it, before the program has seen the press.
+    Send(w, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(150, 130), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &move);
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(130, 140), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &up);
+    Send(w, QEvent::MouseButtonPress, {1, 1}, Qt::RightButton, Qt::RightButton);
+    backend->DispatchPending();
+
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0], std::make_pair(120, 130));
+    EXPECT_EQ(w->position(), QPoint(120, 130));
+    EXPECT_EQ(seen, (std::vector<std::string>{"down", "done", "down"}));
 }
 
 TEST_F(QtTest, TimersCoalesceAndDieWithKillTimer) {
