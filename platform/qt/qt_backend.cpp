@@ -225,6 +225,7 @@ class Surface : public QRasterWindow {
         in.globalX = global.x();
         in.globalY = global.y();
         in.shift = ShiftOf(e.modifiers(), e.buttons());
+        in.time = static_cast<int64_t>(e.timestamp());
         if (e.type() != QEvent::MouseMove) {
             const auto button = ButtonOf(e.button());
             if (!button) return;
@@ -495,12 +496,14 @@ void QtBackend::OnInput(int window, const Input& in) {
                     .key = in.key,
                     .ch = in.ch};
     if (in.kind == ui::EventKind::MouseDown) {
-        const int64_t now = MonotonicMs();
+        // The window system's time of the press, not ours: two presses that waited for a
+        // busy program are as far apart as the user made them.
+        const int64_t now = in.time != 0 ? in.time : MonotonicMs();
         const bool dbl = lastPress_ && lastPress_->window == window &&
                          lastPress_->button == in.button &&
                          std::abs(lastPress_->x - in.x) <= kDoubleClickSlop &&
                          std::abs(lastPress_->y - in.y) <= kDoubleClickSlop &&
-                         now - lastPress_->at <= DoubleClickTime();
+                         now >= lastPress_->at && now - lastPress_->at <= DoubleClickTime();
         if (dbl) {
             event.shift |= ui::kDoubleClick;
             lastPress_.reset();  // a third press starts over

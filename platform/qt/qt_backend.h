@@ -91,6 +91,7 @@ class QtBackend : public ui::Backend {
         unsigned shift = 0;
         int key = 0;
         char32_t ch = 0;
+        int64_t time = 0;  // ms, when the window system saw it; 0 for unknown
     };
     void OnInput(int window, const Input& input);
     void OnFocusWindowChanged(QWindow* focused);

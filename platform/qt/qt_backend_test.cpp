@@ -111,10 +111,18 @@ TEST_F(QtTest, MouseInputWaitsForTheLoopAndKnowsDoubleClicks) {
     Send(w, QEvent::MouseButtonPress, {6, 6}, Qt::LeftButton, Qt::LeftButton);  // a third
     Send(w, QEvent::MouseMove, {40, 20}, Qt::NoButton, Qt::RightButton, Qt::ControlModifier);
     Send(w, QEvent::MouseButtonPress, {40, 20}, Qt::RightButton, Qt::RightButton);
+    // Presses a second apart by the window system's clock, however fast they come here, then
+    // a tenth of a second apart.
+    for (const auto& [x, at] : {std::pair{60, 5000ul}, {60, 6000ul}, {70, 7000ul}, {70, 7100ul}}) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, 20), QPointF(x + 10, 30),
+                          Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        press.setTimestamp(at);
+        QCoreApplication::sendEvent(w, &press);
+    }
     backend->DispatchPending();
 
     const auto downs = OfKind(sink.events, ui::EventKind::MouseDown);
-    ASSERT_EQ(downs.size(), 4u) << "Qt's own double-click event adds no press";
+    ASSERT_EQ(downs.size(), 8u) << "Qt's own double-click event adds no press";
     EXPECT_EQ(downs[0].window, id);
     EXPECT_EQ(downs[0].x, 5);
     EXPECT_EQ(downs[0].y, 6);
@@ -123,6 +131,8 @@ TEST_F(QtTest, MouseInputWaitsForTheLoopAndKnowsDoubleClicks) {
     EXPECT_EQ(downs[2].shift, ui::kLeftButton);
     EXPECT_EQ(downs[3].button, ui::MouseButton::Right);
     EXPECT_EQ(downs[3].shift & ui::kDoubleClick, 0u) << "another button, another place";
+    EXPECT_EQ(downs[5].shift & ui::kDoubleClick, 0u);
+    EXPECT_EQ(downs[7].shift & ui::kDoubleClick, ui::kDoubleClick);
     EXPECT_EQ(OfKind(sink.events, ui::EventKind::MouseUp).size(), 2u);
     const auto moves = OfKind(sink.events, ui::EventKind::MouseMove);
     ASSERT_EQ(moves.size(), 1u);
