@@ -57,9 +57,9 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
     SetFont(font);
     SetShowHint(true);
 
-    lblStrefa = PlaceLabel(this, "lblStrefa", "Strefa opłat", 8, 5);
-    lblImpuls = PlaceLabel(this, "lblImpuls", "Impuls", 98, 5);
-    lblCena = PlaceLabel(this, "lblCena", "Cena zł", 160, 5);
+    lblStrefa = PlaceLabel(this, "lblStrefa", "Strefa opłat", 8, 4);
+    lblImpuls = PlaceLabel(this, "lblImpuls", "Impuls", 98, 4);
+    lblCena = PlaceLabel(this, "lblCena", "Cena zł", 160, 4);
 
     // Dark text on the light field, so that the caret shows while a price is typed.
     TFont fieldFont = font;
@@ -76,7 +76,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
     std::array<TBMPCounter*, 3> counters{};
     std::array<TEdit*, 3> prices{};
     for (size_t i = 0; i < 3; ++i) {
-        const int top = 20 + 22 * static_cast<int>(i);
+        const int top = 19 + 21 * static_cast<int>(i);
         od[i] = PlaceLabel(this, odNames[i], "od:", 8, top + 4);
 
         TEdit* start = Place<TEdit>(this, startNames[i], 26, top, 62, 20);
@@ -124,9 +124,9 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
         b->SetChecked(checked);
         return b;
     };
-    DoPulpitu = box("DoPulpitu", "przyciagaj do pulpitu", 88, true);
-    DoEkranu = box("DoEkranu", "przyciagaj do ekranu", 104, false);
-    chkShade = box("chkShade", "zawijaj do góry", 120, false);
+    DoPulpitu = box("DoPulpitu", "przyciagaj do pulpitu", 84, true);
+    DoEkranu = box("DoEkranu", "przyciagaj do ekranu", 100, false);
+    chkShade = box("chkShade", "zawijaj do góry", 116, false);
     DoPulpitu->OnClick = [this](TComponent* s) { DoPulpituClick(s); };
     DoEkranu->OnClick = [this](TComponent* s) { DoEkranuClick(s); };
 
