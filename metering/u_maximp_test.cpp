@@ -118,6 +118,18 @@ TEST_F(MaxImpTest, CancelKeepsTheCountersWhileOnlyAConfirmReachesTheMeterAndTheF
     EXPECT_EQ(limits.MAXIMP_P, 12);
 }
 
+TEST_F(MaxImpTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStaysOpen) {
+    TfrmMaxImp& f = Open();
+    fs::create_directories(ini);  // a folder where the file should be
+    StepUp("cntMAXIMP_D");        // at its maximum: stays 1440
+    StepUp("cntOODL");
+    Button(0);
+    ASSERT_EQ(backend.MessageBoxes().size(), 1u);
+    EXPECT_EQ(backend.MessageBoxes()[0].text, "Unable to write to " + FullPathText(ini) + ".");
+    EXPECT_TRUE(f.Visible());
+    EXPECT_EQ(Limits(), "1440 1440 44640 21 ");  // the meter has them before the file
+}
+
 TEST_F(MaxImpTest, ALeftDragMovesOnlyThisWindowAndEndsInTheMainWindowsReleaseStep) {
     TfrmMaxImp& f = Open();
     driver.Press("frmMaxImp", 150, 70, TMouseButton::mbRight);  // the right button grabs nothing
