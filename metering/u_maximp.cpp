@@ -1,0 +1,180 @@
+#include "metering/u_maximp.h"
+
+#include <array>
+
+#include "toolkit/application.h"
+
+namespace tt {
+
+namespace {
+
+constexpr TColor kFormColor = 4194304;  // dark blue
+constexpr TColor kTextColor = 8454143;  // pale yellow
+
+struct LimitRow {
+    const char* LabelName;
+    const char* Caption;
+    const char* CounterName;
+    const char* Hint;
+    const IntegerKey* Key;
+    int Left;
+    int Top;
+};
+
+// Two rows of two: the per-connection and per-day limits above, the month and the delay below.
+const std::array<LimitRow, 4> kRows{{
+    {"lblMAXIMP_P", "MAX IMP/P", "cntMAXIMP_P", "Maksymalna liczba impulsow na połączenie",
+     &keys::MAXIMP_P, 8, 8},
+    {"lblMAXIMP_D", "MAX IMP/D", "cntMAXIMP_D", "Maksymalna liczba impulsow na dzień",
+     &keys::MAXIMP_D, 138, 8},
+    {"lblMAXIMP_M", "MAX IMP/M", "cntMAXIMP_M", "Maksymalna liczba impulsow na miesiąc",
+     &keys::MAXIMP_M, 8, 32},
+    {"lblOODL", "OODL", "cntOODL", "Opóźnienie od wybrania numeru", &keys::OODL, 138, 32},
+}};
+constexpr int kCounterOffset = 58;  // from the label's left edge
+
+}  // namespace
+
+TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
+                       TMeterLimits& meterLimits, std::filesystem::path programFolder)
+    : TForm(owner),
+      shell_(shell),
+      settings_(settings),
+      meterLimits_(meterLimits),
+      programFolder_(std::move(programFolder)) {
+    SetName("frmMaxImp");
+    SetCaption("Ustawienia impulsów");
+    SetBorderStyle(TFormBorderStyle::bsNone);
+    // Opened from an always-on-top meter, so it must not fall behind other programs, and like
+    // every window of the program it has no taskbar button.
+    SetFormStyle(TFormStyle::fsStayOnTop);
+    SetToolWindow(true);
+    SetEraseBackground(false);
+    SetBounds(0, 0, 275, 80);
+    SetColor(kFormColor);
+    TFont font;
+    font.Color = kTextColor;
+    SetFont(font);
+    SetShowHint(true);
+
+    std::array<TLabel*, 4> labels{};
+    std::array<TBMPCounter*, 4> counters{};
+    for (size_t i = 0; i < kRows.size(); ++i) {
+        const LimitRow& row = kRows[i];
+        TLabel* label = new TLabel(this);  // owned by the form
+        label->SetName(row.LabelName);
+        label->SetParent(this);
+        label->SetTransparent(true);
+        label->SetCaption(row.Caption);
+        label->SetBounds(row.Left, row.Top + 4, 1, 1);
+        label->SetHint(row.Hint);
+        labels[i] = label;
+
+        TBMPCounter* counter = new TBMPCounter(this);
+        counter->SetName(row.CounterName);
+        counter->SetParent(this);
+        counter->SetBounds(row.Left + kCounterOffset, row.Top, 50, 20);
+        counter->SetDigits(&shell_.Skins.imgCyfry);
+        counter->SetMaxValue(row.Key->Max);
+        counter->SetMinValue(row.Key->Min);
+        counter->SetStep(1);
+        counter->SetHint(row.Hint);
+        counters[i] = counter;
+    }
+    lblMAXIMP_P = labels[0];
+    lblMAXIMP_D = labels[1];
+    lblMAXIMP_M = labels[2];
+    lblOODL = labels[3];
+    cntMAXIMP_P = counters[0];
+    cntMAXIMP_D = counters[1];
+    cntMAXIMP_M = counters[2];
+    cntOODL = counters[3];
+
+    Klawisze = new TBMPButton(this);
+    Klawisze->SetName("Klawisze");
+    Klawisze->SetParent(this);
+    Klawisze->SetBounds(197, 54, 70, 20);
+    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->OnClick = [this](TComponent* s) { KlawiszeClick(s); };
+
+    OnCreate = [this](TComponent* s) { FormCreate(s); };
+    OnPaint = [this](TComponent* s) { FormPaint(s); };
+    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        FormMouseDown(s, b, sh, x, y);
+    };
+    OnMouseMove = [this](TComponent* s, TShiftState sh, int x, int y) {
+        FormMouseMove(s, sh, x, y);
+    };
+    OnMouseUp = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        FormMouseUp(s, b, sh, x, y);
+    };
+}
+
+void TfrmMaxImp::FormCreate(TComponent*) {
+    const bool alt = AltDrawingMarkerPresent(programFolder_);
+    Klawisze->SetAltDrawing(alt);
+    const std::array<TBMPCounter*, 4> counters{cntMAXIMP_P, cntMAXIMP_D, cntMAXIMP_M, cntOODL};
+    for (TBMPCounter* c : counters) c->SetAltDrawing(alt);
+
+    const Bitmap& skin = shell_.Skins.SkinBackground;
+    SetBounds(Left(), Top(), skin.Width(), skin.Height());
+
+    // The counters clamp what the file holds; the meter takes the clamped values.
+    for (size_t i = 0; i < kRows.size(); ++i) {
+        const IntegerKey& key = *kRows[i].Key;
+        counters[i]->SetValue(settings_.ReadInteger(key.Section, key.Key, key.Default));
+    }
+    CopyToMeterLimits();
+}
+
+void TfrmMaxImp::CopyToMeterLimits() {
+    meterLimits_.MAXIMP_P = cntMAXIMP_P->Value();
+    meterLimits_.MAXIMP_D = cntMAXIMP_D->Value();
+    meterLimits_.MAXIMP_M = cntMAXIMP_M->Value();
+    meterLimits_.OODL = cntOODL->Value();
+}
+
+void TfrmMaxImp::KlawiszeClick(TComponent*) {
+    switch (Klawisze->CommandIndex()) {
+        case 0:
+            CopyToMeterLimits();
+            settings_.WriteInteger(keys::MAXIMP_P.Section, keys::MAXIMP_P.Key,
+                                   cntMAXIMP_P->Value());
+            settings_.WriteInteger(keys::MAXIMP_D.Section, keys::MAXIMP_D.Key,
+                                   cntMAXIMP_D->Value());
+            settings_.WriteInteger(keys::MAXIMP_M.Section, keys::MAXIMP_M.Key,
+                                   cntMAXIMP_M->Value());
+            settings_.WriteInteger(keys::OODL.Section, keys::OODL.Key, cntOODL->Value());
+            Close();
+            break;
+        case 1:
+            // Nothing reloads the counters: the values set stay for the next confirm.
+            Close();
+            break;
+        default:
+            break;
+    }
+}
+
+void TfrmMaxImp::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
+    DragPress(shell_.DragState, Shift, X, Y);
+}
+
+void TfrmMaxImp::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
+    DragMove(shell_.DragState, *this, X, Y);
+}
+
+void TfrmMaxImp::FormMouseUp(TComponent*, TMouseButton, TShiftState, int, int) {
+    shell_.DragState.Dragging = false;
+    if (ReleaseStep) {
+        ReleaseStep(this);
+    } else {
+        ClampToSnapArea(*this, shell_.SnapArea);
+    }
+}
+
+void TfrmMaxImp::FormPaint(TComponent*) {
+    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
+}
+
+}  // namespace tt

@@ -1,0 +1,297 @@
+#include "metering/u_opcje.h"
+
+#include <array>
+
+#include "base/error.h"
+#include "controls/skin/skin.h"
+#include "toolkit/application.h"
+
+namespace tt {
+
+namespace {
+
+constexpr TColor kFormColor = 4194304;  // dark blue
+constexpr TColor kTextColor = 8454143;  // pale yellow
+constexpr const char* kBadPrice = "Nieprawidłowe wartości ceny!";
+constexpr const char* kPulseHint = "czas trwania impulsu w sekundach";
+
+template <class T>
+T* Place(TForm* form, const char* name, int left, int top, int width, int height) {
+    T* control = new T(form);  // owned by the form
+    control->SetName(name);
+    control->SetParent(form);
+    control->SetBounds(left, top, width, height);
+    return control;
+}
+
+TLabel* PlaceLabel(TForm* form, const char* name, const char* text, int left, int top) {
+    TLabel* label = Place<TLabel>(form, name, left, top, 1, 1);
+    label->SetTransparent(true);
+    label->SetCaption(text);
+    return label;
+}
+
+}  // namespace
+
+TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
+                     const FormatSettings& fs, TTariffTable& tariffTable,
+                     std::filesystem::path programFolder)
+    : TForm(owner),
+      shell_(shell),
+      settings_(settings),
+      fs_(fs),
+      tariffTable_(tariffTable),
+      programFolder_(std::move(programFolder)) {
+    SetName("frmOpcje");
+    SetCaption("Opcje Taktomata");
+    SetBorderStyle(TFormBorderStyle::bsNone);
+    // Opened from an always-on-top meter, so it must not fall behind other programs, and like
+    // every window of the program it has no taskbar button.
+    SetFormStyle(TFormStyle::fsStayOnTop);
+    SetToolWindow(true);
+    SetEraseBackground(false);
+    SetBounds(0, 0, 275, 140);
+    SetColor(kFormColor);
+    TFont font;
+    font.Color = kTextColor;
+    SetFont(font);
+    SetShowHint(true);
+
+    lblStrefa = PlaceLabel(this, "lblStrefa", "Strefa opłat", 8, 4);
+    lblImpuls = PlaceLabel(this, "lblImpuls", "Impuls", 98, 4);
+    lblCena = PlaceLabel(this, "lblCena", "Cena zł", 160, 4);
+
+    // Dark text on the light field, so that the caret shows while a price is typed.
+    TFont fieldFont = font;
+    fieldFont.Color = clWindowText;
+
+    const std::array<const char*, 3> odNames{"lblOd1", "lblOd2", "lblOd3"};
+    const std::array<const char*, 3> startNames{"edtStrefa1_Start", "edtStrefa2_Start",
+                                                "edtStrefa3_Start"};
+    const std::array<const char*, 3> startTexts{"08:00:00", "22:00:00", "00:00:00"};
+    const std::array<const char*, 3> counterNames{"cntImpuls_1", "cntImpuls_2", "cntImpuls_3"};
+    const std::array<const char*, 3> priceNames{"edtCena1", "edtCena2", "edtCena3"};
+    std::array<TLabel*, 3> od{};
+    std::array<TEdit*, 3> starts{};
+    std::array<TBMPCounter*, 3> counters{};
+    std::array<TEdit*, 3> prices{};
+    for (size_t i = 0; i < 3; ++i) {
+        const int top = 19 + 21 * static_cast<int>(i);
+        od[i] = PlaceLabel(this, odNames[i], "od:", 8, top + 4);
+
+        TEdit* start = Place<TEdit>(this, startNames[i], 26, top, 62, 20);
+        start->SetFont(fieldFont);
+        start->SetReadOnly(true);
+        start->SetMaxLength(8);
+        start->SetText(startTexts[i]);
+        start->OnKeyDown = [this](TComponent* s, int& key, TShiftState shift) {
+            ZmianaUstawienStref(s, key, shift);
+        };
+        starts[i] = start;
+
+        TBMPCounter* counter = Place<TBMPCounter>(this, counterNames[i], 98, top, 50, 20);
+        counter->SetDigits(&shell_.Skins.imgCyfry);
+        counter->SetMaxValue(3600);
+        counter->SetMinValue(30);
+        counter->SetStep(30);
+        counter->SetValue(30);
+        counter->SetHint(kPulseHint);
+        counters[i] = counter;
+
+        TEdit* price = Place<TEdit>(this, priceNames[i], 160, top, 56, 20);
+        price->SetFont(fieldFont);
+        price->SetText("0,29");
+        prices[i] = price;
+    }
+    lblOd1 = od[0];
+    lblOd2 = od[1];
+    lblOd3 = od[2];
+    edtStrefa1_Start = starts[0];
+    edtStrefa2_Start = starts[1];
+    edtStrefa3_Start = starts[2];
+    cntImpuls_1 = counters[0];
+    cntImpuls_2 = counters[1];
+    cntImpuls_3 = counters[2];
+    edtCena1 = prices[0];
+    edtCena2 = prices[1];
+    edtCena3 = prices[2];
+
+    auto box = [this](const char* name, const char* caption, int top, bool checked) {
+        TBitCheckBox* b = Place<TBitCheckBox>(this, name, 8, top, 150, 17);
+        b->SetCaption(caption);
+        // The glyph's see-through corners and the box's own field blend with the skin.
+        b->SetColor(kSkinFieldColor);
+        b->SetChecked(checked);
+        return b;
+    };
+    DoPulpitu = box("DoPulpitu", "przyciagaj do pulpitu", 84, true);
+    DoEkranu = box("DoEkranu", "przyciagaj do ekranu", 100, false);
+    chkShade = box("chkShade", "zawijaj do góry", 116, false);
+    DoPulpitu->OnClick = [this](TComponent* s) { DoPulpituClick(s); };
+    DoEkranu->OnClick = [this](TComponent* s) { DoEkranuClick(s); };
+
+    Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 113, 70, 20);
+    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->OnClick = [this](TComponent* s) { klawiszeClick(s); };
+
+    OnCreate = [this](TComponent* s) { OdczytZINI(s); };
+    OnShow = [this](TComponent* s) { OdczytZINI(s); };
+    OnPaint = [this](TComponent* s) { FormPaint(s); };
+    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        FormMouseDown(s, b, sh, x, y);
+    };
+}
+
+void TfrmOpcje::OdczytZINI(TComponent*) {
+    const bool alt = AltDrawingMarkerPresent(programFolder_);
+    Klawisze->SetAltDrawing(alt);
+    const std::array<TBMPCounter*, 3> counters{cntImpuls_1, cntImpuls_2, cntImpuls_3};
+    for (TBMPCounter* c : counters) c->SetAltDrawing(alt);
+
+    // A time or price the user's locale cannot read (a decimal point typed into the file by
+    // hand) falls back to its default rather than leaving the table half loaded.
+    const std::array<const TimeKey*, 3> startKeys{&keys::S1_Start, &keys::S2_Start,
+                                                  &keys::S3_Start};
+    const std::array<const PriceKey*, 3> priceKeys{&keys::CENA1, &keys::CENA2, &keys::CENA3};
+    for (int zone = 1; zone <= 3; ++zone) {
+        tariffTable_.ZoneStart[zone] = Read(settings_, *startKeys[zone - 1], fs_);
+    }
+    for (int zone = 1; zone <= 3; ++zone) {
+        tariffTable_.PulsePrice[zone] = Read(settings_, *priceKeys[zone - 1], fs_);
+    }
+
+    const std::array<TEdit*, 3> starts{edtStrefa1_Start, edtStrefa2_Start, edtStrefa3_Start};
+    const std::array<TEdit*, 3> prices{edtCena1, edtCena2, edtCena3};
+    for (int zone = 1; zone <= 3; ++zone) {
+        starts[zone - 1]->SetText(TimeToStr(tariffTable_.ZoneStart[zone], fs_));
+        prices[zone - 1]->SetText(FloatToStr(tariffTable_.PulsePrice[zone], fs_));
+    }
+
+    // The counters clamp what the file holds; the table takes the clamped value.
+    const std::array<const IntegerKey*, 3> lengthKeys{&keys::IMPULS1, &keys::IMPULS2,
+                                                      &keys::IMPULS3};
+    for (int zone = 1; zone <= 3; ++zone) {
+        const IntegerKey& key = *lengthKeys[zone - 1];
+        counters[zone - 1]->SetValue(settings_.ReadInteger(key.Section, key.Key, key.Default));
+    }
+    for (int zone = 1; zone <= 3; ++zone) {
+        tariffTable_.PulseLength[zone] = counters[zone - 1]->Value();
+    }
+
+    DoPulpitu->SetChecked(Read(settings_, keys::PULPIT));
+    DoEkranu->SetChecked(!DoPulpitu->Checked());
+    chkShade->SetChecked(Read(settings_, keys::SHADEDOWN));
+}
+
+void TfrmOpcje::klawiszeClick(TComponent*) {
+    switch (Klawisze->CommandIndex()) {
+        case 0:
+            Confirm();
+            break;
+        case 1:
+            Close();
+            break;
+        default:
+            break;
+    }
+}
+
+void TfrmOpcje::Confirm() {
+    Application& app = Application::Current();
+    if (DoPulpitu->Checked()) {
+        shell_.SnapArea = app.WorkArea();
+    } else {
+        shell_.SnapArea = TRect{0, 0, app.ScreenWidth(), app.ScreenHeight()};
+    }
+
+    // The start times reach the meter at once. The fields only ever hold what this window
+    // wrote into them, but should one not read as a time, it is put back to the time the
+    // meter uses, so that the file never receives a start it could not read again.
+    const std::array<TEdit*, 3> starts{edtStrefa1_Start, edtStrefa2_Start, edtStrefa3_Start};
+    for (int zone = 1; zone <= 3; ++zone) {
+        TEdit* field = starts[zone - 1];
+        TDateTime start = 0;
+        if (TryStrToTime(field->Text(), fs_, start)) {
+            tariffTable_.ZoneStart[zone] = start;
+        } else {
+            field->SetText(TimeToStr(tariffTable_.ZoneStart[zone], fs_));
+        }
+    }
+
+    const unsigned boxFlags = ui::kMbOk | ui::kMbIconExclamation;
+    const std::array<TEdit*, 3> prices{edtCena1, edtCena2, edtCena3};
+    for (TEdit* field : prices) {
+        long double price = 0;
+        if (!TryStrToFloat(field->Text(), fs_, price)) {
+            app.ShowMessageBox(kBadPrice, app.Title(), boxFlags);
+            return;
+        }
+    }
+
+    try {
+        settings_.WriteInteger(keys::IMPULS1.Section, keys::IMPULS1.Key, cntImpuls_1->Value());
+        settings_.WriteInteger(keys::IMPULS2.Section, keys::IMPULS2.Key, cntImpuls_2->Value());
+        settings_.WriteInteger(keys::IMPULS3.Section, keys::IMPULS3.Key, cntImpuls_3->Value());
+        settings_.WriteBool(keys::PULPIT.Section, keys::PULPIT.Key, DoPulpitu->Checked());
+        settings_.WriteBool(keys::SHADEDOWN.Section, keys::SHADEDOWN.Key, chkShade->Checked());
+        settings_.WriteString(keys::S1_Start.Section, keys::S1_Start.Key, edtStrefa1_Start->Text());
+        settings_.WriteString(keys::S2_Start.Section, keys::S2_Start.Key, edtStrefa2_Start->Text());
+        settings_.WriteString(keys::S3_Start.Section, keys::S3_Start.Key, edtStrefa3_Start->Text());
+        // As typed: "0,290" stays "0,290" in the file.
+        settings_.WriteString(keys::CENA1.Section, keys::CENA1.Key, edtCena1->Text());
+        settings_.WriteString(keys::CENA2.Section, keys::CENA2.Key, edtCena2->Text());
+        settings_.WriteString(keys::CENA3.Section, keys::CENA3.Key, edtCena3->Text());
+    } catch (const Error&) {
+        // The window stays open with the user's values, so nothing typed is lost.
+        app.ShowMessageBox(kBadPrice, app.Title(), boxFlags);
+        return;
+    }
+    Close();
+}
+
+void TfrmOpcje::ZmianaUstawienStref(TComponent* Sender, int& Key, TShiftState) {
+    // Tab moves the focus on to the next field; it is not meant for the field itself.
+    if (Key == VK_TAB) return;
+    auto* field = dynamic_cast<TEdit*>(Sender);
+    if (!field) return;
+    TDateTime time = 0;
+    if (!TryStrToTime(field->Text(), fs_, time)) return;
+    const TimeParts parts = DecodeTime(time);
+    int hour = parts.Hour;
+    const int minute = parts.Minute != 0 ? 0 : 30;
+    if (Key == VK_UP) {
+        if (minute == 0) hour = hour == 23 ? 0 : hour + 1;
+    } else {
+        if (minute == 30) hour = hour == 0 ? 23 : hour - 1;
+    }
+    field->SetText(TimeToStr(EncodeTime(hour, minute, 0), fs_));
+}
+
+void TfrmOpcje::DoPulpituClick(TComponent*) {
+    // One of the two is always ticked: a box is switched off only by ticking the other.
+    if (DoPulpitu->Checked()) {
+        DoEkranu->SetChecked(false);
+    } else {
+        DoPulpitu->SetChecked(true);
+    }
+}
+
+void TfrmOpcje::DoEkranuClick(TComponent*) {
+    if (DoEkranu->Checked()) {
+        DoPulpitu->SetChecked(false);
+    } else {
+        DoEkranu->SetChecked(true);
+    }
+}
+
+void TfrmOpcje::FormMouseDown(TComponent*, TMouseButton, TShiftState, int, int) {
+    // No title bar: any button on the background moves the window, and it is kept inside the
+    // snapping area once let go.
+    StartSystemMove([this] { ClampToSnapArea(*this, shell_.SnapArea); });
+}
+
+void TfrmOpcje::FormPaint(TComponent*) {
+    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
+}
+
+}  // namespace tt
