@@ -3,8 +3,8 @@
 # sample form, a screenshot is taken and its pixels are checked against the headless picture of
 # the same form, then the program ends by itself and leaves no process behind.
 #   smoke.sh [BUILD_DIR] [OUT_DIR]     (defaults: build/windows, BUILD_DIR/win32-smoke)
-# OUT_DIR keeps headless.png, builtin.png (screen, toolkit font) and gdi.png (screen, GDI
-# text) for a look.
+# OUT_DIR keeps headless.png, builtin.png (screen, toolkit font), gdi.png (screen, GDI text)
+# and moved.png (after a drag by the mouse) for a look.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -14,7 +14,7 @@ mkdir -p "$out"
 demo=$build/platform/win32/win32_demo.exe
 wine_run=$root/scripts/wine-run.sh
 export WINEDEBUG=-all
-for tool in Xvfb import convert compare; do
+for tool in Xvfb import convert compare xdotool; do
   command -v "$tool" >/dev/null || { echo "smoke: $tool is missing" >&2; exit 1; }
 done
 
@@ -23,11 +23,16 @@ rm -f "$out"/*.png
 # from a run without one would make every window fail.
 WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix} timeout 60 wineserver -w || true
 
-shoot() {  # shoot NAME DEMO-ARGS...: runs the demo for a few seconds and takes the screen
-  local name=$1; shift
-  "$wine_run" "$demo" --seconds 6 "$@" &
+shoot() {  # shoot NAME DRAG DEMO-ARGS...: runs the demo for a few seconds and takes the screen
+  local name=$1 drag=$2; shift 2
+  "$wine_run" "$demo" --seconds 7 "$@" &
   local pid=$!
   sleep 4
+  if [ "$drag" = drag ]; then
+    # A press on the form's background and a move of 100,100: the system move follows.
+    xdotool mousemove 43 165 mousedown 1 sleep 0.3 mousemove 80 200 sleep 0.2 \
+      mousemove 143 265 sleep 0.3 mouseup 1 sleep 0.5
+  fi
   import -window root "$out/$name.png"
   convert "$out/$name.png" -crop 200x130+40+40 +repage "$out/$name-form.png"
   # The program ends by itself; a hang here fails the smoke instead of leaving it running.
@@ -46,8 +51,9 @@ pixel() {  # pixel FILE X Y -> rrggbb
 run() {
   # The form sits at 40,40 and is 200 x 130.
   "$wine_run" "$demo" --headless-png "$out/headless.png"
-  shoot builtin --builtin-font
-  shoot gdi
+  shoot builtin - --builtin-font
+  shoot gdi -
+  shoot moved drag
   # No process of ours is left once the wine server has nothing more to serve.
   timeout 20 wineserver -w
 }
@@ -66,6 +72,13 @@ for check in "4 126 000040" "150 60 ff0000" "150 80 00ff00" "150 110 0000ff"; do
   set -- $check
   got=$(pixel "$out/gdi-form.png" "$1" "$2")
   echo "smoke: gdi form at $1,$2 is $got, wanted $3"
+  [ "$got" = "$3" ] || fail=1
+done
+# Dragged by its background, the form stands 100,100 further and its old place is empty.
+for check in "290 200 ff0000" "84 206 000000"; do
+  set -- $check
+  got=$(pixel "$out/moved.png" "$1" "$2")
+  echo "smoke: moved screen at $1,$2 is $got, wanted $3"
   [ "$got" = "$3" ] || fail=1
 done
 if [ "$fail" -ne 0 ]; then echo "smoke: FAILED (pictures in $out)"; exit 1; fi

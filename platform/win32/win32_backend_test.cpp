@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -214,6 +216,70 @@ TEST_F(Win32BackendTest, ClocksScreenAndTextConversion) {
     if (GetACP() == 1250) {
         EXPECT_EQ(ToAcp("ł"), "\xB3");
     }
+}
+
+// A sink that acts on the screen from inside the backend's modal loops.
+struct ModalSink : ui::EventSink {
+    std::function<void()> onTimer;
+    int timers = 0;
+    bool insideCall = false;
+    bool reentered = false;
+    void HandleEvent(const ui::Event& e) override {
+        if (insideCall) reentered = true;
+        if (e.kind == ui::EventKind::Timer) {
+            ++timers;
+            if (onTimer) onTimer();
+        }
+    }
+    void ProcessMessages() override {}
+};
+
+TEST_F(Win32BackendTest, TimersRunInsideMessageBoxesAndMenusWhichAnswerAsTheSystemDoes) {
+    ModalSink modal;
+    backend.SetEventSink(&modal);
+    const int t = backend.SetTimer(30);
+
+    // The box carries the program's caption and flags; a timer answers it from inside.
+    std::string seenText;
+    modal.onTimer = [&] {
+        HWND box = FindWindowA("#32770", "Taktomat 2000");
+        if (!box) return;
+        char text[128] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        seenText = text;
+        PostMessageA(box, WM_COMMAND, IDNO, 0);
+    };
+    const int answer =
+        backend.ShowMessageBox("Zakończyć?", "Taktomat 2000", ui::kMbYesNo | ui::kMbIconQuestion);
+    EXPECT_EQ(answer, ui::kIdNo);
+    EXPECT_EQ(seenText, ToAcp("Zakończyć?"));
+    EXPECT_GT(modal.timers, 0);
+
+    // A menu dismissed without a choice gives -1; the timers went on meanwhile.
+    modal.timers = 0;
+    modal.onTimer = [&] { EndMenu(); };
+    EXPECT_EQ(backend.TrackPopupMenu({{"&Pokaż"}, {"-"}, {"&Zamknij", false}}, 50, 50), -1);
+    EXPECT_GT(modal.timers, 0);
+    backend.KillTimer(t);
+}
+
+TEST_F(Win32BackendTest, ShowingAndActivatingReportLaterNotFromInsideTheCall) {
+    ModalSink modal;
+    backend.SetEventSink(&modal);
+    const int w = backend.CreateTopWindow({.topmost = true}, "main");
+    backend.SetBounds(w, {10, 10, 60, 40});
+    modal.insideCall = true;
+    backend.ShowWindow(w, true, true);
+    backend.Activate(w);
+    backend.SetBounds(w, {20, 20, 70, 50});
+    modal.insideCall = false;
+    EXPECT_FALSE(modal.reentered);
+    EXPECT_TRUE(IsWindowVisible(backend.NativeWindow(w)));
+    backend.SetEventSink(&sink);
+    backend.DispatchPending();
+    EXPECT_GE(sink.Count(ui::EventKind::Activate), 1);
+    backend.ShowWindow(w, false, false);
+    EXPECT_FALSE(IsWindowVisible(backend.NativeWindow(w)));
 }
 
 // The wake-up from another thread, through the application that the program uses.

@@ -85,6 +85,11 @@ class TfrmDemo : public TForm {
         };
         ListBox1->SetItemIndex(1);
 
+        // A press on the form's own background drags it, as the program's windows are moved.
+        OnMouseDown = [this](TComponent*, TMouseButton button, TShiftState, int, int) {
+            if (button == TMouseButton::mbLeft) StartSystemMove([] {});
+        };
+
         PaintBox1 = new TPaintBox(this);
         PaintBox1->SetName("PaintBox1");
         PaintBox1->SetParent(this);
