@@ -54,6 +54,12 @@ NotifyIconHook::~NotifyIconHook() {
         SetWindowLongA(owner_, GWL_WNDPROC, previous_);
     }
     if (slot_ >= 0) gPlaces[static_cast<size_t>(slot_)] = nullptr;
+    if (icon_) DestroyIcon(icon_);
+}
+
+void NotifyIconHook::SetIcon(int width, int height, const uint32_t* pixels) {
+    if (icon_) DestroyIcon(icon_);
+    icon_ = MakeIcon(width, height, pixels);
 }
 
 bool NotifyIconHook::Attach(HWND owner) {
@@ -88,15 +94,14 @@ long NotifyIconHook::HandleMessage(HWND hwnd, unsigned msg, unsigned wParam, lon
     return CallWindowProcA(reinterpret_cast<WNDPROC>(previous_), hwnd, msg, wParam, lParam);
 }
 
-bool NotifyIconHook::Notify(unsigned operation, unsigned flags, HICON icon,
-                            const std::string& tipUtf8) {
+bool NotifyIconHook::Notify(unsigned operation, unsigned flags, const std::string& tipUtf8) {
     NOTIFYICONDATAA nid{};
     nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
     nid.hWnd = owner_;
     nid.uID = iconId_;
     nid.uFlags = flags;
     nid.uCallbackMessage = CallbackMessage();
-    nid.hIcon = icon ? icon : defaultIcon_;
+    nid.hIcon = icon_ ? icon_ : defaultIcon_;
     const std::string tip = ToAcp(tipUtf8).substr(0, sizeof(nid.szTip) - 1);
     std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
     return Shell_NotifyIconA(operation, &nid) != FALSE;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -34,10 +35,13 @@ class NotifyIconHook {
     static unsigned CallbackMessage();
     HICON__* DefaultIcon() const { return defaultIcon_; }
 
+    // The picture for the next shell calls, pixel words 0xFFRRGGBB row by row; none (null or
+    // an empty size) brings the default icon back.
+    void SetIcon(int width, int height, const uint32_t* pixels);
     // One shell call: the record filled with the owner, the identifier, the flags, the
-    // callback message, `icon` (the default icon when null) and the tip cut to 63 bytes of the
-    // ANSI code page. The shell's answer is returned for tests; the program ignores it.
-    bool Notify(unsigned operation, unsigned flags, HICON__* icon, const std::string& tipUtf8);
+    // callback message, the icon and the tip cut to 63 bytes of the ANSI code page. The shell's
+    // answer is returned for tests; the program ignores it.
+    bool Notify(unsigned operation, unsigned flags, const std::string& tipUtf8);
 
     // The mouse message (0x201 left down, 0x203 left double click, 0x204 right down, ...)
     // that the shell reports for this icon; runs inside the owner's window procedure.
@@ -59,6 +63,7 @@ class NotifyIconHook {
     long previous_ = 0;  // the window procedure before ours, as SetWindowLongA returned it
     int slot_ = -1;
     HICON__* defaultIcon_ = nullptr;
+    HICON__* icon_ = nullptr;  // owned
 };
 
 }  // namespace tt::win32

@@ -4,7 +4,8 @@
 # the same form, then the program ends by itself and leaves no process behind.
 #   smoke.sh [BUILD_DIR] [OUT_DIR]     (defaults: build/windows, BUILD_DIR/win32-smoke)
 # OUT_DIR keeps headless.png, builtin.png (screen, toolkit font), gdi.png (screen, GDI text)
-# and moved.png (after a drag by the mouse) for a look.
+# moved.png (after a drag by the mouse), tray-before.png and tray.png (started hidden, then
+# a click on the tray icon) for a look.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -28,6 +29,12 @@ shoot() {  # shoot NAME DRAG DEMO-ARGS...: runs the demo for a few seconds and t
   "$wine_run" "$demo" --seconds 7 "$@" &
   local pid=$!
   sleep 4
+  if [ "$drag" = tray ]; then
+    # Started hidden: only the tray icon. Wine without a tray host keeps its icons in a small
+    # window of its own at the top-left corner; a click on ours shows the form.
+    import -window root "$out/$name-before.png"
+    xdotool mousemove 12 31 click 1 sleep 1
+  fi
   if [ "$drag" = drag ]; then
     # A press on the form's background and a move of 100,100: the system move follows.
     xdotool mousemove 43 165 mousedown 1 sleep 0.3 mousemove 80 200 sleep 0.2 \
@@ -54,6 +61,7 @@ run() {
   shoot builtin - --builtin-font
   shoot gdi -
   shoot moved drag
+  shoot tray tray --hidden
   # No process of ours is left once the wine server has nothing more to serve.
   timeout 20 wineserver -w
 }
@@ -81,5 +89,12 @@ for check in "290 200 ff0000" "84 206 000000"; do
   echo "smoke: moved screen at $1,$2 is $got, wanted $3"
   [ "$got" = "$3" ] || fail=1
 done
+# The tray: nothing of the form before the click on the icon, the form after it.
+got=$(pixel "$out/tray-before.png" 190 100)
+echo "smoke: before the tray click the screen at 190,100 is $got, wanted 000000"
+[ "$got" = 000000 ] || fail=1
+got=$(pixel "$out/tray.png" 190 100)
+echo "smoke: after the tray click the screen at 190,100 is $got, wanted ff0000"
+[ "$got" = ff0000 ] || fail=1
 if [ "$fail" -ne 0 ]; then echo "smoke: FAILED (pictures in $out)"; exit 1; fi
 echo "smoke: passed (pictures in $out)"

@@ -97,16 +97,15 @@ LPCSTR CursorName(ui::Cursor cursor) {
     return IDC_ARROW;
 }
 
+}  // namespace
+
 // The tray wants an icon handle: colour and mask bitmaps made from the pixel words.
-HICON MakeIcon(const ui::TrayIcon& icon) {
-    if (icon.pixels.empty() || icon.width <= 0 || icon.height <= 0 ||
-        icon.pixels.size() < static_cast<size_t>(icon.width) * static_cast<size_t>(icon.height)) {
-        return nullptr;
-    }
+HICON MakeIcon(int width, int height, const uint32_t* pixels) {
+    if (!pixels || width <= 0 || height <= 0) return nullptr;
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = icon.width;
-    bi.bmiHeader.biHeight = -icon.height;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
@@ -115,11 +114,11 @@ HICON MakeIcon(const ui::TrayIcon& icon) {
     HBITMAP color = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(nullptr, screen);
     if (!color) return nullptr;
-    std::memcpy(bits, icon.pixels.data(), icon.pixels.size() * sizeof(uint32_t));
+    std::memcpy(bits, pixels, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     // An all-zero mask: every pixel of the colour bitmap is shown as it is.
     const std::vector<BYTE> maskBits(
-        static_cast<size_t>((icon.width + 15) / 16 * 2) * static_cast<size_t>(icon.height), 0);
-    HBITMAP mask = CreateBitmap(icon.width, icon.height, 1, 1, maskBits.data());
+        static_cast<size_t>((width + 15) / 16 * 2) * static_cast<size_t>(height), 0);
+    HBITMAP mask = CreateBitmap(width, height, 1, 1, maskBits.data());
     ICONINFO info{};
     info.fIcon = TRUE;
     info.hbmColor = color;
@@ -129,8 +128,6 @@ HICON MakeIcon(const ui::TrayIcon& icon) {
     DeleteObject(mask);
     return result;
 }
-
-}  // namespace
 
 std::string ToAcp(std::string_view utf8) {
     return Narrow(Widen(utf8, CP_UTF8), CP_ACP);
@@ -626,7 +623,9 @@ int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int 
 }
 
 void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
-    HICON made = MakeIcon(icon);
+    const bool whole = icon.pixels.size() >= static_cast<size_t>(std::max(icon.width, 0)) *
+                                                 static_cast<size_t>(std::max(icon.height, 0));
+    HICON made = whole ? MakeIcon(icon.width, icon.height, icon.pixels.data()) : nullptr;
     NOTIFYICONDATAA nid{};
     nid.cbSize = NOTIFYICONDATAA_V1_SIZE;  // understood by every shell version
     nid.hWnd = appWindow_;

@@ -28,6 +28,10 @@ std::string ToAcp(std::string_view utf8);
 std::string FromAcp(std::string_view acp);
 std::wstring ToWide(std::string_view utf8);
 
+// An icon handle made from pixel words 0xFFRRGGBB, rows top-down; null when there are no
+// pixels. The caller destroys it (DestroyIcon).
+HICON__* MakeIcon(int width, int height, const uint32_t* pixels);
+
 // The toolkit's window system on Win32: borderless pop-up windows owned by one hidden
 // application window that carries the tool-window style, so that no window of the program
 // gets a taskbar button. Every window shows a DIB section that Present fills. GUI thread

@@ -1,10 +1,11 @@
 // A sample form with the toolkit's standard controls and a tray icon on the Win32 backend, for
 // a look at the backend on a real screen (the smoke under Wine takes a picture of it).
 //
-//   win32_demo [--builtin-font] [--seconds N] [--at X,Y]
+//   win32_demo [--builtin-font] [--hidden] [--seconds N] [--at X,Y]
 //       shows the form at X,Y (default 40,40) and ends after N seconds (default: when closed);
 //       --builtin-font draws text with the toolkit's own font instead of GDI's, so that the
-//       screen can be compared with the headless picture pixel for pixel.
+//       screen can be compared with the headless picture pixel for pixel; --hidden starts with
+//       the tray icon alone, and a click on it shows the form.
 //   win32_demo --headless-png OUT.png
 //       draws the same form on the headless backend and writes its picture.
 #include <cstdio>
@@ -19,6 +20,9 @@
 #include "toolkit/gfx/font.h"
 #include "toolkit/gfx/png.h"
 #include "toolkit/stdctrls.h"
+#ifdef TT_HAVE_SHELLAGE
+#include "controls/Shellage.h"
+#endif
 
 namespace {
 
@@ -131,6 +135,7 @@ int HeadlessPicture(const char* path) {
 
 int main(int argc, char** argv) {
     bool builtinFont = false;
+    bool hidden = false;
     int seconds = 0;
     int left = 40;
     int top = 40;
@@ -138,6 +143,7 @@ int main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--headless-png") && i + 1 < argc)
             return HeadlessPicture(argv[++i]);
         if (!std::strcmp(argv[i], "--builtin-font")) builtinFont = true;
+        if (!std::strcmp(argv[i], "--hidden")) hidden = true;
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atoi(argv[++i]);
         if (!std::strcmp(argv[i], "--at") && i + 1 < argc &&
             std::sscanf(argv[++i], "%d,%d", &left, &top) != 2) {
@@ -152,18 +158,28 @@ int main(int argc, char** argv) {
         Application app(backend);
         app.SetTitle("Taktomat 2000");
         auto& form = app.CreateForm<TfrmDemo>(left, top);
+#ifdef TT_HAVE_SHELLAGE
+        // The program's own tray component, through the shell and the form's window procedure.
+        auto* nIcon = new TNotifyIcon(&form);  // owned by the form
+        nIcon->SetBringToFront(true);
+        nIcon->SetEnableDblClick(false);
+        nIcon->SetIcon(TrayPicture());
+        nIcon->SetHint("Taktomat 2000");
+        nIcon->OnClick = [&form](TComponent*) { form.Show(); };
+        nIcon->SetIconVisible(true);
+#else
         const Bitmap tray = TrayPicture();
         app.ShowTrayIcon("Taktomat 2000", &tray);
         app.OnTrayMouse = [&form](ui::TrayMouse what, TPoint) {
             if (what == ui::TrayMouse::LeftDown) form.Show();
         };
+#endif
         auto* stop = new TTimer(&app);  // owned by the application
         stop->SetEnabled(seconds > 0);
         stop->SetInterval(seconds * 1000);
         stop->OnTimer = [&app](TComponent*) { app.Terminate(); };
-        form.Show();
+        if (!hidden) form.Show();
         app.Run();
-        app.HideTrayIcon();
     }
     SetCurrentFontEngine(nullptr);
     return 0;
