@@ -21,12 +21,22 @@ static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first version of the shell's r
 // gets a procedure of its own from a fixed set of places, so a procedure knows its hook.
 constexpr int kPlaces = 16;
 std::array<NotifyIconHook*, kPlaces> gPlaces{};
+// A hook released while a newer one sits in front of it cannot take its procedure out of the
+// window: its place stays, passing everything on to the procedure before it, until the newer
+// hook's release skips it.
+std::array<LONG, kPlaces> gForwards{};
+
+bool PlaceTaken(size_t place) {
+    return gPlaces[place] != nullptr || gForwards[place] != 0;
+}
 
 template <int N>
 LRESULT CALLBACK PlaceProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    NotifyIconHook* hook = gPlaces[N];
-    if (!hook) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return hook->HandleMessage(hwnd, msg, wParam, lParam);
+    if (NotifyIconHook* hook = gPlaces[N]) return hook->HandleMessage(hwnd, msg, wParam, lParam);
+    if (gForwards[N] != 0) {
+        return CallWindowProcA(reinterpret_cast<WNDPROC>(gForwards[N]), hwnd, msg, wParam, lParam);
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 template <int... N>
@@ -50,10 +60,28 @@ NotifyIconHook::NotifyIconHook(unsigned iconId) : iconId_(iconId) {
 }
 
 NotifyIconHook::~NotifyIconHook() {
-    if (previous_ != 0 && IsWindow(owner_)) {
-        SetWindowLongA(owner_, GWL_WNDPROC, previous_);
+    if (slot_ >= 0) {
+        const auto place = static_cast<size_t>(slot_);
+        gPlaces[place] = nullptr;
+        // Places of hooks released earlier that sit just behind this one go with it.
+        LONG previous = previous_;
+        for (bool skipped = true; skipped;) {
+            skipped = false;
+            for (size_t p = 0; p < kPlaces; ++p) {
+                if (gForwards[p] != 0 && previous == reinterpret_cast<LONG>(kPlaceProcs[p])) {
+                    previous = std::exchange(gForwards[p], 0);
+                    skipped = true;
+                }
+            }
+        }
+        const bool inFront = IsWindow(owner_) && GetWindowLongA(owner_, GWL_WNDPROC) ==
+                                                     reinterpret_cast<LONG>(kPlaceProcs[place]);
+        if (inFront) {
+            SetWindowLongA(owner_, GWL_WNDPROC, previous);
+        } else if (IsWindow(owner_)) {
+            gForwards[place] = previous;
+        }
     }
-    if (slot_ >= 0) gPlaces[static_cast<size_t>(slot_)] = nullptr;
     if (icon_) DestroyIcon(icon_);
 }
 
@@ -66,7 +94,7 @@ bool NotifyIconHook::Attach(HWND owner) {
     if (previous_ != 0) return true;
     int slot = -1;
     for (int i = 0; i < kPlaces; ++i) {
-        if (!gPlaces[static_cast<size_t>(i)]) {
+        if (!PlaceTaken(static_cast<size_t>(i))) {
             slot = i;
             break;
         }

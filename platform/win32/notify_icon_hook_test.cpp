@@ -83,6 +83,35 @@ TEST_F(NotifyIconHookTest, TwoIconsOnOneFormChainTheirProcedures) {
     EXPECT_EQ(GetWindowLongA(form, GWL_WNDPROC), original);
 }
 
+TEST_F(NotifyIconHookTest, AnOlderIconReleasedFirstLeavesTheNewerOneAndTheFormWorking) {
+    std::vector<int> seen;
+    auto first = std::make_unique<NotifyIconHook>(0);
+    auto second = std::make_unique<NotifyIconHook>(1);
+    first->OnMouse = [&](unsigned) { seen.push_back(0); };
+    second->OnMouse = [&](unsigned) { seen.push_back(1); };
+    ASSERT_TRUE(first->Attach(form));
+    ASSERT_TRUE(second->Attach(form));
+    first.reset();
+    SendMessageA(form, NotifyIconHook::CallbackMessage(), 1, WM_LBUTTONDOWN);
+    SendMessageA(form, NotifyIconHook::CallbackMessage(), 0, WM_LBUTTONDOWN);
+    EXPECT_EQ(seen, (std::vector<int>{1}));
+    SendMessageA(form, WM_CLOSE, 0, 0);
+    backend.DispatchPending();
+    EXPECT_EQ(sink.closes, 1);
+    second.reset();
+    EXPECT_EQ(GetWindowLongA(form, GWL_WNDPROC), original);
+    // Every place is free again: as many hooks as ever fit once more.
+    std::vector<std::unique_ptr<NotifyIconHook>> many;
+    for (int i = 0; i < 16; ++i) {
+        many.push_back(std::make_unique<NotifyIconHook>(static_cast<unsigned>(i)));
+        EXPECT_TRUE(many.back()->Attach(form)) << i;
+    }
+    NotifyIconHook oneTooMany(99);
+    EXPECT_FALSE(oneTooMany.Attach(form));
+    while (!many.empty()) many.pop_back();
+    EXPECT_EQ(GetWindowLongA(form, GWL_WNDPROC), original);
+}
+
 TEST_F(NotifyIconHookTest, NoWindowNoTakeover) {
     NotifyIconHook hook(0);
     EXPECT_FALSE(hook.Attach(nullptr));
