@@ -23,6 +23,8 @@ constexpr int kCumulativeDays[2][13] = {
 // The value's milliseconds since its day's midnight, rounded to the nearest millisecond,
 // with the day carried when rounding reaches the next midnight.
 void Split(TDateTime value, int64_t& day, int64_t& msOfDay) {
+    // Far outside the calendar (or not a number) the conversions below would overflow.
+    if (!(value > -1e7 && value < 1e7)) value = 0;
     const double floorDay = std::floor(value);
     day = static_cast<int64_t>(floorDay);
     msOfDay = static_cast<int64_t>(std::llround((value - floorDay) * kSecondsPerDay * 1000.0));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "base/error.h"
 
 namespace tt {
@@ -47,6 +49,9 @@ TEST(DateTime, TimeOfDayIsWholeSecondsAndCarriesRounding) {
     EXPECT_EQ((DecodeDate(almost)), (DateParts{2000, 1, 2}));
     // Before day 0 the fraction still counts forward from that day's midnight.
     EXPECT_EQ(SecondOfDay(-0.25), 18 * 3600);
+    // Values no clock gives decode as day 0 instead of overflowing.
+    EXPECT_EQ((DecodeDate(1e300)), (DateParts{1899, 12, 30}));
+    EXPECT_EQ(SecondOfDay(std::nan("")), 0);
 }
 
 }  // namespace

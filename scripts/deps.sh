@@ -5,7 +5,8 @@
 #   deps.sh --windows    also the MinGW-w64 cross build and Wine for its tests
 #   deps.sh NAME...      also these packages
 set -euo pipefail
-want=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev)
+want=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
+      qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer)
 for arg in "$@"; do
   case "$arg" in
     --windows) want+=(g++-mingw-w64-i686 googletest wine wine32:i386 wine64) ;;

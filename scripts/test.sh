@@ -7,3 +7,7 @@ preset=${1:-ci}
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j2
+# The desktop build in a real X server, with a tray host.
+if [ "$preset" != tsan ] && [ -x "build/$preset/platform/qt/qt_demo" ]; then
+  bash platform/qt/smoke.sh "build/$preset"
+fi

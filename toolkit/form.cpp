@@ -314,6 +314,7 @@ void TForm::ForgetControl(TControl* control) {
         app_.Backend().ReleaseCapture();
     }
     if (hovered_ == control) hovered_ = nullptr;
+    if (pressed_ == control) pressed_ = nullptr;
     if (activeControl_ == control) activeControl_ = nullptr;
     // A hidden or disabled parent takes its children's focus with it.
     for (TControl* c = activeControl_; c; c = c->Parent()) {
@@ -414,6 +415,13 @@ void TForm::MouseDownAt(const ui::Event& event) {
             target->clickPending_ = true;
         }
     }
+    if (button == TMouseButton::mbLeft) {
+        // A control that does not capture the mouse can keep a pending click from a press
+        // released elsewhere; the next press anywhere ends it, or a later release over it
+        // would click it.
+        if (pressed_ && pressed_ != target) pressed_->clickPending_ = false;
+        pressed_ = target;
+    }
     target->MouseDown(button, shift, local.X, local.Y);
 }
 
@@ -438,6 +446,10 @@ void TForm::MouseUpAt(const ui::Event& event) {
     if (buttons_ == 0 && capture_ && !captureHeld_) {
         capture_ = nullptr;
         app_.Backend().ReleaseCapture();
+    }
+    if (button == TMouseButton::mbLeft) {
+        if (pressed_ && pressed_ != target) pressed_->clickPending_ = false;
+        pressed_ = nullptr;
     }
     if (button == TMouseButton::mbLeft && target->clickPending_) {
         target->clickPending_ = false;

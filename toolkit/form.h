@@ -118,6 +118,7 @@ class TForm : public TWinControl {
     TControl* capture_ = nullptr;
     bool captureHeld_ = false;  // set by SetMouseCapture, not ended by a release
     TControl* hovered_ = nullptr;
+    TControl* pressed_ = nullptr;  // the control of the last left press, whose click may follow
     TShiftState buttons_ = 0;
     Bitmap buffer_;
     std::optional<TRect> dirty_;

@@ -106,6 +106,21 @@ TEST_F(SampleForm, ClickIsPressClickReleaseAndCaptureKeepsEventsWithThePressedCo
     EXPECT_EQ(form.ListBox1->ItemIndex(), -1);
 }
 
+TEST_F(SampleForm, APressReleasedElsewhereLeavesNoClickBehindWithoutCapture) {
+    // Check boxes do not capture the mouse: a press on one released over another must not
+    // leave a click that a later release over the first would fire.
+    for (TControl* c :
+         {static_cast<TControl*>(form.PaintBox1), static_cast<TControl*>(form.ListBox1)}) {
+        c->SetControlStyle(c->ControlStyle() & ~csCaptureMouse);
+    }
+    driver.Press("frmSample.PaintBox1", 5, 5);
+    driver.Release("frmSample.ListBox1", 10, 10);
+    backend.Advance(1000);
+    driver.Press("frmSample.ListBox1", 10, 10);
+    driver.Release("frmSample.PaintBox1", 5, 5);
+    EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "click PaintBox1"), 0);
+}
+
 TEST_F(SampleForm, DoubleClickIsOneClickAndOneDblClick) {
     driver.DblClick("frmSample.PaintBox1", 3, 3);
     EXPECT_EQ(form.log, (std::vector<std::string>{"down PaintBox1 3,3", "click PaintBox1",

@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tt {
+
+// The whole file as bytes, or nothing when it does not exist or cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
+
+// A file read piece by piece through one reused buffer, so each piece is still in the cache
+// when it is looked at.
+class ReadChunks {
+public:
+    explicit ReadChunks(std::filesystem::path file);
+    ~ReadChunks();
+    ReadChunks(const ReadChunks&) = delete;
+    ReadChunks& operator=(const ReadChunks&) = delete;
+
+    // False when the file is missing, is no regular file or cannot be opened.
+    bool Open();
+    // The size when opened; the file may still grow or shrink while it is read.
+    size_t SizeHint() const { return sizeHint_; }
+    // The next piece, empty at the end, nothing on a read error.
+    std::optional<std::string_view> Next();
+
+private:
+    std::filesystem::path file_;
+    std::string buffer_;
+    size_t sizeHint_ = 0;
+#ifdef _WIN32
+    std::FILE* stream_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// Writes `bytes` to a temporary file in the same folder, flushes it to the disk and renames it
+// over `file`, so the old contents survive a crash or a full disk untouched. False (and no
+// temporary left behind) when any step fails.
+bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// Text is UTF-8 inside the program. On disk it is the system's single-byte code page on
+// Windows and UTF-8 on Linux.
+#ifdef _WIN32
+inline constexpr bool kDiskTextIsUtf8 = false;
+#else
+inline constexpr bool kDiskTextIsUtf8 = true;
+#endif
+std::string TextFromDisk(std::string bytes);
+std::string TextToDisk(std::string text);
+
+// The absolute form of a path as the user should read it in a message.
+std::string FullPathText(const std::filesystem::path& file);
+
+// Where taktomat.ini, raport.txt and w95bug.txt live. An explicit folder (--dir) wins. On
+// Windows it is the executable's folder. On Linux it is the executable's folder when that
+// already holds "taktomat.ini" (a portable copy), otherwise $XDG_DATA_HOME/taktomat, or
+// ~/.local/share/taktomat when that variable is unset or not absolute.
+std::filesystem::path ChooseProgramFolder(const std::string& dirOption,
+                                          const std::filesystem::path& exeFolder,
+                                          const char* xdgDataHome, const char* home);
+std::filesystem::path ExecutableFolder();
+// ChooseProgramFolder with this process's executable and environment; creates the folder.
+std::filesystem::path ProgramFolder(const std::string& dirOption);
+
+}  // namespace tt

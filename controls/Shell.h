@@ -1,0 +1,63 @@
+#pragma once
+#include <filesystem>
+
+#include "toolkit/control.h"
+#include "toolkit/form.h"
+#include "toolkit/gfx/bitmap.h"
+#include "toolkit/gfx/geometry.h"
+#include "toolkit/gfx/image_list.h"
+
+namespace tt {
+
+// The skin that the main window makes at start and every window draws with: the background
+// picture and the image lists of the button bars and digit counters.
+struct TSkinSet {
+    ImageList imgKlawisze{25, 20};
+    ImageList imgKlawiszeOkna{25, 20};
+    ImageList imgShade{20, 12};
+    ImageList imgCyfry{10, 20};
+    ImageList ImageList1{35, 20};
+    Bitmap SkinBackground{275, 80};
+
+    // Cuts the compiled-in strips into the lists and stretches the background picture over
+    // SkinBackground.
+    void Fill();
+};
+
+// The drag under way, one for the main, connect and limits windows: only one button can be
+// held at a time.
+struct TDragState {
+    bool Dragging = false;
+    int GrabX = 0;
+    int GrabY = 0;
+};
+
+// What the main window makes for all windows. The windows keep a reference to the one the
+// program owns.
+struct TShell {
+    TSkinSet Skins;
+    // The rectangle the windows are pushed back into: the work area, or the whole screen.
+    TRect SnapArea;
+    TDragState DragState;
+    // Set when the marker file "w95bug.txt" is in the program folder.
+    bool AltDrawing = false;
+};
+
+inline constexpr const char* kAltDrawingMarker = "w95bug.txt";
+bool AltDrawingMarkerPresent(const std::filesystem::path& programFolder);
+
+// Pushes a moved window back inside the area, left and top first, so a window larger than the
+// area ends flush with its right and bottom edges.
+void ClampToSnapArea(TForm& window, const TRect& snapArea);
+
+// The background of every window: the skin stretched over the window's current size.
+void PaintSkinBackground(TForm& window, const Bitmap& skinBackground);
+
+// The drag of a window by its background: a press with the left button among those held grabs
+// the point, a move shifts `window` by how far the pointer got from it (X and Y in the pressed
+// control's coordinates). The release is the caller's, as it clamps.
+void DragPress(TDragState& drag, TShiftState shift, int x, int y);
+// True when the window moved.
+bool DragMove(const TDragState& drag, TForm& window, int x, int y);
+
+}  // namespace tt

@@ -1,0 +1,77 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/datetime.h"
+#include "base/format.h"
+
+namespace tt {
+
+// Sees every line of the log as it is loaded, in order, while its bytes are still in the cache;
+// the day and month totals are counted that way at start.
+class LogLineSink {
+public:
+    virtual ~LogLineSink() = default;
+    virtual void OnLine(std::string_view line) = 0;
+};
+
+// The in-memory log: the master copy of "raport.txt" for the whole run. Lines are kept byte
+// for byte as read (only their line ends are made CR LF), also the ones nobody can parse.
+class TLogLines {
+public:
+    size_t size() const { return starts_.size(); }
+    bool empty() const { return starts_.empty(); }
+    std::string_view operator[](size_t i) const {
+        const size_t end = (i + 1 < starts_.size() ? starts_[i + 1] : text_.size()) - 2;
+        return std::string_view(text_).substr(starts_[i], end - starts_[i]);
+    }
+    // A line break inside `line` would split it on the next load, so it becomes a blank.
+    void Add(std::string_view line);
+    void Clear();
+    // The lines as the file holds them: every one ended by CR LF.
+    std::string_view FileImage() const { return text_; }
+
+    // Splits text as the file is read: CR LF, a lone CR or a lone LF ends a line; a last line
+    // without an end counts too.
+    static TLogLines FromText(std::string text);
+
+    // Set when the file was there at start but could not be read (locked by another program,
+    // for one): its lines are not in memory, so it must not simply be replaced.
+    bool FileUnread = false;
+
+private:
+    friend bool LoadLog(const std::filesystem::path&, TLogLines&, LogLineSink*);
+    // Adds the complete CR LF lines of text_ from `from` on; where the first line that is not
+    // in that form starts, or text_.size().
+    size_t TakeCanonicalLines(size_t from, LogLineSink* sink);
+
+    std::string text_;
+    std::vector<size_t> starts_;
+};
+
+// The field with that index (from 0) of a TAB-separated line; a final TAB changes nothing, an
+// index past the last field gives an empty text.
+std::string SplitField(std::string_view line, int index);
+std::string_view FieldView(std::string_view line, int index);
+
+// Reads the file into `lines` (emptied first), handing each line to `sink` if there is one.
+// False when there is no file to read; when it exists but cannot be read, `lines.FileUnread`
+// is set as well.
+bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* sink = nullptr);
+
+// date TAB duration TAB pulses TAB cost TAB, in the user's formats.
+std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,
+                         const FormatSettings& fs);
+
+// Adds the record to `lines` and replaces the file with all of them. When the file cannot be
+// written the record stays in `lines` (the next successful write includes it) and tt::Error
+// "Unable to write to <full path>" is thrown; the old file is left as it was.
+void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
+                  TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
+// Replaces the file with `lines`; the same error on failure. When the file could not be read
+// at start, its lines are read now and go first; while it still cannot be read it is kept.
+void SaveLog(TLogLines& lines, const std::filesystem::path& file);
+
+}  // namespace tt

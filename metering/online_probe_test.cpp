@@ -1,0 +1,35 @@
+#include "metering/online_probe.h"
+
+#include <gtest/gtest.h>
+
+namespace tt {
+namespace {
+
+TEST(ProbeOnline, OnlyTheWholeLoopbackOrNullAddressIsOffline) {
+    ScriptedHostAddressSource source;
+    struct Case {
+        const char* address;
+        bool online;
+    };
+    for (const Case c : {Case{"0.0.0.0", false}, Case{"127.0.0.1", false}, Case{"10.0.0.5", true},
+                         Case{"212.160.1.2", true}, Case{"127.0.0.2", true},
+                         Case{"127.0.0.10", true}, Case{"none", false}}) {
+        source.SetText(c.address);
+        bool IsOnline = !c.online;
+        EXPECT_EQ(ProbeOnline(source, IsOnline), c.online) << c.address;
+        EXPECT_EQ(IsOnline, c.online) << c.address;
+    }
+}
+
+TEST(ProbeOnline, EveryCallOverwritesTheFlag) {
+    ScriptedHostAddressSource source;
+    bool IsOnline = true;
+    ProbeOnline(source, IsOnline);  // the answer is ignored, the flag still changes
+    EXPECT_FALSE(IsOnline);
+    source.Set("10.0.0.5");
+    ProbeOnline(source, IsOnline);
+    EXPECT_TRUE(IsOnline);
+}
+
+}  // namespace
+}  // namespace tt

@@ -1,0 +1,92 @@
+#include "metering/settings.h"
+
+#include <algorithm>
+
+#include "metering/tariff.h"
+
+namespace tt {
+
+std::string TSettings::ReadString(std::string_view section, std::string_view key,
+                                  std::string_view defaultValue) const {
+    return ini_.ReadString(section, key, defaultValue);
+}
+
+int32_t TSettings::ReadInteger(std::string_view section, std::string_view key,
+                               int32_t defaultValue) const {
+    int32_t value = 0;
+    return TryStrToInt(ini_.ReadString(section, key, ""), value) ? value : defaultValue;
+}
+
+bool TSettings::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TSettings::WriteString(std::string_view section, std::string_view key,
+                            std::string_view value) {
+    ini_.WriteString(section, key, value);
+}
+
+void TSettings::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
+    ini_.WriteString(section, key, IntToStr(value));
+}
+
+void TSettings::WriteBool(std::string_view section, std::string_view key, bool value) {
+    ini_.WriteString(section, key, value ? "1" : "0");
+}
+
+int32_t ClampToCounterRange(int32_t value, int32_t min, int32_t max) {
+    if (value < min) return min;
+    if (value > max) return max;
+    return value;
+}
+
+int32_t ReadClamped(const TSettings& settings, const IntegerKey& key) {
+    return ClampToCounterRange(settings.ReadInteger(key.Section, key.Key, key.Default), key.Min,
+                               key.Max);
+}
+
+bool Read(const TSettings& settings, const BoolKey& key) {
+    return settings.ReadBool(key.Section, key.Key, key.Default);
+}
+
+std::string DefaultText(const TimeKey& key, const FormatSettings& fs) {
+    return TimeToStr(EncodeTime(key.Hour, key.Minute, key.Second), fs);
+}
+
+std::string DefaultText(const PriceKey& key, const FormatSettings& fs) {
+    return FloatToStr(key.Default, fs);
+}
+
+TDateTime Read(const TSettings& settings, const TimeKey& key, const FormatSettings& fs) {
+    TDateTime value = EncodeTime(key.Hour, key.Minute, key.Second);
+    TryStrToTime(settings.ReadString(key.Section, key.Key, DefaultText(key, fs)), fs, value);
+    return value;
+}
+
+long double Read(const TSettings& settings, const PriceKey& key, const FormatSettings& fs) {
+    long double value = key.Default;
+    TryStrToFloat(settings.ReadString(key.Section, key.Key, DefaultText(key, fs)), fs, value);
+    return value;
+}
+
+TMeterLimits ReadMeterLimits(const TSettings& settings) {
+    TMeterLimits limits;
+    limits.MAXIMP_P = ReadClamped(settings, keys::MAXIMP_P);
+    limits.MAXIMP_D = ReadClamped(settings, keys::MAXIMP_D);
+    limits.MAXIMP_M = ReadClamped(settings, keys::MAXIMP_M);
+    limits.OODL = ReadClamped(settings, keys::OODL);
+    return limits;
+}
+
+void ReadTariffTable(const TSettings& settings, const FormatSettings& fs, TTariffTable& table) {
+    const IntegerKey* lengths[] = {&keys::IMPULS1, &keys::IMPULS2, &keys::IMPULS3};
+    const TimeKey* starts[] = {&keys::S1_Start, &keys::S2_Start, &keys::S3_Start};
+    const PriceKey* prices[] = {&keys::CENA1, &keys::CENA2, &keys::CENA3};
+    for (int zone = 1; zone <= 3; ++zone) {
+        table.PulseLength[zone] = ReadClamped(settings, *lengths[zone - 1]);
+        table.ZoneStart[zone] = Read(settings, *starts[zone - 1], fs);
+        table.PulsePrice[zone] = Read(settings, *prices[zone - 1], fs);
+    }
+}
+
+}  // namespace tt

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The Qt backend on a real X server: Xvfb with trayer as the tray host and qt_demo.
+#   platform/qt/smoke.sh [BUILD_DIR] [OUT_DIR]
+# BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR (BUILD_DIR/qt-smoke).
+# Checks: at start only the tray icon shows; a left click on it shows the form in the bottom-right
+# corner of the work area, pixel for pixel what the headless backend shows of it, and follows the
+# pointer when dragged; a right click opens the menu, whose "Zakończ" ends the program.
+# Needs xvfb, trayer, xdotool, x11-utils and imagemagick.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build/ci}
+out=${2:-$build/qt-smoke}
+demo=$build/platform/qt/qt_demo
+[ -x "$demo" ] || { echo "smoke: no $demo (is Qt 6 installed?)" >&2; exit 2; }
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/*.log
+
+pids=()
+cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[$i]}" 2>/dev/null || true
+        wait "${pids[$i]}" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+
+fail() {
+    echo "smoke: FAIL: $*" >&2
+    echo "--- demo output" >&2
+    cat "$out/demo.log" >&2 || true
+    exit 1
+}
+
+# Waits up to 10 s for a command to succeed.
+wait_for() {
+    for _ in $(seq 100); do
+        if "$@" >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# A display nobody uses (never :99, which others keep for themselves).
+display=57
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+export DISPLAY=:$display
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+export QT_QPA_PLATFORM=xcb
+# For sanitizer builds: what the system's libraries keep to the end is theirs.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/platform/qt/lsan.supp}
+
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for xdpyinfo || fail "Xvfb did not start"
+
+# The panel at the top edge keeps clear of the corner where the form appears.
+trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
+    >"$out/trayer.log" 2>&1 &
+pids+=($!)
+wait_for xdotool search --onlyvisible --class trayer || fail "trayer did not start"
+
+# The built-in font makes the screenshot comparable with the headless snapshot.
+"$demo" --snapshot "$out/headless.png" || fail "no headless snapshot"
+"$demo" --builtin-font >"$out/demo.log" 2>&1 &
+demo_pid=$!
+pids+=($demo_pid)
+
+said() { grep -q "^$1" "$out/demo.log"; }
+visible() { xdotool search --onlyvisible --class qt_demo 2>/dev/null || true; }
+
+wait_for said "tray shown" || fail "the demo did not start"
+wait_for test "$(visible | wc -l)" -ge 1 || fail "no tray icon"
+sleep 0.5
+windows=$(visible)
+[ "$(echo "$windows" | wc -l)" -eq 1 ] || fail "at start more than the tray icon shows"
+icon=$(echo "$windows" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+[ "$Y" -lt 24 ] || fail "the icon is not in the tray panel ($X,$Y)"
+icon_x=$((X + WIDTH / 2))
+icon_y=$((Y + HEIGHT / 2))
+echo "smoke: tray icon at $X,$Y ${WIDTH}x$HEIGHT"
+
+xdotool mousemove "$icon_x" "$icon_y" click 1
+wait_for said "form " || fail "a click on the icon showed no form"
+read -r _ left top width height < <(grep "^form " "$out/demo.log" | head -1)
+eval "$(xdotool getdisplaygeometry --shell)"
+[ $((left + width)) -eq "$WIDTH" ] && [ $((top + height)) -eq "$HEIGHT" ] ||
+    fail "the form is not in the bottom-right corner: $left,$top ${width}x$height"
+echo "smoke: form at $left,$top ${width}x$height"
+
+same=no
+for _ in $(seq 20); do
+    import -window root "$out/shown.png"
+    convert "$out/shown.png" -crop "${width}x${height}+${left}+${top}" +repage "$out/form.png"
+    diff=$(compare -metric AE "$out/form.png" "$out/headless.png" null: 2>&1 || true)
+    if [ "$diff" = "0" ]; then
+        same=yes
+        break
+    fi
+    sleep 0.2
+done
+[ "$same" = yes ] || fail "the form on screen differs from the headless snapshot in $diff pixels"
+echo "smoke: the form on screen is the headless snapshot, pixel for pixel"
+
+# Dragged by its paint box (at 134,56 in the form, 58 x 66), the form follows the pointer.
+grab_x=$((left + 160))
+grab_y=$((top + 90))
+xdotool mousemove "$grab_x" "$grab_y" mousedown 1
+xdotool mousemove $((grab_x - 60)) $((grab_y - 30))
+xdotool mousemove $((grab_x - 100)) $((grab_y - 50)) mouseup 1
+wait_for said "moved " || fail "dragging the form did not end in a move"
+read -r _ moved_left moved_top < <(grep "^moved " "$out/demo.log" | head -1)
+[ "$moved_left" -eq $((left - 100)) ] && [ "$moved_top" -eq $((top - 50)) ] ||
+    fail "the form moved to $moved_left,$moved_top instead of $((left - 100)),$((top - 50))"
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name 'Taktomat – próbka')")"
+[ "$X" -eq "$moved_left" ] && [ "$Y" -eq "$moved_top" ] || fail "the window is at $X,$Y"
+echo "smoke: dragged to $moved_left,$moved_top"
+
+before=$(visible | wc -l)
+xdotool mousemove "$icon_x" "$icon_y" click 3
+wait_for said "tray right" || fail "a right click on the icon was not reported"
+wait_for test "$(visible | wc -l)" -gt "$before" || fail "no menu opened"
+import -window root "$out/menu.png"
+echo "smoke: the menu is open"
+
+xdotool key z
+wait_for said "menu Zakończ" || fail "the menu's access key did not choose its entry"
+wait_for bash -c "! kill -0 $demo_pid" || fail "the demo did not end"
+wait "$demo_pid" || fail "the demo ended with an error"
+echo "smoke: passed"
