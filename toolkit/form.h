@@ -73,6 +73,12 @@ class TForm : public TWinControl {
     // The finished picture, as last presented; for snapshots.
     const Bitmap& Buffer() const { return buffer_; }
     int WindowId() const { return window_; }
+    // The backend's window of this form, made now if it does not exist yet: for the parts
+    // that hand it to the platform themselves (the tray icon on Windows).
+    int Handle() {
+        EnsureWindow();
+        return window_;
+    }
     // A control (or this form) by name, searched through everything the form owns.
     TControl* FindControl(std::string_view name) const;
 

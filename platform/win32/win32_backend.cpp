@@ -1,0 +1,682 @@
+#include "platform/win32/win32_backend.h"
+
+// clang-format off
+#include <windows.h>
+#include <windowsx.h>
+#include <shellapi.h>
+// clang-format on
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/error.h"
+#include "toolkit/gfx/bitmap.h"
+
+namespace tt::win32 {
+
+namespace {
+
+constexpr char kWindowClass[] = "TaktomatWindow";
+constexpr UINT kWakeMessage = WM_APP + 1;
+constexpr UINT kTrayMessage = WM_APP + 2;
+constexpr UINT kTrayId = 1;
+// The system move: SC_MOVE with the low bits saying "by the mouse".
+constexpr WPARAM kMoveByMouse = 0xF012;
+
+std::wstring Widen(std::string_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int n =
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(std::wstring_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
+                        nullptr, nullptr);
+    return narrow;
+}
+
+Win32Backend* BackendOf(HWND hwnd) {
+    return reinterpret_cast<Win32Backend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    if (Win32Backend* backend = BackendOf(hwnd)) {
+        bool handled = true;
+        const intptr_t result = backend->HandleMessage(hwnd, msg, wParam, lParam, handled);
+        if (handled) return result;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+unsigned ShiftOf(WPARAM keys) {
+    unsigned shift = 0;
+    if (keys & MK_SHIFT) shift |= ui::kShiftKey;
+    if (keys & MK_CONTROL) shift |= ui::kCtrlKey;
+    if (keys & MK_LBUTTON) shift |= ui::kLeftButton;
+    if (keys & MK_RBUTTON) shift |= ui::kRightButton;
+    if (keys & MK_MBUTTON) shift |= ui::kMiddleButton;
+    if (GetKeyState(VK_MENU) < 0) shift |= ui::kAltKey;
+    return shift;
+}
+
+unsigned KeyShift() {
+    unsigned shift = 0;
+    if (GetKeyState(VK_SHIFT) < 0) shift |= ui::kShiftKey;
+    if (GetKeyState(VK_CONTROL) < 0) shift |= ui::kCtrlKey;
+    if (GetKeyState(VK_MENU) < 0) shift |= ui::kAltKey;
+    return shift;
+}
+
+LPCSTR CursorName(ui::Cursor cursor) {
+    switch (cursor) {
+        case ui::Cursor::HandPoint:
+            return IDC_HAND;
+        case ui::Cursor::IBeam:
+            return IDC_IBEAM;
+        case ui::Cursor::SizeAll:
+            return IDC_SIZEALL;
+        case ui::Cursor::Wait:
+            return IDC_WAIT;
+        case ui::Cursor::Cross:
+            return IDC_CROSS;
+        case ui::Cursor::Default:
+        case ui::Cursor::Arrow:
+            break;
+    }
+    return IDC_ARROW;
+}
+
+}  // namespace
+
+// The tray wants an icon handle: colour and mask bitmaps made from the pixel words.
+HICON MakeIcon(int width, int height, const uint32_t* pixels) {
+    if (!pixels || width <= 0 || height <= 0) return nullptr;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP color = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (!color) return nullptr;
+    std::memcpy(bits, pixels, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    // An all-zero mask: every pixel of the colour bitmap is shown as it is.
+    const std::vector<BYTE> maskBits(
+        static_cast<size_t>((width + 15) / 16 * 2) * static_cast<size_t>(height), 0);
+    HBITMAP mask = CreateBitmap(width, height, 1, 1, maskBits.data());
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = color;
+    info.hbmMask = mask;
+    HICON result = CreateIconIndirect(&info);
+    DeleteObject(color);
+    DeleteObject(mask);
+    return result;
+}
+
+std::string ToAcp(std::string_view utf8) {
+    return Narrow(Widen(utf8, CP_UTF8), CP_ACP);
+}
+
+std::string FromAcp(std::string_view acp) {
+    return Narrow(Widen(acp, CP_ACP), CP_UTF8);
+}
+
+std::wstring ToWide(std::string_view utf8) {
+    return Widen(utf8, CP_UTF8);
+}
+
+Win32Backend::Win32Backend(const std::string& title) {
+    WNDCLASSA wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = nullptr;  // WM_SETCURSOR decides
+    wc.hbrBackground = nullptr;
+    wc.lpszClassName = kWindowClass;
+    // A second backend in the same process finds the class registered already.
+    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        throw Error("RegisterClass failed");
+    }
+    appWindow_ = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, ToAcp(title).c_str(), WS_POPUP, 0,
+                                 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    if (!appWindow_) throw Error("CreateWindow failed");
+    LARGE_INTEGER f{};
+    QueryPerformanceFrequency(&f);
+    qpcFrequency_ = f.QuadPart;
+}
+
+Win32Backend::~Win32Backend() {
+    HideTrayIcon();
+    for (int id : std::vector<int>(timers_.begin(), timers_.end())) KillTimer(id);
+    while (!windows_.empty()) DestroyWindow(windows_.begin()->first);
+    SetWindowLongPtrA(appWindow_, GWLP_USERDATA, 0);
+    ::DestroyWindow(appWindow_);
+}
+
+Win32Backend::Window* Win32Backend::Find(int window) {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : &it->second;
+}
+
+HWND Win32Backend::NativeWindow(int window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.hwnd;
+}
+
+int Win32Backend::WindowOf(HWND hwnd) const {
+    for (const auto& [id, w] : windows_) {
+        if (w.hwnd == hwnd) return id;
+    }
+    return 0;
+}
+
+int Win32Backend::CreateTopWindow(const ui::WindowStyle& style, const std::string& title) {
+    DWORD exStyle = 0;
+    if (style.topmost || style.popup) exStyle |= WS_EX_TOPMOST;
+    if (style.toolWindow || style.popup) exStyle |= WS_EX_TOOLWINDOW;
+    if (style.popup) exStyle |= WS_EX_NOACTIVATE;
+    const int id = nextWindow_++;
+    ++quiet_;
+    // Owned by the hidden application window: an owned window never gets a taskbar button.
+    HWND hwnd = CreateWindowExA(exStyle, kWindowClass, ToAcp(title).c_str(), WS_POPUP, 0, 0, 0, 0,
+                                appWindow_, nullptr, GetModuleHandleA(nullptr), this);
+    --quiet_;
+    if (!hwnd) throw Error("CreateWindow failed");
+    windows_[id] = Window{.hwnd = hwnd, .style = style};
+    return id;
+}
+
+void Win32Backend::FreeBuffer(Window& w) {
+    if (w.dc) {
+        SelectObject(w.dc, w.oldBitmap);
+        DeleteDC(w.dc);
+    }
+    if (w.dib) DeleteObject(w.dib);
+    w.dc = nullptr;
+    w.dib = nullptr;
+    w.oldBitmap = nullptr;
+    w.bits = nullptr;
+    w.width = w.height = 0;
+}
+
+void Win32Backend::DestroyWindow(int window) {
+    Window* w = Find(window);
+    if (!w) return;
+    ++quiet_;
+    HWND hwnd = w->hwnd;
+    // Whatever it still reports is for a window the program has let go of.
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd);
+    --quiet_;
+    FreeBuffer(*w);
+    windows_.erase(window);
+    std::erase_if(queue_, [window](const ui::Event& e) { return e.window == window; });
+}
+
+void Win32Backend::SetTitle(int window, const std::string& title) {
+    if (Window* w = Find(window)) SetWindowTextA(w->hwnd, ToAcp(title).c_str());
+}
+
+void Win32Backend::SetBounds(int window, ui::Rect bounds) {
+    Window* w = Find(window);
+    if (!w) return;
+    ++quiet_;
+    SetWindowPos(w->hwnd, nullptr, bounds.left, bounds.top, bounds.Width(), bounds.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    --quiet_;
+}
+
+void Win32Backend::ShowWindow(int window, bool visible, bool activate) {
+    Window* w = Find(window);
+    if (!w) return;
+    ++quiet_;
+    if (!visible) {
+        ::ShowWindow(w->hwnd, SW_HIDE);
+    } else if (activate && !w->style.popup) {
+        ::ShowWindow(w->hwnd, SW_SHOW);
+        SetForegroundWindow(w->hwnd);
+    } else {
+        ::ShowWindow(w->hwnd, SW_SHOWNOACTIVATE);
+    }
+    --quiet_;
+}
+
+void Win32Backend::Activate(int window) {
+    Window* w = Find(window);
+    if (!w || w->style.popup) return;
+    ++quiet_;
+    SetForegroundWindow(w->hwnd);
+    SetActiveWindow(w->hwnd);
+    --quiet_;
+}
+
+void Win32Backend::Present(int window, const uint32_t* pixels, int width, int height,
+                           ui::Rect dirty) {
+    Window* w = Find(window);
+    if (!w || width <= 0 || height <= 0) return;
+    if (w->width != width || w->height != height || !w->dib) {
+        FreeBuffer(*w);
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;  // top-down, like the toolkit's rows
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC screen = GetDC(nullptr);
+        w->dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        w->dc = CreateCompatibleDC(screen);
+        ReleaseDC(nullptr, screen);
+        if (!w->dib || !w->dc) {
+            FreeBuffer(*w);
+            return;
+        }
+        w->oldBitmap = static_cast<HBITMAP>(SelectObject(w->dc, w->dib));
+        w->bits = static_cast<uint32_t*>(bits);
+        w->width = width;
+        w->height = height;
+        dirty = {0, 0, width, height};
+    }
+    dirty.left = std::max(dirty.left, 0);
+    dirty.top = std::max(dirty.top, 0);
+    dirty.right = std::min(dirty.right, width);
+    dirty.bottom = std::min(dirty.bottom, height);
+    if (dirty.left >= dirty.right || dirty.top >= dirty.bottom) return;
+    GdiFlush();  // GDI may still be drawing into the section from an earlier call
+    for (int y = dirty.top; y < dirty.bottom; ++y) {
+        const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+        std::copy(pixels + row + dirty.left, pixels + row + dirty.right,
+                  w->bits + row + dirty.left);
+    }
+    RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
+    InvalidateRect(w->hwnd, &r, FALSE);
+    ++quiet_;
+    UpdateWindow(w->hwnd);  // the toolkit's Repaint means "show it now"
+    --quiet_;
+}
+
+void Win32Backend::SetCapture(int window) {
+    if (Window* w = Find(window)) ::SetCapture(w->hwnd);
+}
+
+void Win32Backend::ReleaseCapture() {
+    ++quiet_;
+    ::ReleaseCapture();
+    --quiet_;
+}
+
+void Win32Backend::SetCursor(ui::Cursor cursor) {
+    cursor_ = cursor;
+    ::SetCursor(LoadCursorA(nullptr, CursorName(cursor)));
+}
+
+void Win32Backend::BeginSystemMove(int window, std::function<void(int, int)> done) {
+    Window* w = Find(window);
+    if (!w) return;
+    HWND hwnd = w->hwnd;
+    ::ReleaseCapture();
+    // The system's own move loop runs inside this call until the button is let go; timers
+    // and other messages go on being handled in it.
+    SendMessageA(hwnd, WM_SYSCOMMAND, kMoveByMouse, 0);
+    if (!Find(window)) return;
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    if (done) done(r.left, r.top);
+}
+
+void Win32Backend::Queue(const ui::Event& event) {
+    queue_.push_back(event);
+    if (quiet_ == 0) Deliver();
+}
+
+void Win32Backend::Deliver() {
+    while (!queue_.empty()) {
+        const ui::Event event = queue_.front();
+        queue_.pop_front();
+        if (event.kind == ui::EventKind::Timer && !timers_.count(event.timer)) continue;
+        if (sink_) sink_->HandleEvent(event);
+    }
+}
+
+intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam,
+                                     bool& handled) {
+    if (hwnd == appWindow_) {
+        switch (msg) {
+            case kWakeMessage:
+                return 0;  // the loop's caller runs what was posted
+            case WM_TIMER:
+                if (timers_.count(static_cast<int>(wParam))) {
+                    Queue(
+                        ui::Event{.kind = ui::EventKind::Timer, .timer = static_cast<int>(wParam)});
+                }
+                return 0;
+            case kTrayMessage: {
+                POINT p{};
+                GetCursorPos(&p);
+                ui::TrayMouse what;
+                switch (static_cast<UINT>(lParam)) {
+                    case WM_LBUTTONDOWN:
+                        what = ui::TrayMouse::LeftDown;
+                        break;
+                    case WM_LBUTTONDBLCLK:
+                        what = ui::TrayMouse::LeftDoubleClick;
+                        break;
+                    case WM_RBUTTONDOWN:
+                        what = ui::TrayMouse::RightDown;
+                        break;
+                    default:
+                        return 0;
+                }
+                Queue(ui::Event{.kind = ui::EventKind::Tray, .x = p.x, .y = p.y, .tray = what});
+                return 0;
+            }
+            default:
+                handled = false;
+                return 0;
+        }
+    }
+    const int id = WindowOf(hwnd);
+    Window* w = Find(id);
+    if (!w) {
+        handled = false;
+        return 0;
+    }
+    auto mouse = [&](ui::EventKind kind, ui::MouseButton button, unsigned extra) {
+        Queue(ui::Event{.kind = kind,
+                        .window = id,
+                        .x = GET_X_LPARAM(lParam),
+                        .y = GET_Y_LPARAM(lParam),
+                        .button = button,
+                        .shift = ShiftOf(wParam) | extra});
+    };
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 0;  // the buffer covers every pixel
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (w->dc) {
+                BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                       ps.rcPaint.bottom - ps.rcPaint.top, w->dc, ps.rcPaint.left, ps.rcPaint.top,
+                       SRCCOPY);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            // Asked for a picture of the window (PrintWindow, the system's animations).
+            if (w->dc) {
+                BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, w->width, w->height, w->dc, 0, 0,
+                       SRCCOPY);
+            }
+            return 0;
+        case WM_MOUSEACTIVATE:
+            if (w->style.popup) return MA_NOACTIVATE;
+            handled = false;
+            return 0;
+        case WM_LBUTTONDOWN:
+            mouse(ui::EventKind::MouseDown, ui::MouseButton::Left, 0);
+            return 0;
+        case WM_RBUTTONDOWN:
+            mouse(ui::EventKind::MouseDown, ui::MouseButton::Right, 0);
+            return 0;
+        case WM_MBUTTONDOWN:
+            mouse(ui::EventKind::MouseDown, ui::MouseButton::Middle, 0);
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            mouse(ui::EventKind::MouseDown, ui::MouseButton::Left, ui::kDoubleClick);
+            return 0;
+        case WM_RBUTTONDBLCLK:
+            mouse(ui::EventKind::MouseDown, ui::MouseButton::Right, ui::kDoubleClick);
+            return 0;
+        case WM_MBUTTONDBLCLK:
+            mouse(ui::EventKind::MouseDown, ui::MouseButton::Middle, ui::kDoubleClick);
+            return 0;
+        case WM_LBUTTONUP:
+            mouse(ui::EventKind::MouseUp, ui::MouseButton::Left, 0);
+            return 0;
+        case WM_RBUTTONUP:
+            mouse(ui::EventKind::MouseUp, ui::MouseButton::Right, 0);
+            return 0;
+        case WM_MBUTTONUP:
+            mouse(ui::EventKind::MouseUp, ui::MouseButton::Middle, 0);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!w->tracking) {
+                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd, 0};
+                w->tracking = TrackMouseEvent(&tme) != FALSE;
+            }
+            mouse(ui::EventKind::MouseMove, ui::MouseButton::Left, 0);
+            return 0;
+        case WM_MOUSELEAVE:
+            w->tracking = false;
+            Queue(ui::Event{.kind = ui::EventKind::MouseLeave, .window = id});
+            return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT) {
+                ::SetCursor(LoadCursorA(nullptr, CursorName(cursor_)));
+                return TRUE;
+            }
+            handled = false;
+            return 0;
+        case WM_KEYDOWN:
+            Queue(ui::Event{.kind = ui::EventKind::KeyDown,
+                            .window = id,
+                            .shift = KeyShift(),
+                            .key = static_cast<int>(wParam)});
+            return 0;
+        case WM_SYSKEYDOWN:
+            Queue(ui::Event{.kind = ui::EventKind::KeyDown,
+                            .window = id,
+                            .shift = KeyShift(),
+                            .key = static_cast<int>(wParam)});
+            handled = false;  // Alt+F4 still asks the window to close
+            return 0;
+        case WM_CHAR:
+        case WM_SYSCHAR: {
+            const char byte = static_cast<char>(wParam & 0xFF);
+            const std::wstring wide = Widen(std::string_view(&byte, 1), CP_ACP);
+            if (wide.empty()) return 0;
+            Queue(ui::Event{.kind = ui::EventKind::Char,
+                            .window = id,
+                            .shift = msg == WM_SYSCHAR ? ui::kAltKey : KeyShift(),
+                            .ch = static_cast<char32_t>(wide[0])});
+            return 0;  // no "no such menu" beep for an Alt+letter
+        }
+        case WM_ACTIVATE:
+            Queue(ui::Event{.kind = LOWORD(wParam) == WA_INACTIVE ? ui::EventKind::Deactivate
+                                                                  : ui::EventKind::Activate,
+                            .window = id});
+            return 0;
+        case WM_CLOSE:
+            Queue(ui::Event{.kind = ui::EventKind::CloseRequest, .window = id});
+            return 0;  // the program decides whether it goes
+        default:
+            handled = false;
+            return 0;
+    }
+}
+
+bool Win32Backend::DispatchPending() {
+    const bool any = !queue_.empty();
+    bool dispatched = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Not ours to end the loop: the program ends it by closing its main form.
+            continue;
+        }
+        dispatched = true;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    Deliver();
+    return any || dispatched;
+}
+
+void Win32Backend::Wait(int ms) {
+    if (!queue_.empty()) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, ms < 0 ? INFINITE : static_cast<DWORD>(ms), QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
+}
+
+void Win32Backend::Wake() {
+    PostMessageA(appWindow_, kWakeMessage, 0, 0);
+}
+
+int64_t Win32Backend::MonotonicMs() {
+    if (qpcFrequency_ > 0) {
+        LARGE_INTEGER now{};
+        QueryPerformanceCounter(&now);
+        // Split so that the product cannot overflow after a long uptime.
+        const int64_t whole = now.QuadPart / qpcFrequency_;
+        const int64_t rest = now.QuadPart % qpcFrequency_;
+        return whole * 1000 + rest * 1000 / qpcFrequency_;
+    }
+    return static_cast<int64_t>(GetTickCount());
+}
+
+TDateTime Win32Backend::WallClock() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return EncodeDate(t.wYear, t.wMonth, t.wDay) +
+           EncodeTime(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+}
+
+int Win32Backend::SetTimer(int intervalMs) {
+    const int id = nextTimer_++;
+    if (!::SetTimer(appWindow_, static_cast<UINT_PTR>(id),
+                    static_cast<UINT>(std::max(intervalMs, 1)), nullptr)) {
+        throw Error("SetTimer failed");
+    }
+    timers_.insert(id);
+    return id;
+}
+
+void Win32Backend::KillTimer(int timer) {
+    if (!timers_.erase(timer)) return;
+    ::KillTimer(appWindow_, static_cast<UINT_PTR>(timer));
+}
+
+int Win32Backend::DoubleClickTime() {
+    return static_cast<int>(GetDoubleClickTime());
+}
+
+int Win32Backend::ShowMessageBox(const std::string& text, const std::string& caption,
+                                 unsigned flags) {
+    // Owned by the program's active window, so that it stands above an always-on-top form.
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = appWindow_;
+    return MessageBoxA(owner, ToAcp(text).c_str(), ToAcp(caption).c_str(), flags);
+}
+
+void Win32Backend::Beep(int type) {
+    MessageBeep(static_cast<UINT>(type));
+}
+
+ui::Rect Win32Backend::ScreenRect() {
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+ui::Rect Win32Backend::WorkArea() {
+    RECT r{};
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) return ScreenRect();
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return -1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto& e = entries[i];
+        if (e.caption == "-") {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuA(menu, MF_STRING | (e.enabled ? 0u : MF_GRAYED), i + 1,
+                        ToAcp(e.caption).c_str());
+        }
+    }
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(appWindow_);
+    const int chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y,
+                                        0, appWindow_, nullptr);
+    PostMessageA(appWindow_, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    return chosen > 0 ? chosen - 1 : -1;
+}
+
+void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
+    const bool whole = icon.pixels.size() >= static_cast<size_t>(std::max(icon.width, 0)) *
+                                                 static_cast<size_t>(std::max(icon.height, 0));
+    HICON made = whole ? MakeIcon(icon.width, icon.height, icon.pixels.data()) : nullptr;
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;  // understood by every shell version
+    nid.hWnd = appWindow_;
+    nid.uID = kTrayId;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = kTrayMessage;
+    nid.hIcon = made ? made : LoadIconA(nullptr, IDI_APPLICATION);
+    const std::string tip = ToAcp(icon.tip).substr(0, sizeof(nid.szTip) - 1);
+    std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
+    Shell_NotifyIconA(trayShown_ ? NIM_MODIFY : NIM_ADD, &nid);
+    trayShown_ = true;
+    if (trayIcon_) DestroyIcon(trayIcon_);
+    trayIcon_ = made;
+}
+
+void Win32Backend::HideTrayIcon() {
+    if (trayShown_) {
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = appWindow_;
+        nid.uID = kTrayId;
+        Shell_NotifyIconA(NIM_DELETE, &nid);
+        trayShown_ = false;
+    }
+    if (trayIcon_) DestroyIcon(trayIcon_);
+    trayIcon_ = nullptr;
+}
+
+std::string Win32Backend::ClipboardText() {
+    if (!OpenClipboard(appWindow_)) return {};
+    std::string text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const auto* p = static_cast<const char*>(GlobalLock(data))) {
+            text = FromAcp(p);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void Win32Backend::SetClipboardText(const std::string& text) {
+    const std::string acp = ToAcp(text);
+    if (!OpenClipboard(appWindow_)) return;
+    EmptyClipboard();
+    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, acp.size() + 1)) {
+        std::memcpy(GlobalLock(mem), acp.c_str(), acp.size() + 1);
+        GlobalUnlock(mem);
+        if (!SetClipboardData(CF_TEXT, mem)) GlobalFree(mem);
+    }
+    CloseClipboard();
+}
+
+}  // namespace tt::win32
