@@ -116,6 +116,11 @@ TEST(Runner, StallFiresTheTimerOnceAtItsEndAndKeepsItsRhythm) {
     EXPECT_EQ(r.outcome, Outcome::Passed) << r.err;
 }
 
+TEST(Runner, ALongTickFiresEveryTimerOnTheWay) {
+    const RunResult r = RunText("start\ntick 90000\nexpect Ticks 90000\n");
+    EXPECT_EQ(r.outcome, Outcome::Passed) << r.err;
+}
+
 TEST(Runner, TheLineKeepsPaceWithTheProgram) {
     // Connected at 1000 ms: the address changes before the timer of that same moment fires.
     // After the dial is hung up elsewhere nothing is on-line; the line's connection is listed.
