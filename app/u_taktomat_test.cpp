@@ -218,7 +218,7 @@ TEST_F(ProgramTest, ClickHandlersSwitchModesOnlineAndOnlyTheHintsOffline) {
     driver->Click("frmTaktomat.lblCzasDlugi", 2, 2);
     EXPECT_EQ(W().lblCzasDlugi->Caption(), "Impulsy: 1");  // rewritten at once on-line
     driver->Click("frmTaktomat.mdProgress", 5, 4);
-    driver->Click("frmTaktomat.mdProgress", 5, 4);
+    driver->Click("frmTaktomat.mdProgress", 60, 4);  // elsewhere: not a double click
     EXPECT_EQ(W().mdProgress->Tag(), 0);
 
     driver->Click("frmTaktomat.chkDisconnect", 5, 5);
