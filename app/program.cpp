@@ -48,7 +48,8 @@ void TTaktomat::Start() {
     // Until the options and limits windows take over, their reading of the tariff and the
     // limits happens here, where they are created.
     app.Guard([&] {
-        if (program.Settings) ReadTariffTable(*program.Settings, program.Format, program.TariffTable);
+        if (program.Settings)
+            ReadTariffTable(*program.Settings, program.Format, program.TariffTable);
     });
     app.Guard([&] {
         if (program.Settings) program.MeterLimits = ReadMeterLimits(*program.Settings);

@@ -34,8 +34,7 @@ TMenuItem* Item(TfrmTaktomat* form, TPopupMenu* menu, const char* name, const ch
 
 }  // namespace
 
-TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state)
-    : TForm(owner), state_(state) {
+TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owner), state_(state) {
     SetName("frmTaktomat");
     SetBorderStyle(TFormBorderStyle::bsNone);
     SetFormStyle(TFormStyle::fsStayOnTop);
@@ -136,11 +135,9 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state)
     DialUp1->SetName("DialUp1");
     DialUp1->DialMode = TDialMode::dmAsync;
     DialUp1->Language = TLanguage::Polish;
-    DialUp1->OnActiveConnection = [this](TComponent* s, int handle, TRasConnStatusA,
-                                         const std::string&, const std::string&,
-                                         const std::string&, const std::string&) {
-        DialUp1ActiveConnection(s, handle);
-    };
+    DialUp1->OnActiveConnection =
+        [this](TComponent* s, int handle, TRasConnStatusA, const std::string&, const std::string&,
+               const std::string&, const std::string&) { DialUp1ActiveConnection(s, handle); };
 
     // Runs only from creation on (step 11): a tick before the skins and the log are there
     // would meter against nothing.
@@ -151,8 +148,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state)
     Zegar->OnTimer = [this](TComponent* s) { ZegarTimer(s); };
 
     ShadeTicked = [this] {
-        return state_.Settings ? Read(*state_.Settings, keys::SHADEDOWN)
-                               : keys::SHADEDOWN.Default;
+        return state_.Settings ? Read(*state_.Settings, keys::SHADEDOWN) : keys::SHADEDOWN.Default;
     };
 
     const auto down = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
@@ -245,8 +241,7 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
     in.GaugeProgress = gImpuls->Progress();
     in.GaugeMax = gImpuls->MaxValue();
     in.GaugeColor = gImpuls->ForeColor();
-    const TMeterTick tick =
-        meter.Tick(in, state_.TariffTable, state_.MeterLimits, state_.Totals);
+    const TMeterTick tick = meter.Tick(in, state_.TariffTable, state_.MeterLimits, state_.Totals);
     Zegar->SetTag(meter.Zone());
     chkDisconnect->SetTag(meter.LimitArmed());
     for (int beep : tick.ZoneBeeps) app.MessageBeep(beep);
@@ -281,9 +276,9 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
 }
 
 void TfrmTaktomat::RefreshLimitDisplay() {
-    const TLimitDisplay d = LimitDisplay(mdProgress->Tag(), lblCzasDlugi->Tag(),
-                                         state_.Meter.PulseCount(), state_.Totals,
-                                         state_.MeterLimits);
+    const TLimitDisplay d =
+        LimitDisplay(mdProgress->Tag(), lblCzasDlugi->Tag(), state_.Meter.PulseCount(),
+                     state_.Totals, state_.MeterLimits);
     if (!d.Valid) return;
     mdProgress->SetMaxValue(d.MaxValue);
     mdProgress->SetProgress(d.Progress);
@@ -308,9 +303,9 @@ void TfrmTaktomat::lblCzasDlugiClick(TComponent*) {
     lblCzasDlugi->SetTag(lblCzasDlugi->Tag() != 1 ? 1 : 0);
     lblCzasDlugi->SetHint(lblCzasDlugi->Tag() == 1 ? "zostało" : "wykorzystano");
     if (!ProbeOnline(state_.Host, state_.IsOnline)) return;
-    const TLimitDisplay d = LimitDisplay(mdProgress->Tag(), lblCzasDlugi->Tag(),
-                                         state_.Meter.PulseCount(), state_.Totals,
-                                         state_.MeterLimits);
+    const TLimitDisplay d =
+        LimitDisplay(mdProgress->Tag(), lblCzasDlugi->Tag(), state_.Meter.PulseCount(),
+                     state_.Totals, state_.MeterLimits);
     if (d.Valid) lblCzasDlugi->SetCaption(d.Caption);
 }
 

@@ -33,8 +33,7 @@ class ProgramTest : public ::testing::Test {
     ProgramTest() {
         static std::atomic<int> counter{0};
         dir = fs::temp_directory_path() /
-              ("taktomat_app_test_" + std::to_string(::getpid()) + "_" +
-               std::to_string(counter++));
+              ("taktomat_app_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
         fs::remove_all(dir);
         fs::create_directories(dir);
         backend.SetWallClock(EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 0));
@@ -91,7 +90,6 @@ TEST_F(ProgramTest, StartShowsOnlyTheTrayIconAndPlacesTheWindowBottomRight) {
     EXPECT_TRUE(W().Zegar->Enabled());
     EXPECT_FALSE(W().KlawiszeShade->Visible());
 }
-
 
 TEST_F(ProgramTest, StoredHeightRollsTheWindowUpAndClosingStoresTheHeight) {
     Write("taktomat.ini", "[OKNO]\r\nH=25\r\n");
@@ -155,7 +153,7 @@ TEST_F(ProgramTest, OneConnectionIsMeteredLoggedOnceAndCountedAfterARestart) {
     Tick(11);  // s = 31: pulse 2
     EXPECT_EQ(V("PulseCount"), "2");
     EXPECT_EQ(Beeps(), (std::vector<int>{-1}));  // three quarters at s = 23
-    Tick(30);  // s = 61: pulse 3 reaches MAXIMP_P
+    Tick(30);                                    // s = 61: pulse 3 reaches MAXIMP_P
     EXPECT_EQ(V("PulseCount"), "3");
     EXPECT_TRUE(W().chkDisconnect->Checked());
     EXPECT_EQ(W().chkDisconnect->Tag(), 1);

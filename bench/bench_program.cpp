@@ -35,8 +35,8 @@ fs::path Folder(const std::string& name, int lines) {
             const int day = 1 + i % 28;
             const int month = 1 + (i / 28) % 12;
             out << 2020 + i / 336 % 7 << '-' << (month < 10 ? "0" : "") << month << '-'
-                << (day < 10 ? "0" : "") << day << "\t00:" << 10 + i % 50 << ":12\t"
-                << 1 + i % 40 << '\t' << i % 40 << ",29\t\r\n";
+                << (day < 10 ? "0" : "") << day << "\t00:" << 10 + i % 50 << ":12\t" << 1 + i % 40
+                << '\t' << i % 40 << ",29\t\r\n";
         }
     }
     return dir;
@@ -62,8 +62,12 @@ void RunStart(benchmark::State& state, const fs::path& dir) {
     }
 }
 
-void BM_StartUpEmptyLog(benchmark::State& state) { RunStart(state, Folder("empty", 0)); }
-void BM_StartUpLog100k(benchmark::State& state) { RunStart(state, Folder("big", kLines)); }
+void BM_StartUpEmptyLog(benchmark::State& state) {
+    RunStart(state, Folder("empty", 0));
+}
+void BM_StartUpLog100k(benchmark::State& state) {
+    RunStart(state, Folder("big", kLines));
+}
 
 // What the log alone costs for the same file: its load with the totals counted on the way.
 void BM_LoadLog100k(benchmark::State& state) {
@@ -90,8 +94,12 @@ void RunTicks(benchmark::State& state, bool online) {
     for (auto _ : state) backend.Advance(1000);
 }
 
-void BM_TickOnline(benchmark::State& state) { RunTicks(state, true); }
-void BM_TickIdle(benchmark::State& state) { RunTicks(state, false); }
+void BM_TickOnline(benchmark::State& state) {
+    RunTicks(state, true);
+}
+void BM_TickIdle(benchmark::State& state) {
+    RunTicks(state, false);
+}
 
 }  // namespace
 

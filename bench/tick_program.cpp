@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
     std::string snapshots;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--snapshot" && i + 1 < argc) snapshots = argv[++i];
-        else n = std::atoi(argv[i]);
+        if (arg == "--snapshot" && i + 1 < argc)
+            snapshots = argv[++i];
+        else
+            n = std::atoi(argv[i]);
     }
     const fs::path dir = fs::temp_directory_path() / ("tt_tick_" + std::to_string(getpid()));
     fs::create_directories(dir);

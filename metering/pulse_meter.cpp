@@ -8,7 +8,9 @@ namespace {
 
 constexpr int64_t kMsPerDay = int64_t{kSecondsPerDay} * 1000;
 
-int64_t CeilDiv(int64_t a, int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
 
 // The count reached the limit on this tick: equal to it now, or stepped over it because
 // several boundaries passed at once. A total already past the limit before the tick never
@@ -22,7 +24,7 @@ bool Reached(int64_t limit, int64_t base, int64_t before, int64_t now) {
 int64_t BoundariesPassed(int64_t from, int64_t to, int64_t length) {
     if (length <= 0 || to <= from) return 0;
     const int64_t first = std::max<int64_t>(1, CeilDiv(from, length));  // k >= 1
-    const int64_t last = CeilDiv(to, length) - 1;                         // k x length < to
+    const int64_t last = CeilDiv(to, length) - 1;                       // k x length < to
     return last >= first ? last - first + 1 : 0;
 }
 
@@ -41,8 +43,7 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
 
     if (!in.Online) {
         if (zone_ != 0) {
-            out.Ended = TMeterTick::Record{in.WallNow, connectionTime_, pulseCount_,
-                                           Cost(tariff)};
+            out.Ended = TMeterTick::Record{in.WallNow, connectionTime_, pulseCount_, Cost(tariff)};
         } else {
             for (size_t i = 1; i <= 3; ++i) {
                 if (SecondOfDay(tariff.ZoneStart[i]) == t) out.ZoneStartBeep = true;
@@ -130,8 +131,8 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
     return out;
 }
 
-TLimitDisplay LimitDisplay(int limitMode, int countMode, int32_t pulseCount,
-                           const TTotals& totals, const TMeterLimits& limits) {
+TLimitDisplay LimitDisplay(int limitMode, int countMode, int32_t pulseCount, const TTotals& totals,
+                           const TMeterLimits& limits) {
     TLimitDisplay d;
     const int64_t p = pulseCount;
     int64_t used = 0;

@@ -103,7 +103,7 @@ struct TLimitDisplay {
     uint32_t Color = kLimitBlue;
     std::string Caption;
 };
-TLimitDisplay LimitDisplay(int limitMode, int countMode, int32_t pulseCount,
-                           const TTotals& totals, const TMeterLimits& limits);
+TLimitDisplay LimitDisplay(int limitMode, int countMode, int32_t pulseCount, const TTotals& totals,
+                           const TMeterLimits& limits);
 
 }  // namespace tt
