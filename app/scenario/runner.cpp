@@ -96,7 +96,7 @@ class Session {
                                                                          {"no", ui::kIdNo}};
             backend_.QueueMessageBoxAnswer(answers.at(a[1]));
         } else if (name == "start") {
-            if (program_ && program_->Running()) throw Error("the program is already running");
+            if (program_) throw Error("the program is already running");
             Start();
         } else if (name == "restart") {
             Start();
@@ -181,6 +181,12 @@ class Session {
             const std::filesystem::path file(a[2]);
             Driver().SavePng(a[1], file.is_absolute() ? file.string() : (folder_ / file).string());
         }
+        // A real program's process ends with its message loop: nothing of it may linger to
+        // touch the folder after the script has moved on (a later `file`, a new `start`).
+        if (program_ && !program_->Running()) {
+            driver_.reset();
+            program_.reset();
+        }
     }
 
   private:
@@ -212,7 +218,7 @@ class Session {
     }
 
     HeadlessDriver& Driver() {
-        if (!driver_ || !program_->Running()) throw Error("the program is not running");
+        if (!driver_) throw Error("the program is not running");
         return *driver_;
     }
 
@@ -337,7 +343,7 @@ class Session {
             case Expression::Kind::ProgramValue: {
                 if (!program_) {
                     if (e.Name == "Running") return "false";
-                    throw Error("the program has not started");
+                    throw Error("the program is not running");
                 }
                 auto value = program_->ValueOf(e.Name);
                 if (!value) throw Error("no program-wide value " + e.Name);
