@@ -185,6 +185,7 @@ void TfrmTaktomat::FormCreate(TComponent*) {
     });
     app.Guard([&] {
         shell.Skins.Fill();
+        paintedSkin_.SetSize(0, 0);
         Klawisze->SetButtons(&shell.Skins.imgKlawisze);
         klawiszeOkna->SetButtons(&shell.Skins.imgKlawiszeOkna);
         KlawiszeShade->SetButtons(&shell.Skins.imgShade);
@@ -214,7 +215,14 @@ void TfrmTaktomat::FormCreate(TComponent*) {
 }
 
 void TfrmTaktomat::FormPaint(TComponent*) {
-    PaintSkinBackground(*this, state_.Shell.Skins.SkinBackground);
+    // The squeezed skin is the same picture until the size changes, so it is stretched once
+    // per size rather than on every paint: the meter repaints its labels every second.
+    if (paintedSkin_.Width() != Width() || paintedSkin_.Height() != Height()) {
+        paintedSkin_.SetSize(Width(), Height());
+        paintedSkin_.GetCanvas().StretchDraw(TRect{0, 0, Width(), Height()},
+                                             state_.Shell.Skins.SkinBackground);
+    }
+    GetCanvas().Draw(0, 0, paintedSkin_);
 }
 
 void TfrmTaktomat::FormDestroy(TComponent*) {

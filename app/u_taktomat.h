@@ -123,6 +123,7 @@ class TfrmTaktomat : public TForm {
     void ShowTimeLabel();
     void HideWindows();
     TProgramState& state_;
+    Bitmap paintedSkin_;
 };
 
 }  // namespace tt

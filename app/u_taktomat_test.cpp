@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "base/datetime.h"
 #include "base/error.h"
+#include "controls/skin/skin.h"
 #include "dialup/test_fakes.h"
 #include "platform/headless/headless_backend.h"
 #include "toolkit/headless_driver.h"
@@ -243,6 +244,12 @@ TEST_F(ProgramTest, DragClampsOnReleaseAndRollingFollowsTheShadeSetting) {
     W().klawiszeOknaClick(W().klawiszeOkna);
     EXPECT_EQ(W().Height(), 25);
     EXPECT_EQ(W().Top(), 740 - 25);
+    // The whole skin squeezed into the strip: its bottom row is the frame, not the field.
+    Tick();
+    const Bitmap rolled = driver->Snapshot("frmTaktomat");
+    ASSERT_EQ(rolled.Height(), 25);
+    EXPECT_EQ(rolled.GetPixel(180, 24), kSkinFrameColor);
+    EXPECT_EQ(rolled.GetPixel(180, 22), kSkinFieldColor);
     W().KlawiszeShade->SetCommandIndex(0);
     W().KlawiszeShadeClick(W().KlawiszeShade);
     EXPECT_EQ(W().Top(), 740 - 80);
