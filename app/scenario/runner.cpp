@@ -178,8 +178,8 @@ class Session {
             std::string got = Evaluate(ParseExpression(a[1], c.Line));
             if (got != a[2]) throw ExpectFailed{a[2], std::move(got)};
         } else if (name == "snapshot") {
-            const std::filesystem::path file(a[2]);
-            Driver().SavePng(a[1], file.is_absolute() ? file.string() : (folder_ / file).string());
+            // Beside the caller, not in the program folder: a fresh folder goes with the run.
+            Driver().SavePng(a[1], a[2]);
         }
         // A real program's process ends with its message loop: nothing of it may linger to
         // touch the folder after the script has moved on (a later `file`, a new `start`).
