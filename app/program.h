@@ -28,7 +28,7 @@ struct TProgramServices {
 
 // The whole program: the application with its windows and the program-wide state.
 class TTaktomat {
-public:
+  public:
     explicit TTaktomat(TProgramServices services);
     ~TTaktomat();
     TTaktomat(const TTaktomat&) = delete;
@@ -51,7 +51,7 @@ public:
     // (the number of lines), Running. Nothing for a name it does not know.
     std::optional<std::string> ValueOf(std::string_view name) const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -64,12 +64,34 @@ int64_t SteadyClockMs() {
         .count();
 }
 
-TDialUp::TDialUp(UiThread& ui, RasApi& ras, MonotonicClock clock)
-    : ui_(ui),
+TDialUp::TDialUp(TComponent* owner, UiThread& ui, RasApi& ras, MonotonicClock clock)
+    : TComponent(owner),
+      ui_(ui),
       ras_(ras),
       clock_(std::move(clock)),
       handOver_(std::make_shared<DialHandOver>(ui, this)) {
     ReadDialUpAdapters();
+}
+
+const PropertyTable& TDialUp::ClassProperties() {
+    static const PropertyTable table = [] {
+        PropertyTable t(&TComponent::ClassProperties());
+        t.AddText<TDialUp>("DialMode", [](const TDialUp& d) {
+            return std::string(d.DialMode == TDialMode::dmAsync ? "dmAsync" : "dmSync");
+        });
+        t.AddText<TDialUp>("Language", [](const TDialUp& d) {
+            static const char* const names[] = {"Czech", "English", "Polish", "Portuguese"};
+            return std::string(names[static_cast<int>(d.Language) & 3]);
+        });
+        t.AddText<TDialUp>("Entry", [](const TDialUp& d) { return d.Entry; });
+        t.AddText<TDialUp>("Entries", [](const TDialUp& d) {
+            std::string joined;
+            for (const std::string& e : d.Entries()) joined += (joined.empty() ? "" : "|") + e;
+            return joined;
+        });
+        return t;
+    }();
+    return table;
 }
 
 TDialUp::~TDialUp() {
@@ -94,21 +116,21 @@ uint32_t TDialUp::Dial() {
     int32_t passwordSaved = 0;
     if (const uint32_t code = ras_.RasGetEntryDialParamsA(nullptr, &params, &passwordSaved);
         code != 0) {
-        if (OnError) OnError(*this, static_cast<int>(code), "GetEntryDialParams failed");
+        if (OnError) OnError(this, static_cast<int>(code), "GetEntryDialParams failed");
         return code;
     }
 
     handle_ = 0;
     if (DialMode == TDialMode::dmSync) {
-        if (OnDialing) OnDialing(*this);
+        if (OnDialing) OnDialing(this);
         const uint32_t code = ras_.RasDialA(nullptr, nullptr, &params, 0, nullptr, &handle_);
         if (code == 0) {
-            if (OnConnect) OnConnect(*this);
+            if (OnConnect) OnConnect(this);
         } else {
             // A failed dial may still hold a line; it must be gone before anyone redials.
             if (handle_ != 0) HangUpConnection(handle_);
             const std::string text = RasErrorText(ras_, code);
-            if (OnNotConnected) OnNotConnected(*this, static_cast<int>(code), text);
+            if (OnNotConnected) OnNotConnected(this, static_cast<int>(code), text);
         }
         return code;
     }
@@ -117,12 +139,12 @@ uint32_t TDialUp::Dial() {
         std::lock_guard lock(gHandOverMutex);
         gNotifierTarget = handOver_;
     }
-    if (OnDialing) OnDialing(*this);
+    if (OnDialing) OnDialing(this);
     const uint32_t code = ras_.RasDialA(nullptr, nullptr, &params, 0, &DialNotifier, &handle_);
     if (code != 0) {
         // A handle the library may have stored is hung up by the next Dial or HangUp.
         const std::string text = RasErrorText(ras_, code);
-        if (OnError) OnError(*this, static_cast<int>(code), text);
+        if (OnError) OnError(this, static_cast<int>(code), text);
     }
     return code;
 }
@@ -141,7 +163,7 @@ uint32_t TDialUp::GetEntries() {
     for (uint32_t i = 0; i < count; ++i) {
         const std::string name = FieldText(records[i].szEntryName);
         entries_.push_back(name);
-        if (OnEntryGet) OnEntryGet(*this, name);
+        if (OnEntryGet) OnEntryGet(this, name);
     }
     return 0;
 }
@@ -164,7 +186,7 @@ uint32_t TDialUp::GetActiveConnections() {
         const std::string text =
             ConnectionStateText(ras_, Language, status.rasconnstate, status.dwError);
         if (OnActiveConnection) {
-            OnActiveConnection(*this, static_cast<int>(connection.hrasconn), status, text,
+            OnActiveConnection(this, static_cast<int>(connection.hrasconn), status, text,
                                FieldText(connection.szEntryName),
                                FieldText(connection.szDeviceType),
                                FieldText(connection.szDeviceName));
@@ -200,7 +222,7 @@ uint32_t TDialUp::HangUpConnection(HRasConn handle) {
         // the next hang-up.
         return 0;
     }
-    if (OnError) OnError(*this, static_cast<int>(kErrorTimeout), "Hang-up timed out");
+    if (OnError) OnError(this, static_cast<int>(kErrorTimeout), "Hang-up timed out");
     return kErrorTimeout;
 }
 
@@ -252,7 +274,7 @@ void TDialUp::HandOverTick() {
     if (OnAsyncEvent) {
         const std::string text =
             ConnectionStateText(ras_, Language, notification.State, notification.Error);
-        OnAsyncEvent(*this, static_cast<int>(notification.State),
+        OnAsyncEvent(this, static_cast<int>(notification.State),
                      static_cast<int>(notification.Error), text);
     }
 }

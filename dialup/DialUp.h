@@ -8,6 +8,7 @@
 #include "dialup/state_texts.h"
 #include "platform/ras/ras_api.h"
 #include "platform/ui_thread.h"
+#include "toolkit/component.h"
 
 namespace tt {
 
@@ -16,16 +17,16 @@ enum class TDialMode { dmAsync = 0, dmSync = 1 };
 class TDialUp;
 struct DialHandOver;
 
-using TStandartEv = std::function<void(TDialUp& Sender)>;
-using TOnEntryGet = std::function<void(TDialUp& Sender, const std::string& EntryName)>;
+using TStandartEv = std::function<void(TComponent* Sender)>;
+using TOnEntryGet = std::function<void(TComponent* Sender, const std::string& EntryName)>;
 using TOnNotConn =
-    std::function<void(TDialUp& Sender, int ErrorCode, const std::string& ErrorMessage)>;
+    std::function<void(TComponent* Sender, int ErrorCode, const std::string& ErrorMessage)>;
 using TOnError =
-    std::function<void(TDialUp& Sender, int ErrorCode, const std::string& ErrorMessage)>;
+    std::function<void(TComponent* Sender, int ErrorCode, const std::string& ErrorMessage)>;
 using TOnAsyncEvent =
-    std::function<void(TDialUp& Sender, int State, int Error, const std::string& MessageText)>;
+    std::function<void(TComponent* Sender, int State, int Error, const std::string& MessageText)>;
 using TOnActiveConn = std::function<void(
-    TDialUp& Sender, int Handle, TRasConnStatusA Status, const std::string& StatusString,
+    TComponent* Sender, int Handle, TRasConnStatusA Status, const std::string& StatusString,
     const std::string& EntryName, const std::string& DeviceType, const std::string& DeviceName)>;
 
 // Milliseconds of a monotonic clock; the hang-up wait measures its limit with it.
@@ -37,7 +38,7 @@ int64_t SteadyClockMs();
 // on its own thread: it only queues the report, and the GUI thread delivers the queue in the
 // library's order, one report at a time, the next only after the previous handler has returned.
 // Texts in events are UTF-8.
-class TDialUp {
+class TDialUp : public TComponent {
   public:
     // How long a hang-up may take before the wait for it gives up.
     static constexpr int64_t kHangUpLimitMs = 30000;
@@ -45,8 +46,10 @@ class TDialUp {
     static constexpr int kHangUpPollMs = 10;
 
     // `ui` and `ras` must outlive the component.
-    TDialUp(UiThread& ui, RasApi& ras, MonotonicClock clock = SteadyClockMs);
-    virtual ~TDialUp();
+    TDialUp(TComponent* owner, UiThread& ui, RasApi& ras, MonotonicClock clock = SteadyClockMs);
+    TDialUp(UiThread& ui, RasApi& ras, MonotonicClock clock = SteadyClockMs)
+        : TDialUp(nullptr, ui, ras, std::move(clock)) {}
+    ~TDialUp() override;
     TDialUp(const TDialUp&) = delete;
     TDialUp& operator=(const TDialUp&) = delete;
 
@@ -55,6 +58,9 @@ class TDialUp {
     std::string Entry;
     TLanguage Language = TLanguage::Czech;
     const std::vector<std::string>& DUNA() const { return duna_; }
+
+    static const PropertyTable& ClassProperties();
+    const PropertyTable& Properties() const override { return ClassProperties(); }
 
     TOnEntryGet OnEntryGet;
     TStandartEv OnDialing;

@@ -30,15 +30,15 @@ struct Rig {
         ras.errorTexts[678] = "No answer.";
         dialUp.Entry = "Net";
         dialUp.Language = TLanguage::Polish;
-        dialUp.OnDialing = [this](TDialUp&) { log.push_back("OnDialing"); };
-        dialUp.OnConnect = [this](TDialUp&) { log.push_back("OnConnect"); };
-        dialUp.OnNotConnected = [this](TDialUp&, int code, const std::string& text) {
+        dialUp.OnDialing = [this](TComponent*) { log.push_back("OnDialing"); };
+        dialUp.OnConnect = [this](TComponent*) { log.push_back("OnConnect"); };
+        dialUp.OnNotConnected = [this](TComponent*, int code, const std::string& text) {
             log.push_back("OnNotConnected " + std::to_string(code) + " " + text);
         };
-        dialUp.OnError = [this](TDialUp&, int code, const std::string& text) {
+        dialUp.OnError = [this](TComponent*, int code, const std::string& text) {
             log.push_back("OnError " + std::to_string(code) + " " + text);
         };
-        dialUp.OnAsyncEvent = [this](TDialUp&, int state, int error, const std::string& text) {
+        dialUp.OnAsyncEvent = [this](TComponent*, int state, int error, const std::string& text) {
             log.push_back("OnAsyncEvent " + std::to_string(state) + "/" + std::to_string(error) +
                           " " + text);
         };
@@ -173,9 +173,9 @@ TEST(DialUp, BindingFailureInsideTheHangUpWaitEndsItQuietly) {
 TEST(DialUp, ListsEntriesInLibraryOrder) {
     Rig rig;
     std::vector<std::string> seen;
-    rig.dialUp.OnEntryGet = [&](TDialUp& sender, const std::string& name) {
+    rig.dialUp.OnEntryGet = [&](TComponent* sender, const std::string& name) {
         // Each name is in Entries by the time its event is raised.
-        EXPECT_EQ(sender.Entries().back(), name);
+        EXPECT_EQ(static_cast<TDialUp*>(sender)->Entries().back(), name);
         seen.push_back(name);
     };
     rig.ras.entries = {"Zeta", "Alfa"};
@@ -195,7 +195,7 @@ TEST(DialUp, ListingAgainstTheSimulatedLineFailsAsAWholeBeyondAHundredEntries) {
     SimulatedLine line(SimulatedLine::Timing::Virtual);
     TDialUp dialUp(ui, line);
     int events = 0;
-    dialUp.OnEntryGet = [&](TDialUp&, const std::string&) { ++events; };
+    dialUp.OnEntryGet = [&](TComponent*, const std::string&) { ++events; };
     std::vector<std::string> names;
     for (int i = 0; i < 100; ++i) names.push_back("Entry " + std::to_string(i));
     line.SetPhoneBook(names);
@@ -217,7 +217,7 @@ TEST(DialUp, ActiveConnectionsCarryStatusTextAndKeepTheLastStatusWhenAQueryFails
                            {12, "Work", 0, 0, true},
                            {13, "Other", 3, 678, false}};
     std::vector<std::string> seen;
-    rig.dialUp.OnActiveConnection = [&](TDialUp&, int handle, TRasConnStatusA status,
+    rig.dialUp.OnActiveConnection = [&](TComponent*, int handle, TRasConnStatusA status,
                                         const std::string& text, const std::string& entry,
                                         const std::string& type, const std::string& device) {
         EXPECT_EQ(status.dwSize, sizeof(RASCONNSTATUSA));
@@ -238,7 +238,7 @@ TEST(DialUp, UnassignedAsyncEventStillEmptiesTheHandOver) {
     rig.ui.ProcessMessages();
     EXPECT_EQ(rig.ui.Pending(), 0u);
     std::vector<int> states;
-    rig.dialUp.OnAsyncEvent = [&](TDialUp&, int state, int, const std::string&) {
+    rig.dialUp.OnAsyncEvent = [&](TComponent*, int state, int, const std::string&) {
         states.push_back(state);
     };
     rig.Notify({{2, 0}});
@@ -257,7 +257,7 @@ TEST(DialUp, NextReportWaitsForTheHandlerEvenThroughANestedMessageLoop) {
     rig.dialUp.Dial();
     std::vector<std::string> order;
     bool inside = false;
-    rig.dialUp.OnAsyncEvent = [&](TDialUp&, int state, int, const std::string&) {
+    rig.dialUp.OnAsyncEvent = [&](TComponent*, int state, int, const std::string&) {
         EXPECT_FALSE(inside) << "delivered re-entrantly";
         inside = true;
         order.push_back("begin " + std::to_string(state));
@@ -279,7 +279,7 @@ TEST(DialUp, AHandlerThatThrowsDoesNotBlockTheReportsBehindIt) {
     Rig rig;
     rig.dialUp.Dial();
     std::vector<int> states;
-    rig.dialUp.OnAsyncEvent = [&](TDialUp&, int state, int, const std::string&) {
+    rig.dialUp.OnAsyncEvent = [&](TComponent*, int state, int, const std::string&) {
         states.push_back(state);
         if (state == 0) throw Error("Function RasHangUpA not found!");
     };
@@ -293,7 +293,7 @@ TEST(DialUp, ReportsRacingTheGuiThreadArriveAllInOrder) {
     Rig rig;
     rig.dialUp.Dial();
     std::vector<int> states;
-    rig.dialUp.OnAsyncEvent = [&](TDialUp&, int state, int, const std::string&) {
+    rig.dialUp.OnAsyncEvent = [&](TComponent*, int state, int, const std::string&) {
         states.push_back(state);
         if (state % 7 == 0) rig.ui.ProcessMessages();  // now and then a nested loop
     };
@@ -317,7 +317,7 @@ TEST(DialUp, ReportsForADestroyedComponentAreDropped) {
     {
         TDialUp dialUp(ui, ras);
         dialUp.Entry = "Net";
-        dialUp.OnAsyncEvent = [&](TDialUp&, int, int, const std::string&) { ++delivered; };
+        dialUp.OnAsyncEvent = [&](TComponent*, int, int, const std::string&) { ++delivered; };
         dialUp.Dial();
         ras.notifier(kRasDialEventMessage, 0, 0);  // posted, not yet delivered
     }
@@ -342,7 +342,7 @@ struct LineRig {
     LineRig() {
         ui.onWait = [this](int64_t now) { line.AdvanceTo(now); };
         dialUp.Language = TLanguage::Polish;
-        dialUp.OnAsyncEvent = [this](TDialUp&, int, int, const std::string& text) {
+        dialUp.OnAsyncEvent = [this](TComponent*, int, int, const std::string& text) {
             texts.push_back(text);
         };
     }
@@ -379,14 +379,14 @@ TEST(DialUp, TwoReportsAtOnceFromTheLineReachAHandlerThatHangsUpOneAfterTheOther
     rig.dialUp.Entry = "Busy";
     bool inside = false;
     std::vector<int> states;
-    rig.dialUp.OnAsyncEvent = [&](TDialUp& sender, int state, int error, const std::string&) {
+    rig.dialUp.OnAsyncEvent = [&](TComponent* sender, int state, int error, const std::string&) {
         EXPECT_FALSE(inside);
         inside = true;
         states.push_back(state);
         // As the main window does on a report: it handles messages and may hang up and wait.
         rig.ui.ProcessMessages();
         if (error != 0) {
-            EXPECT_EQ(sender.HangUp(), 0u);
+            EXPECT_EQ(static_cast<TDialUp*>(sender)->HangUp(), 0u);
         }
         inside = false;
     };

@@ -161,12 +161,12 @@ void MeasurePendingNotification() {
     dialUp.Entry = "Net";
     std::vector<int> states;
     Sample start, end;
-    dialUp.OnAsyncEvent = [&](TDialUp& sender, int state, int, const std::string&) {
+    dialUp.OnAsyncEvent = [&](TComponent* sender, int state, int, const std::string&) {
         states.push_back(state);
         if (state != RASCS_OpenPort) return;
         // The other two notifications arrive a millisecond later and wait through this.
         start = Sample();
-        sender.HangUpConnection(old);
+        static_cast<TDialUp*>(sender)->HangUpConnection(old);
         end = Sample();
     };
     dialUp.Dial();

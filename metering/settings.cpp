@@ -1,5 +1,7 @@
 #include "metering/settings.h"
 
+#include "controls/BMPCounter.h"
+
 #include <algorithm>
 
 #include "metering/tariff.h"
@@ -35,9 +37,7 @@ void TSettings::WriteBool(std::string_view section, std::string_view key, bool v
 }
 
 int32_t ClampToCounterRange(int32_t value, int32_t min, int32_t max) {
-    if (value < min) return min;
-    if (value > max) return max;
-    return value;
+    return CounterClamp(value, min, max);
 }
 
 int32_t ReadClamped(const TSettings& settings, const IntegerKey& key) {

@@ -192,6 +192,7 @@ void HeadlessBackend::Wait(int ms) {
     const int64_t step = std::max<int64_t>(target - monotonic_, 0);
     monotonic_ += step;
     wall_ += static_cast<double>(step) / 1000.0 / kSecondsPerDay;
+    TimeMoved();
 }
 
 void HeadlessBackend::Wake() {
@@ -228,6 +229,7 @@ void HeadlessBackend::Advance(int64_t ms) {
         if (due > monotonic_) {
             wall_ += static_cast<double>(due - monotonic_) / 1000.0 / kSecondsPerDay;
             monotonic_ = due;
+            TimeMoved();
         }
         QueueDueTimers();
         Pump();
@@ -236,14 +238,20 @@ void HeadlessBackend::Advance(int64_t ms) {
     if (target > monotonic_) {
         wall_ += static_cast<double>(target - monotonic_) / 1000.0 / kSecondsPerDay;
         monotonic_ = target;
+        TimeMoved();
     }
     Pump();
+}
+
+void HeadlessBackend::TimeMoved() {
+    if (timeHook_) timeHook_(monotonic_);
 }
 
 void HeadlessBackend::Stall(int64_t ms) {
     const int64_t step = std::max<int64_t>(ms, 0);
     monotonic_ += step;
     wall_ += static_cast<double>(step) / 1000.0 / kSecondsPerDay;
+    TimeMoved();
     QueueDueTimers();
     Pump();
 }

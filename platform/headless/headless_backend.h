@@ -74,6 +74,9 @@ class HeadlessBackend : public ui::Backend {
     void Advance(int64_t ms);
     void Stall(int64_t ms);
     void SetWallClock(TDateTime now) { wall_ = now; }
+    // Told the new monotonic time whenever virtual time moves, also inside the program's own
+    // waits, so a simulated device on the same virtual time keeps pace with the backend.
+    void SetTimeHook(std::function<void(int64_t)> hook) { timeHook_ = std::move(hook); }
     // Wait() sleeps at most this long in real time for a Wake() before it moves virtual time.
     void SetRealWaitLimit(int ms) { realWaitLimitMs_ = ms; }
 
@@ -132,6 +135,7 @@ class HeadlessBackend : public ui::Backend {
                     unsigned shift);
     void PointerTo(int window);
     void QueueDueTimers();
+    void TimeMoved();
     bool HasPending() const;
     Window& Get(int window);
 
@@ -151,6 +155,7 @@ class HeadlessBackend : public ui::Backend {
     int64_t monotonic_ = 0;
     TDateTime wall_ = 0;
     int realWaitLimitMs_ = 20;
+    std::function<void(int64_t)> timeHook_;
 
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;

@@ -55,6 +55,18 @@ TEST(HeadlessTime, StallDeliversOneTickPerTimerAndKeepsTheRhythm) {
     EXPECT_EQ(rec.Timers().back(), (std::pair<int, int64_t>{t, 1100}));
 }
 
+TEST(HeadlessTime, TimeHookHearsEveryMoveOfVirtualTime) {
+    HeadlessBackend backend;
+    backend.SetRealWaitLimit(0);
+    std::vector<int64_t> heard;
+    backend.SetTimeHook([&](int64_t ms) { heard.push_back(ms); });
+    backend.Wait(40);  // a handler's own wait moves time too
+    backend.SetTimer(300);
+    backend.Advance(700);  // at each timer due, then at the target
+    backend.Stall(50);
+    EXPECT_EQ(heard, (std::vector<int64_t>{40, 340, 640, 740, 790}));
+}
+
 TEST(HeadlessInput, SecondPressAtTheSamePlaceInTimeIsADoubleClick) {
     HeadlessBackend backend;
     Recorder rec(backend);

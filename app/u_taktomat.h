@@ -1,0 +1,129 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/format.h"
+#include "controls/BMPButton.h"
+#include "controls/BtChkBox.h"
+#include "controls/Progress.h"
+#include "controls/Shell.h"
+#include "controls/Shellage.h"
+#include "dialup/DialUp.h"
+#include "log/log_file.h"
+#include "metering/pulse_meter.h"
+#include "metering/settings.h"
+#include "metering/tariff.h"
+#include "metering/totals.h"
+#include "platform/net/host_address.h"
+#include "platform/ras/ras_api.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
+#include "toolkit/menus.h"
+#include "toolkit/stdctrls.h"
+
+namespace tt {
+
+// The program-wide state. The program owns it; the windows take what they use by reference.
+struct TProgramState {
+    TProgramState(HostAddressSource& host, RasApi& ras, std::filesystem::path folder,
+                  FormatSettings format)
+        : Host(host), Ras(ras), Folder(std::move(folder)), Format(std::move(format)) {}
+
+    HostAddressSource& Host;
+    RasApi& Ras;
+    const std::filesystem::path Folder;
+    const FormatSettings Format;
+
+    TShell Shell;
+    TLogLines LogLines;
+    TTotals Totals;
+    TTariffTable TariffTable;
+    TMeterLimits MeterLimits;
+    TPulseMeter Meter;
+    // The accessor of "taktomat.ini": made by the main window's creation, freed by its
+    // destruction.
+    std::unique_ptr<TSettings> Settings;
+    bool IsOnline = false;
+    bool ShowPulseNumber = false;
+
+    std::filesystem::path LogPath() const { return Folder / "raport.txt"; }
+    std::filesystem::path SettingsPath() const { return Folder / "taktomat.ini"; }
+};
+
+// The main window: the meter strip with its bars, the tray icon and its menu, the dial-up
+// controller and the one-second timer.
+class TfrmTaktomat : public TForm {
+  public:
+    TfrmTaktomat(TComponent* owner, TProgramState& state);
+
+    TBitCheckBox* chkDisconnect;
+    TProgress* gImpuls;
+    TLabel* lblCzasPol;
+    TProgress* mdProgress;
+    TLabel* lblCzasDlugi;
+    TLabel* Label1;
+    TBMPButton* Klawisze;
+    TBMPButton* klawiszeOkna;
+    TBMPButton* KlawiszeShade;
+    TNotifyIcon* nIcon;
+    TPopupMenu* PopupMenu1;
+    TMenuItem* Pocz1;
+    TMenuItem* Rozcz1;
+    TMenuItem* N2;
+    TMenuItem* MAX1;
+    TMenuItem* N1;
+    TMenuItem* Ukryj1;
+    TMenuItem* Zamknij1;
+    TDialUp* DialUp1;
+    TTimer* Zegar;
+
+    bool HangUpRequested = false;
+
+    // Whether rolling keeps the bottom edge: the options window's chkShade once it exists.
+    std::function<bool()> ShadeTicked;
+    // Opens the companion window of a command bar index 0..3, once those windows exist.
+    std::function<void(int command)> OpenWindow;
+
+    void FormCreate(TComponent* Sender);
+    void FormPaint(TComponent* Sender);
+    void FormDestroy(TComponent* Sender);
+    void ZegarTimer(TComponent* Sender);
+    void nIconClick(TComponent* Sender);
+
+    void mdProgressClick(TComponent* Sender);
+    void lblCzasDlugiClick(TComponent* Sender);
+    void lblCzasPolClick(TComponent* Sender);
+    void chkDisconnectClick(TComponent* Sender);
+
+    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void FormMouseMove(TComponent* Sender, TShiftState Shift, int X, int Y);
+    void FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    // The release step: also run by the connect and limits windows for themselves.
+    void ReleaseDrag(TForm& target);
+    void FollowMainWindow();
+    void RollUp();
+    void Unroll();
+
+    void KlawiszeClick(TComponent* Sender);
+    void klawiszeOknaClick(TComponent* Sender);
+    void KlawiszeShadeClick(TComponent* Sender);
+    void Pocz1Click(TComponent* Sender);
+    void Ukryj1Click(TComponent* Sender);
+
+    void DialUp1ActiveConnection(TComponent* Sender, int Handle);
+    // Hangs up every active connection of the system and the controller's own.
+    void DisconnectAll();
+
+    // The limit gauge and its label for the current limit and count modes.
+    void RefreshLimitDisplay();
+
+  private:
+    void ShowTimeLabel();
+    void HideWindows();
+    TProgramState& state_;
+    Bitmap paintedSkin_;
+};
+
+}  // namespace tt

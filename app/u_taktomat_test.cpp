@@ -1,0 +1,295 @@
+#include "app/u_taktomat.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/program.h"
+#include "base/datetime.h"
+#include "base/error.h"
+#include "controls/skin/skin.h"
+#include "dialup/test_fakes.h"
+#include "platform/headless/headless_backend.h"
+#include "toolkit/headless_driver.h"
+
+namespace tt {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    ProgramTest() {
+        static std::atomic<int> counter{0};
+        dir = fs::temp_directory_path() /
+              ("taktomat_app_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        backend.SetWallClock(EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 0));
+        host.Set("127.0.0.1");
+    }
+    ~ProgramTest() override {
+        program.reset();
+        fs::remove_all(dir);
+    }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    }
+    void Start() {
+        program = std::make_unique<TTaktomat>(TProgramServices{
+            backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ',')});
+        program->Start();
+        driver = std::make_unique<HeadlessDriver>(program->App(), backend);
+    }
+    std::string V(std::string_view name) { return program->ValueOf(name).value_or("?"); }
+    TfrmTaktomat& W() { return program->MainWindow(); }
+    void Tick(int seconds = 1) { backend.Advance(int64_t{seconds} * 1000); }
+    void Online() { host.Set("10.1.2.3"); }
+    void Offline() { host.Set("127.0.0.1"); }
+    std::vector<int> Beeps() {
+        std::vector<int> fresh(backend.Beeps().begin() + static_cast<long>(seenBeeps_),
+                               backend.Beeps().end());
+        seenBeeps_ = backend.Beeps().size();
+        return fresh;
+    }
+
+    fs::path dir;
+    headless::HeadlessBackend backend;
+    ScriptedHostAddressSource host;
+    std::vector<std::string> rasLog;
+    testing::FakeRas ras{rasLog};
+    std::unique_ptr<TTaktomat> program;
+    std::unique_ptr<HeadlessDriver> driver;
+
+  private:
+    size_t seenBeeps_ = 0;
+};
+
+TEST_F(ProgramTest, StartShowsOnlyTheTrayIconAndPlacesTheWindowBottomRight) {
+    Start();
+    EXPECT_TRUE(backend.Tray().has_value());
+    EXPECT_FALSE(W().Visible());
+    EXPECT_EQ(W().Left(), 1024 - 275);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    EXPECT_EQ(W().Height(), 80);
+    EXPECT_EQ(V("SnapArea"), "0 0 1024 740");
+    EXPECT_EQ(V("Running"), "true");
+    EXPECT_EQ(W().Zegar->Tag(), 0);
+    EXPECT_TRUE(W().Zegar->Enabled());
+    EXPECT_FALSE(W().KlawiszeShade->Visible());
+}
+
+TEST_F(ProgramTest, StoredHeightRollsTheWindowUpAndClosingStoresTheHeight) {
+    Write("taktomat.ini", "[OKNO]\r\nH=25\r\n");
+    Start();
+    EXPECT_EQ(W().Height(), 25);
+    EXPECT_TRUE(W().KlawiszeShade->Visible());
+    EXPECT_EQ(W().Top(), 740 - 80);  // the top of the full window stays
+    driver->TrayClick();
+    Tick();
+    EXPECT_TRUE(W().Visible());
+    EXPECT_EQ(W().Top(), 740 - 25);
+    EXPECT_EQ(W().Left(), 1024 - 275);
+
+    // The shade bar's unroll, then the tray menu's close while off-line: no question.
+    W().KlawiszeShade->SetCommandIndex(0);
+    W().KlawiszeShadeClick(W().KlawiszeShade);
+    EXPECT_EQ(W().Height(), 80);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    driver->TrayMenu("&Zamknij");
+    EXPECT_TRUE(backend.MessageBoxes().empty());
+    EXPECT_EQ(V("Running"), "false");
+    EXPECT_NE(ReadText(dir / "taktomat.ini").find("H=80"), std::string::npos);
+}
+
+TEST_F(ProgramTest, StartGoesOnAfterAStepFails) {
+    ras.statusThrows = true;
+    // An unreadable log: a folder where the file should be.
+    fs::create_directories(dir / "raport.txt");
+    struct Throwing : testing::FakeRas {
+        using FakeRas::FakeRas;
+        uint32_t RasEnumConnectionsA(RASCONNA*, uint32_t*, uint32_t*) override {
+            throw Error("Error opening rasapi.dll");
+        }
+    };
+    std::vector<std::string> log;
+    Throwing broken(log);
+    program = std::make_unique<TTaktomat>(TProgramServices{
+        backend, host, broken, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ',')});
+    program->Start();
+    ASSERT_FALSE(backend.MessageBoxes().empty());
+    EXPECT_EQ(backend.MessageBoxes().back().text, "Error opening rasapi.dll.");
+    EXPECT_EQ(backend.MessageBoxes().back().caption, "Taktomat 2000");
+    EXPECT_TRUE(backend.Tray().has_value());
+    EXPECT_TRUE(W().Zegar->Enabled());
+    EXPECT_EQ(V("MAXIMP_P"), "1440");
+    EXPECT_EQ(V("PulseLength1"), "180");
+    program.reset();
+}
+
+TEST_F(ProgramTest, OneConnectionIsMeteredLoggedOnceAndCountedAfterARestart) {
+    Write("taktomat.ini", "[MAX]\r\nOODL=20\r\nMAXIMP_P=3\r\n[OPCJE]\r\nIMPULS1=30\r\n");
+    Start();
+    EXPECT_EQ(V("OODL"), "20");
+    Online();
+    Tick();
+    EXPECT_EQ(V("PulseCount"), "1");
+    EXPECT_EQ(W().Zegar->Tag(), 1);
+    EXPECT_EQ(W().lblCzasPol->Caption(), "00:00:20");
+    EXPECT_EQ(W().gImpuls->Progress(), 20);
+    EXPECT_EQ(W().gImpuls->MaxValue(), 30);
+    Tick(11);  // s = 31: pulse 2
+    EXPECT_EQ(V("PulseCount"), "2");
+    EXPECT_EQ(Beeps(), (std::vector<int>{-1}));  // three quarters at s = 23
+    Tick(30);                                    // s = 61: pulse 3 reaches MAXIMP_P
+    EXPECT_EQ(V("PulseCount"), "3");
+    EXPECT_TRUE(W().chkDisconnect->Checked());
+    EXPECT_EQ(W().chkDisconnect->Tag(), 1);
+    EXPECT_EQ(Beeps(), (std::vector<int>{-1, 48}));
+    rasLog.clear();
+    ras.connections.push_back({7, "TPSA", RASCS_Connected, 0, false});
+    Tick(29);  // s = 90: the gauge is full, everything is hung up
+    EXPECT_NE(std::find(rasLog.begin(), rasLog.end(), "RasHangUpA 7"), rasLog.end());
+    EXPECT_EQ(V("HangUpRequested"), "false");
+    Offline();
+    Tick();
+    Tick();
+    EXPECT_EQ(V("PulseCount"), "0");
+    EXPECT_EQ(W().Zegar->Tag(), 0);
+    EXPECT_EQ(V("LogLines"), "1");
+    EXPECT_EQ(ReadText(dir / "raport.txt"), "2026-12-07\t00:01:30\t3\t0,87\t\r\n");
+    // The time label keeps the last connection's time while idle.
+    EXPECT_EQ(W().lblCzasPol->Caption(), "00:01:30");
+
+    program.reset();
+    Start();
+    EXPECT_EQ(V("DayPulses"), "3");
+    EXPECT_EQ(V("MonthPulses"), "3");
+}
+
+TEST_F(ProgramTest, AWallClockJumpChangesNeitherDurationNorPulses) {
+    Write("taktomat.ini", "[MAX]\r\nOODL=0\r\n[OPCJE]\r\nIMPULS1=30\r\nIMPULS3=30\r\n");
+    Start();
+    Online();
+    Tick();
+    Tick(40);
+    backend.SetWallClock(backend.WallClock() - 1.0 / 24);  // back an hour
+    Tick(20);
+    EXPECT_EQ(V("ConnectionTime"), "00:01:00");
+    EXPECT_EQ(V("PulseCount"), "2");
+}
+
+TEST_F(ProgramTest, ClickHandlersSwitchModesOnlineAndOnlyTheHintsOffline) {
+    Start();
+    driver->TrayClick();
+    Tick();
+    driver->Click("frmTaktomat.mdProgress", 5, 4);
+    EXPECT_EQ(W().mdProgress->Tag(), 0);  // off-line: no change
+    driver->Click("frmTaktomat.lblCzasDlugi", 2, 2);
+    EXPECT_EQ(W().lblCzasDlugi->Tag(), 1);
+    EXPECT_EQ(W().lblCzasDlugi->Hint(), "zostało");
+    EXPECT_EQ(W().lblCzasDlugi->Caption(), "Impulsy: 0");
+    driver->Click("frmTaktomat.lblCzasPol", 2, 2);
+    EXPECT_EQ(V("ShowPulseNumber"), "true");
+    EXPECT_EQ(W().lblCzasPol->Caption(), "Impuls: 0");
+    EXPECT_EQ(W().lblCzasPol->Hint(), "Impulsy połączenia");
+
+    Online();
+    Tick();
+    driver->Click("frmTaktomat.mdProgress", 5, 4);
+    EXPECT_EQ(W().mdProgress->Tag(), 1);
+    Tick();
+    EXPECT_EQ(W().mdProgress->Hint(), "Impulsy dnia (MAXIMP/D)");
+    EXPECT_EQ(W().lblCzasDlugi->Caption(), "Impulsy: 1439");
+    driver->Click("frmTaktomat.lblCzasDlugi", 2, 2);
+    EXPECT_EQ(W().lblCzasDlugi->Caption(), "Impulsy: 1");  // rewritten at once on-line
+    driver->Click("frmTaktomat.mdProgress", 5, 4);
+    driver->Click("frmTaktomat.mdProgress", 60, 4);  // elsewhere: not a double click
+    EXPECT_EQ(W().mdProgress->Tag(), 0);
+
+    driver->Click("frmTaktomat.chkDisconnect", 5, 5);
+    EXPECT_EQ(V("HangUpRequested"), "true");
+}
+
+TEST_F(ProgramTest, DragClampsOnReleaseAndRollingFollowsTheShadeSetting) {
+    Start();
+    driver->TrayClick();
+    Tick();
+    driver->Press("frmTaktomat", 100, 70);
+    driver->Move("frmTaktomat", 250, 70);  // half past the right edge
+    EXPECT_EQ(W().Left(), 1024 - 275 + 150);
+    driver->Release("frmTaktomat", 250, 70);
+    EXPECT_EQ(W().Left(), 1024 - 275);
+    // A right press does not drag.
+    driver->Press("frmTaktomat", 100, 70, TMouseButton::mbRight);
+    driver->Move("frmTaktomat", 0, 0);
+    EXPECT_EQ(W().Left(), 1024 - 275);
+    driver->Release("frmTaktomat", 0, 0, TMouseButton::mbRight);
+
+    // Ticked (the default): the bottom edge stays.
+    W().klawiszeOkna->SetCommandIndex(0);
+    W().klawiszeOknaClick(W().klawiszeOkna);
+    EXPECT_EQ(W().Height(), 25);
+    EXPECT_EQ(W().Top(), 740 - 25);
+    // The whole skin squeezed into the strip: its bottom row is the frame, not the field.
+    Tick();
+    const Bitmap rolled = driver->Snapshot("frmTaktomat");
+    ASSERT_EQ(rolled.Height(), 25);
+    EXPECT_EQ(rolled.GetPixel(180, 24), kSkinFrameColor);
+    EXPECT_EQ(rolled.GetPixel(180, 22), kSkinFieldColor);
+    W().KlawiszeShade->SetCommandIndex(0);
+    W().KlawiszeShadeClick(W().KlawiszeShade);
+    EXPECT_EQ(W().Top(), 740 - 80);
+
+    // Clear: the top edge stays, and unrolling at the bottom is pushed back up.
+    W().ShadeTicked = [] { return false; };
+    W().klawiszeOknaClick(W().klawiszeOkna);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    W().SetTop(740 - 25);
+    W().KlawiszeShadeClick(W().KlawiszeShade);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    EXPECT_FALSE(W().KlawiszeShade->Visible());
+}
+
+TEST_F(ProgramTest, CloseWhileOnlineAsksAndFollowsTheAnswer) {
+    Start();
+    Online();
+    W().klawiszeOkna->SetCommandIndex(2);
+    backend.QueueMessageBoxAnswer(ui::kIdCancel);
+    W().klawiszeOknaClick(W().klawiszeOkna);
+    ASSERT_EQ(backend.MessageBoxes().size(), 1u);
+    EXPECT_EQ(backend.MessageBoxes()[0].text, "Podłączenie jest aktywne czy chcesz je rozłączyć ?");
+    EXPECT_EQ(backend.MessageBoxes()[0].flags, 35u);
+    EXPECT_EQ(V("Running"), "true");
+
+    ras.connections.push_back({5, "A", RASCS_Connected, 0, false});
+    rasLog.clear();
+    backend.QueueMessageBoxAnswer(ui::kIdNo);
+    W().klawiszeOknaClick(W().klawiszeOkna);
+    EXPECT_EQ(std::count(rasLog.begin(), rasLog.end(), "RasHangUpA 5"), 0);
+    EXPECT_EQ(V("Running"), "false");
+
+    Start();
+    rasLog.clear();
+    backend.QueueMessageBoxAnswer(ui::kIdYes);
+    W().klawiszeOkna->SetCommandIndex(2);
+    W().klawiszeOknaClick(W().klawiszeOkna);
+    EXPECT_EQ(std::count(rasLog.begin(), rasLog.end(), "RasHangUpA 5"), 1);
+    EXPECT_EQ(V("Running"), "false");
+}
+
+}  // namespace
+}  // namespace tt

@@ -1,0 +1,109 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/datetime.h"
+#include "metering/settings.h"
+#include "metering/tariff.h"
+#include "metering/totals.h"
+
+namespace tt {
+
+inline constexpr int kBeepExclamation = 48;
+inline constexpr int kBeepSimple = -1;
+inline constexpr uint32_t kGaugeYellow = 65535;
+inline constexpr uint32_t kGaugeRed = 255;
+inline constexpr uint32_t kLimitMaroon = 128;
+inline constexpr uint32_t kLimitBlue = 16744448;
+
+// What one tick of the meter found, in the order the window must carry it out.
+struct TMeterTick {
+    bool Online = false;
+    // Beeps of the zone change (before anything is shown).
+    std::vector<int> ZoneBeeps;
+    // On-line: the time label, the pulse gauge and the limit display are refreshed.
+    bool Refresh = false;
+    // The count the time label shows: a pulse counted on this tick shows on the next one.
+    int32_t LabelPulseCount = 0;
+    int GaugeMax = 0;
+    int GaugeProgress = 0;
+    bool GaugeMoved = false;
+    // The pulse gauge was full with the hang-up box ticked: the line goes down now.
+    bool HangUp = false;
+    // A limit was reached: tick the hang-up box and beep.
+    bool ArmLimit = false;
+    uint32_t GaugeColor = kGaugeYellow;
+    bool ThreeQuarterBeep = false;
+    // Off-line after a metered connection: the record to append.
+    struct Record {
+        TDateTime Date = 0;
+        TDateTime Duration = 0;
+        int32_t Pulses = 0;
+        long double Cost = 0;
+    };
+    std::optional<Record> Ended;
+    // Off-line: the idle clear of the pulse gauge, and the zone-start beep.
+    bool ZoneStartBeep = false;
+};
+
+// The connection's pulse count, cost and running time. Pulses are counted from the elapsed
+// time on the monotonic clock, every boundary k x L passed since the previous tick, so a late
+// or skipped tick, a stalled thread or a connection longer than a day loses no pulse the line
+// was charged; the wall clock only picks the zone and the date.
+class TPulseMeter {
+  public:
+    struct Inputs {
+        TDateTime WallNow = 0;
+        int64_t MonotonicMs = 0;
+        bool Online = false;
+        bool DisconnectChecked = false;  // chkDisconnect as the tick finds it
+        int GaugeProgress = 0;           // gImpuls as the previous tick (or anyone) left it
+        int GaugeMax = 0;
+        uint32_t GaugeColor = kGaugeYellow;
+    };
+
+    TMeterTick Tick(const Inputs& in, const TTariffTable& tariff, const TMeterLimits& limits,
+                    const TTotals& totals);
+
+    // The zone tag: 0 idle, else the zone whose length and price apply to the connection.
+    int Zone() const { return zone_; }
+    // A failed dial clears the connection without logging it.
+    void SetZone(int zone) { zone_ = zone; }
+    int32_t PulseCount() const { return pulseCount_; }
+    long double CarriedCost() const { return carriedCost_; }
+    TDateTime ConnectionTime() const { return connectionTime_; }
+    int LimitArmed() const { return limitArmed_; }
+    void SetLimitArmed(int value) { limitArmed_ = value; }
+    // What the connection has cost so far, carried zones included.
+    long double Cost(const TTariffTable& tariff) const;
+
+  private:
+    int zone_ = 0;
+    int32_t pulseCount_ = 0;
+    int32_t pulsesAtChange_ = 0;
+    long double carriedCost_ = 0;
+    int64_t startMs_ = 0;
+    int64_t lastElapsed_ = 0;  // whole seconds at the previous on-line tick
+    TDateTime connectionTime_ = 0;
+    int limitArmed_ = 0;
+};
+
+// Pulse boundaries k x length (k >= 1) with from <= k x length < to: those passed between a
+// tick that saw `from` elapsed seconds and one that sees `to`.
+int64_t BoundariesPassed(int64_t from, int64_t to, int64_t length);
+
+// The limit gauge and its label for one tick or click.
+struct TLimitDisplay {
+    bool Valid = false;  // false for a mode outside 0..2: nothing changes
+    int MaxValue = 0;
+    int Progress = 0;
+    std::string Hint;
+    uint32_t Color = kLimitBlue;
+    std::string Caption;
+};
+TLimitDisplay LimitDisplay(int limitMode, int countMode, int32_t pulseCount, const TTotals& totals,
+                           const TMeterLimits& limits);
+
+}  // namespace tt
