@@ -29,48 +29,15 @@ class LineBackend : public headless::HeadlessBackend {
     }
 };
 
-// The simulated line, or a library that cannot be loaded at all.
-class SwitchableRas : public RasApi {
+// The simulated line, or one whose library cannot be loaded: every dial raises.
+class SwitchableLine : public SimulatedLine {
   public:
-    explicit SwitchableRas(RasApi& inner) : inner_(inner) {}
+    SwitchableLine() : SimulatedLine(Timing::Virtual) {}
     bool missing = false;
-
-    uint32_t RasDialA(void* e, const char* pb, RASDIALPARAMSA* p, uint32_t t, RasDialFunc n,
-                      HRasConn* c) override {
-        Check();
-        return inner_.RasDialA(e, pb, p, t, n, c);
-    }
-    uint32_t RasEnumConnectionsA(RASCONNA* c, uint32_t* s, uint32_t* n) override {
-        Check();
-        return inner_.RasEnumConnectionsA(c, s, n);
-    }
-    uint32_t RasEnumEntriesA(const char* r, const char* pb, RASENTRYNAMEA* e, uint32_t* s,
-                             uint32_t* n) override {
-        Check();
-        return inner_.RasEnumEntriesA(r, pb, e, s, n);
-    }
-    uint32_t RasGetConnectStatusA(HRasConn c, RASCONNSTATUSA* s) override {
-        Check();
-        return inner_.RasGetConnectStatusA(c, s);
-    }
-    uint32_t RasGetErrorStringA(uint32_t e, char* b, uint32_t s) override {
-        Check();
-        return inner_.RasGetErrorStringA(e, b, s);
-    }
-    uint32_t RasHangUpA(HRasConn c) override {
-        Check();
-        return inner_.RasHangUpA(c);
-    }
     uint32_t RasGetEntryDialParamsA(const char* pb, RASDIALPARAMSA* p, int32_t* s) override {
-        Check();
-        return inner_.RasGetEntryDialParamsA(pb, p, s);
-    }
-
-  private:
-    void Check() const {
         if (missing) throw Error("Error opening rasapi.dll");
+        return SimulatedLine::RasGetEntryDialParamsA(pb, p, s);
     }
-    RasApi& inner_;
 };
 
 // The connect window with a stand-in for what the main window does around it: its dial-up
@@ -169,8 +136,7 @@ class ConnectTest : public ::testing::Test {
     int Setting(const char* key) const { return settings.ReadInteger("CONNECT", key, -1); }
 
     LineBackend backend;
-    SimulatedLine line{SimulatedLine::Timing::Virtual};
-    SwitchableRas ras{line};
+    SwitchableLine line;
     std::unique_ptr<Application> app = std::make_unique<Application>(backend);
     HeadlessDriver driver{*app, backend};
     std::filesystem::path folder =
@@ -179,7 +145,7 @@ class ConnectTest : public ::testing::Test {
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     TSettings settings{folder / "taktomat.ini"};
     TShell shell;
-    TDialUp DialUp1{*app, ras, [this] { return backend.MonotonicMs(); }};
+    TDialUp DialUp1{*app, line, [this] { return backend.MonotonicMs(); }};
     bool IsOnline = false;
     bool HangUpRequested = false;
     TTimer* Zegar = nullptr;
@@ -197,24 +163,17 @@ DialPlan FailingPlan(int64_t stepMs) {
     return plan;
 }
 
-TEST_F(ConnectTest, CountersTakeTheStoredAttemptsAndPauseBroughtIntoTheirRanges) {
-    Create();
-    EXPECT_EQ(frmConnect->cntPowtorz->Value(), 10);
-    EXPECT_EQ(frmConnect->cntCoIle->Value(), 10);
-    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 0);
-    EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
-    EXPECT_FALSE(frmConnect->Timer1->Enabled());
-    EXPECT_EQ(frmConnect->Timer1->Interval(), 10000);
-    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
-}
-
-TEST_F(ConnectTest, OutOfRangeSettingsShowAtTheNearestBound) {
+TEST_F(ConnectTest, CountersShowTheStoredAttemptsAndPauseWithinTheirRanges) {
     settings.WriteInteger("CONNECT", "REP", 50);
     settings.WriteInteger("CONNECT", "PAUSE", 0);
     Create();
     EXPECT_EQ(frmConnect->cntPowtorz->Value(), 10);
     EXPECT_EQ(frmConnect->cntCoIle->Value(), 1);
     EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 0);
+    EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->Timer1->Interval(), 10000);
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
 }
 
 TEST_F(ConnectTest, ASuccessfulDialShowsTheStatesAndEndsTheAttempts) {
@@ -369,7 +328,7 @@ TEST_F(ConnectTest, ADialThatRaisesIsShownOnceAndEndsTheAttempts) {
     frmConnect->cmbEntry->AddItem("Net");
     frmConnect->cmbEntry->SetItemIndex(0);
     frmConnect->Show();
-    ras.missing = true;
+    line.missing = true;
     Zegar->SetEnabled(false);
     PressDial();
     RunFor(100);
