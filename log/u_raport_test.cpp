@@ -219,13 +219,6 @@ TEST_F(RaportTest, AnyButtonOnTheBackgroundMovesTheWindowWhichIsThenKeptInsideTh
     EXPECT_EQ(form->Left(), 340);
 }
 
-TEST_F(RaportTest, TheButtonBarDrawsThroughItsScratchBitmapWhenTheMarkerFileIsThere) {
-    shell.AltDrawing = true;
-    auto& other = app->CreateForm<TfrmRaport>(shell);
-    EXPECT_TRUE(other.Klawisze->AltDrawing());
-    EXPECT_FALSE(form->Klawisze->AltDrawing());
-}
-
 // Kept for a look at four times the size (TT_SNAPSHOT_DIR).
 TEST_F(RaportTest, Snapshot) {
     std::vector<std::string> lines;
