@@ -1,0 +1,205 @@
+#include "dialup/u_connect.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace tt {
+
+namespace {
+
+constexpr TColor kWindowColor = ColorRGB(0, 0, 64);
+constexpr TColor kTextColor = ColorRGB(255, 255, 128);
+constexpr const char* kIdleStatus = "Stan połączenia...";
+
+TLabel* MakeLabel(TForm* form, const char* name, int left, int top, const char* caption) {
+    auto* label = new TLabel(form);
+    label->SetName(name);
+    label->SetParent(form);
+    label->SetTransparent(true);  // the skin shows through
+    label->SetCaption(caption);
+    label->SetBounds(left, top, 1, 1);  // sized to its text
+    return label;
+}
+
+TBMPCounter* MakeCounter(TForm* form, const char* name, int left, int top, ImageList& digits,
+                         double minValue, double maxValue) {
+    auto* counter = new TBMPCounter(form);
+    counter->SetName(name);
+    counter->SetParent(form);
+    counter->SetDigits(&digits);
+    counter->SetBounds(left, top, counter->Width(), 20);
+    counter->SetMaxValue(maxValue);
+    counter->SetMinValue(minValue);
+    counter->SetStep(1);
+    return counter;
+}
+
+}  // namespace
+
+TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
+                         bool& IsOnline, TConnectHooks hooks)
+    : TForm(owner),
+      shell_(shell),
+      settings_(settings),
+      DialUp1_(DialUp1),
+      IsOnline_(IsOnline),
+      hooks_(std::move(hooks)) {
+    SetName("frmConnect");
+    SetBorderStyle(TFormBorderStyle::bsNone);
+    // The program has no taskbar button, and neither has any of its windows.
+    SetToolWindow(true);
+    SetEraseBackground(false);  // FormPaint covers every pixel with the skin
+    SetBounds(0, 0, 275, 102);
+    SetColor(kWindowColor);
+    TFont font;
+    font.Name = "MS Sans Serif";
+    font.Height = -11;
+    font.Color = kTextColor;
+    SetFont(font);
+    SetShowHint(true);
+
+    lblStatus = MakeLabel(this, "lblStatus", 8, 37, kIdleStatus);
+    Label1 = MakeLabel(this, "Label1", 8, 56, "Liczba prób podłączania:");
+    Label2 = MakeLabel(this, "Label2", 8, 76, "Odstęp między próbami:");
+
+    cmbEntry = new TComboBox(this);
+    cmbEntry->SetName("cmbEntry");
+    cmbEntry->SetParent(this);
+    cmbEntry->SetBounds(8, 8, 257, 21);
+    cmbEntry->SetColor(kWindowColor);
+
+    Klawisze = new TBMPButton(this);
+    Klawisze->SetName("Klawisze");
+    Klawisze->SetParent(this);
+    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->SetOrientation(TLayOut::loHor);
+    Klawisze->SetBounds(200, 72, Klawisze->Width(), Klawisze->Height());
+    Klawisze->OnClick = [this](TComponent* s) { klawiszeClick(s); };
+
+    ImageList& digits = shell_.Skins.imgCyfry;
+    cntPowtorz = MakeCounter(this, "cntPowtorz", 136, 54, digits, 1, 10);
+    cntPowtorz->OnChange = [this](TComponent* s) { cntPowtorzChange(s); };
+    cntCoIle = MakeCounter(this, "cntCoIle", 136, 74, digits, 1, 100);
+    cntCoIle->SetHint("sekundy");
+    cntIleJeszcze = MakeCounter(this, "cntIleJeszcze", 236, 52, digits, 0, 100);
+    cntIleJeszcze->SetUseChanger(false);
+    cntIleJeszcze->SetValue(0);
+    cntIleJeszcze->SetHint("Pozostało prób");
+    cntIleJeszcze->Hide();
+
+    Timer1 = new TTimer(this);
+    Timer1->SetName("Timer1");
+    Timer1->SetEnabled(false);
+    Timer1->SetInterval(10000);
+    Timer1->OnTimer = [this](TComponent* s) { Timer1Timer(s); };
+
+    OnCreate = [this](TComponent* s) { FormCreate(s); };
+    OnPaint = [this](TComponent* s) { FormPaint(s); };
+    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        FormMouseDown(s, b, sh, x, y);
+    };
+    OnMouseMove = [this](TComponent* s, TShiftState sh, int x, int y) {
+        FormMouseMove(s, sh, x, y);
+    };
+    OnMouseUp = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        FormMouseUp(s, b, sh, x, y);
+    };
+}
+
+void TfrmConnect::FormCreate(TComponent*) {
+    for (auto* counter : {cntPowtorz, cntCoIle, cntIleJeszcze}) {
+        counter->SetAltDrawing(shell_.AltDrawing);
+    }
+    Klawisze->SetAltDrawing(shell_.AltDrawing);
+    // Setting a value from code raises no OnChange, so cntIleJeszcze keeps its 0.
+    cntPowtorz->SetValue(
+        settings_.ReadInteger(keys::REP.Section, keys::REP.Key, keys::REP.Default));
+    cntCoIle->SetValue(
+        settings_.ReadInteger(keys::PAUSE.Section, keys::PAUSE.Key, keys::PAUSE.Default));
+}
+
+void TfrmConnect::FormPaint(TComponent*) {
+    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
+}
+
+void TfrmConnect::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
+    DragPress(shell_.DragState, Shift, X, Y);
+}
+
+void TfrmConnect::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
+    DragMove(shell_.DragState, *this, X, Y);
+}
+
+void TfrmConnect::FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X,
+                              int Y) {
+    shell_.DragState.Dragging = false;
+    if (hooks_.ReleaseStep) {
+        hooks_.ReleaseStep(Sender, Button, Shift, X, Y);
+    } else {
+        ClampToSnapArea(*this, shell_.SnapArea);
+    }
+}
+
+void TfrmConnect::klawiszeClick(TComponent*) {
+    switch (Klawisze->CommandIndex()) {
+        case 0:  // dial
+            Timer1->SetTag(1);
+            Timer1->SetInterval(1);
+            if (cmbEntry->Items().empty()) return;
+            Timer1->SetEnabled(true);
+            // Taken now: choosing another entry during the attempts does not change them.
+            DialUp1_.Entry = cmbEntry->Text();
+            settings_.WriteInteger(keys::REP.Section, keys::REP.Key, cntPowtorz->Value());
+            settings_.WriteInteger(keys::PAUSE.Section, keys::PAUSE.Key, cntCoIle->Value());
+            cntIleJeszcze->Show();
+            return;
+        case 1:  // cancel
+            Close();
+            // Only while waiting for an attempt: an attempt that is dialling is left to end.
+            if (Timer1->Enabled() && hooks_.DisconnectAll) hooks_.DisconnectAll();
+            Timer1->SetEnabled(false);
+            lblStatus->SetCaption(kIdleStatus);
+            cntIleJeszcze->Hide();
+            return;
+        default:
+            cntIleJeszcze->SetVisible(Timer1->Enabled());
+            return;
+    }
+}
+
+void TfrmConnect::Timer1Timer(TComponent*) {
+    // The tick handles messages before it dials; a tick of its own that falls due meanwhile
+    // would make the same attempt twice.
+    if (inTimer1Tick_) return;
+    inTimer1Tick_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{inTimer1Tick_};
+
+    if (!IsOnline_ && Timer1->Tag() <= cntPowtorz->Value()) {
+        Application::Current().ProcessMessages();
+        try {
+            DialUp1_.Dial();  // the outcome arrives through the main window's handler
+        } catch (const std::exception&) {
+            // No remote-access library, for one: every further tick would fail the same way
+            // and show the error again, so the attempts end here and the meter runs on.
+            Timer1->SetEnabled(false);
+            if (hooks_.EnableZegar) hooks_.EnableZegar();
+            cntIleJeszcze->Hide();
+            throw;
+        }
+    }
+    if (hooks_.EnableZegar) hooks_.EnableZegar();
+    Timer1->SetEnabled(false);
+    Timer1->SetInterval(cntCoIle->Value() * 1000);
+    cntIleJeszcze->SetValue(std::max(cntPowtorz->Value() - Timer1->Tag(), 0));
+    Timer1->SetTag(Timer1->Tag() + 1);
+}
+
+void TfrmConnect::cntPowtorzChange(TComponent*) {
+    cntIleJeszcze->SetValue(cntPowtorz->Value());
+}
+
+}  // namespace tt

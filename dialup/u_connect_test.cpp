@@ -1,0 +1,402 @@
+#include "dialup/u_connect.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "platform/headless/headless_backend.h"
+#include "platform/ras/simulated_line.h"
+#include "toolkit/headless_driver.h"
+
+namespace tt {
+namespace {
+
+constexpr const char* kFailureText = "Wystąpił błąd podłączania...";
+
+// Keeps the simulated line on the window system's virtual time: whatever moves one clock
+// (a hang-up wait included) moves the other.
+class LineBackend : public headless::HeadlessBackend {
+  public:
+    SimulatedLine* line = nullptr;
+    void Wait(int ms) override {
+        HeadlessBackend::Wait(ms);
+        if (line) line->AdvanceTo(MonotonicMs());
+    }
+};
+
+// The simulated line, or one whose library cannot be loaded: every dial raises.
+class SwitchableLine : public SimulatedLine {
+  public:
+    SwitchableLine() : SimulatedLine(Timing::Virtual) {}
+    bool missing = false;
+    uint32_t RasGetEntryDialParamsA(const char* pb, RASDIALPARAMSA* p, int32_t* s) override {
+        if (missing) throw Error("Error opening rasapi.dll");
+        return SimulatedLine::RasGetEntryDialParamsA(pb, p, s);
+    }
+};
+
+// The connect window with a stand-in for what the main window does around it: its dial-up
+// handlers, the disconnect-all sequence and the meter's timer Zegar.
+class ConnectTest : public ::testing::Test {
+  protected:
+    ConnectTest() {
+        backend.line = &line;
+        backend.SetRealWaitLimit(0);
+        std::filesystem::create_directories(folder);
+        shell.Skins.Fill();
+        shell.SnapArea = TRect{0, 0, 1024, 740};
+
+        auto& main = app->CreateForm<TForm>();
+        main.SetName("frmTaktomat");
+        Zegar = new TTimer(&main);
+        Zegar->SetName("Zegar");
+
+        DialUp1.Language = TLanguage::Polish;
+        DialUp1.OnEntryGet = [this](TDialUp&, const std::string& name) {
+            frmConnect->cmbEntry->AddItem(name);
+            frmConnect->cmbEntry->SetItemIndex(0);
+        };
+        DialUp1.OnDialing = [this](TDialUp& sender) {
+            dialled.push_back(sender.Entry);
+            dialledAt.push_back(backend.MonotonicMs());
+        };
+        DialUp1.OnAsyncEvent = [this](TDialUp&, int State, int Error, const std::string& text) {
+            app->ProcessMessages();
+            frmConnect->lblStatus->SetCaption(text);
+            Zegar->SetEnabled(State == static_cast<int>(RASCS_Connected));
+            IsOnline = State == static_cast<int>(RASCS_Connected);
+            if (Error == 0) return;
+            frmConnect->lblStatus->SetCaption(kFailureText);
+            DisconnectAll();
+            frmConnect->Timer1->SetEnabled(true);
+            frmConnect->cntIleJeszcze->Show();
+            Zegar->SetTag(0);
+            Zegar->SetEnabled(false);
+        };
+        DialUp1.OnActiveConnection = [this](TDialUp& sender, int handle, TRasConnStatusA,
+                                            const std::string&, const std::string&,
+                                            const std::string&, const std::string&) {
+            if (HangUpRequested) sender.HangUpConnection(static_cast<HRasConn>(handle));
+        };
+    }
+
+    ~ConnectTest() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+
+    void DisconnectAll() {
+        ++disconnectAlls;
+        HangUpRequested = true;
+        DialUp1.GetActiveConnections();
+        DialUp1.HangUp();
+        HangUpRequested = false;
+    }
+
+    void Create(bool releaseHook = true) {
+        TConnectHooks hooks;
+        hooks.DisconnectAll = [this] { DisconnectAll(); };
+        hooks.EnableZegar = [this] { Zegar->SetEnabled(true); };
+        if (releaseHook) {
+            hooks.ReleaseStep = [this](TComponent* sender, TMouseButton, TShiftState, int, int) {
+                releasedBy.push_back(sender);
+                shell.DragState.Dragging = false;
+                ClampToSnapArea(*static_cast<TForm*>(sender), shell.SnapArea);
+            };
+        }
+        frmConnect =
+            &app->CreateForm<TfrmConnect>(shell, settings, DialUp1, IsOnline, std::move(hooks));
+        frmConnect->SetBounds(300, 500, frmConnect->Width(), frmConnect->Height());
+    }
+
+    // Fills the list as the connect command does and shows the window.
+    void Open() {
+        frmConnect->cmbEntry->Clear();
+        DialUp1.GetEntries();
+        frmConnect->Show();
+        app->ProcessMessages();
+    }
+
+    void PressDial() { driver.Click("frmConnect.Klawisze", 10, 10); }
+    void PressCancel() { driver.Click("frmConnect.Klawisze", 45, 10); }
+
+    void RunFor(int64_t ms) {
+        for (int64_t t = 0; t < ms; t += 10) {
+            backend.Advance(10);
+            line.AdvanceTo(backend.MonotonicMs());
+            app->ProcessMessages();
+        }
+    }
+
+    int Setting(const char* key) const { return settings.ReadInteger("CONNECT", key, -1); }
+
+    LineBackend backend;
+    SwitchableLine line;
+    std::unique_ptr<Application> app = std::make_unique<Application>(backend);
+    HeadlessDriver driver{*app, backend};
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("tt_connect_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    TSettings settings{folder / "taktomat.ini"};
+    TShell shell;
+    TDialUp DialUp1{*app, line, [this] { return backend.MonotonicMs(); }};
+    bool IsOnline = false;
+    bool HangUpRequested = false;
+    TTimer* Zegar = nullptr;
+    TfrmConnect* frmConnect = nullptr;
+
+    std::vector<std::string> dialled;
+    std::vector<int64_t> dialledAt;
+    int disconnectAlls = 0;
+    std::vector<TComponent*> releasedBy;
+};
+
+DialPlan FailingPlan(int64_t stepMs) {
+    DialPlan plan;
+    plan.Steps = {{RASCS_OpenPort, 0, stepMs}, {2, SimulatedLine::kErrorNoAnswer, stepMs}};
+    return plan;
+}
+
+TEST_F(ConnectTest, CountersShowTheStoredAttemptsAndPauseWithinTheirRanges) {
+    settings.WriteInteger("CONNECT", "REP", 50);
+    settings.WriteInteger("CONNECT", "PAUSE", 0);
+    Create();
+    EXPECT_EQ(frmConnect->cntPowtorz->Value(), 10);
+    EXPECT_EQ(frmConnect->cntCoIle->Value(), 1);
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 0);
+    EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->Timer1->Interval(), 10000);
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
+}
+
+TEST_F(ConnectTest, ASuccessfulDialShowsTheStatesAndEndsTheAttempts) {
+    line.SetPhoneBook({"Net", "Other"});
+    Create();
+    Open();
+    EXPECT_EQ(frmConnect->cmbEntry->Items(), (std::vector<std::string>{"Net", "Other"}));
+    EXPECT_EQ(frmConnect->cmbEntry->Text(), "Net");
+    frmConnect->cntPowtorz->SetValue(4);
+    frmConnect->cntCoIle->SetValue(7);
+
+    PressDial();
+    EXPECT_TRUE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->Timer1->Interval(), 1);
+    EXPECT_EQ(frmConnect->Timer1->Tag(), 1);
+    EXPECT_TRUE(frmConnect->cntIleJeszcze->Visible());
+    EXPECT_EQ(Setting("REP"), 4);
+    EXPECT_EQ(Setting("PAUSE"), 7);
+
+    // Choosing another entry now changes nothing for the attempts already started.
+    frmConnect->cmbEntry->SetItemIndex(1);
+    Zegar->SetEnabled(false);
+    RunFor(20);
+    EXPECT_EQ(dialled, std::vector<std::string>{"Net"});
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->Timer1->Interval(), 7000);
+    EXPECT_EQ(frmConnect->Timer1->Tag(), 2);
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 3);
+    EXPECT_TRUE(Zegar->Enabled());
+
+    RunFor(1000);
+    EXPECT_FALSE(Zegar->Enabled());  // stopped while dialling
+    RunFor(5000);
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Podłączony");
+    EXPECT_TRUE(IsOnline);
+    EXPECT_TRUE(Zegar->Enabled());
+    RunFor(30000);
+    EXPECT_EQ(dialled.size(), 1u);
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+}
+
+TEST_F(ConnectTest, FailedAttemptsRepeatAfterThePauseUntilTheAttemptsRunOut) {
+    line.SetPhoneBook({"Busy"});
+    line.SetDialPlan("Busy", FailingPlan(500));
+    settings.WriteInteger("CONNECT", "REP", 2);
+    settings.WriteInteger("CONNECT", "PAUSE", 3);
+    Create();
+    Open();
+    PressDial();
+    RunFor(1500);
+    ASSERT_EQ(dialled.size(), 1u);
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), kFailureText);
+    EXPECT_TRUE(frmConnect->Timer1->Enabled());
+    EXPECT_TRUE(frmConnect->cntIleJeszcze->Visible());
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 1);
+    EXPECT_EQ(disconnectAlls, 1);
+    EXPECT_FALSE(Zegar->Enabled());
+
+    RunFor(6000);
+    ASSERT_EQ(dialled.size(), 2u);
+    // One pause after the failure, which came a second after the first dial (plus the
+    // hang-up that followed it).
+    EXPECT_GE(dialledAt[1] - dialledAt[0], 1000 + 3000);
+    EXPECT_LE(dialledAt[1] - dialledAt[0], 1000 + 3000 + 400);
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 0);
+
+    // The tick after the last failure dials nothing and lets the meter run.
+    RunFor(30000);
+    EXPECT_EQ(dialled.size(), 2u);
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_TRUE(Zegar->Enabled());
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 0);
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), kFailureText);
+}
+
+TEST_F(ConnectTest, CancelWhileWaitingHangsUpAndStopsTheAttempts) {
+    line.SetPhoneBook({"Busy"});
+    line.SetDialPlan("Busy", FailingPlan(500));
+    Create();
+    Open();
+    PressDial();
+    RunFor(1500);
+    ASSERT_TRUE(frmConnect->Timer1->Enabled());
+    const int before = disconnectAlls;
+
+    PressCancel();
+    EXPECT_FALSE(frmConnect->Visible());
+    EXPECT_EQ(disconnectAlls, before + 1);
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
+    EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
+    RunFor(30000);
+    EXPECT_EQ(dialled.size(), 1u);
+}
+
+TEST_F(ConnectTest, CancelWhileDiallingLeavesTheAttemptToGoOnWithTheWindowHidden) {
+    line.SetPhoneBook({"Busy"});
+    line.SetDialPlan("Busy", FailingPlan(500));
+    settings.WriteInteger("CONNECT", "PAUSE", 1);
+    Create();
+    Open();
+    PressDial();
+    RunFor(20);
+    ASSERT_EQ(dialled.size(), 1u);
+    PressCancel();
+    EXPECT_FALSE(frmConnect->Visible());
+    EXPECT_EQ(disconnectAlls, 0);
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
+
+    RunFor(3000);
+    EXPECT_EQ(dialled.size(), 2u);
+    EXPECT_FALSE(frmConnect->Visible());
+}
+
+TEST_F(ConnectTest, DialWithAnEmptyListStartsNothing) {
+    Create();
+    Open();
+    PressDial();
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->Timer1->Tag(), 1);
+    EXPECT_EQ(frmConnect->Timer1->Interval(), 1);
+    EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
+    EXPECT_EQ(Setting("REP"), -1);
+    RunFor(100);
+    EXPECT_TRUE(dialled.empty());
+}
+
+TEST_F(ConnectTest, DialPressedAgainMakesOneNewAttemptWhileThePreviousOneIsHungUp) {
+    DialPlan slow;
+    slow.Steps = {{RASCS_OpenPort, 0, 500}, {1, 0, 20000}, {RASCS_Connected, 0, 500}};
+    line.SetPhoneBook({"Slow"});
+    line.SetDialPlan("Slow", slow);
+    line.SetHangUpDelay(300);
+    Create();
+    Open();
+    PressDial();
+    RunFor(1000);
+    ASSERT_EQ(dialled.size(), 1u);
+
+    // The new attempt first waits for the old connection to go; the retry timer, armed for
+    // 1 ms meanwhile, must not make the same attempt again inside that wait.
+    PressDial();
+    RunFor(1000);
+    EXPECT_EQ(dialled.size(), 2u);
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_EQ(frmConnect->Timer1->Tag(), 2);
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 9);
+}
+
+TEST_F(ConnectTest, ADialThatRaisesIsShownOnceAndEndsTheAttempts) {
+    Create();
+    frmConnect->cmbEntry->AddItem("Net");
+    frmConnect->cmbEntry->SetItemIndex(0);
+    frmConnect->Show();
+    line.missing = true;
+    Zegar->SetEnabled(false);
+    PressDial();
+    RunFor(100);
+    ASSERT_EQ(backend.MessageBoxes().size(), 1u);
+    EXPECT_EQ(backend.MessageBoxes()[0].text, "Error opening rasapi.dll.");
+    EXPECT_FALSE(frmConnect->Timer1->Enabled());
+    EXPECT_TRUE(Zegar->Enabled());
+    EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
+    RunFor(30000);
+    EXPECT_EQ(backend.MessageBoxes().size(), 1u);
+}
+
+TEST_F(ConnectTest, ChangingTheAttemptsShowsThemAsTheAttemptsLeft) {
+    settings.WriteInteger("CONNECT", "REP", 3);
+    Create();
+    frmConnect->Show();
+    driver.Click("frmConnect.cntPowtorz", 25, 5);  // the changer's upper half
+    EXPECT_EQ(frmConnect->cntPowtorz->Value(), 4);
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 4);
+    driver.Click("frmConnect.cntPowtorz", 25, 15);
+    EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 3);
+}
+
+TEST_F(ConnectTest, TheWindowIsDraggedByItsBackgroundAndReleasedThroughTheMainWindow) {
+    Create();
+    frmConnect->Show();
+    driver.Press("frmConnect", 250, 96, TMouseButton::mbRight);
+    driver.Move("frmConnect", 260, 100, ssRight);
+    EXPECT_EQ(frmConnect->Left(), 300);
+    driver.Release("frmConnect", 260, 100, TMouseButton::mbRight);
+
+    driver.Press("frmConnect", 250, 96);
+    EXPECT_TRUE(shell.DragState.Dragging);
+    driver.Move("frmConnect", 260, 300, ssLeft);
+    EXPECT_EQ(frmConnect->Left(), 310);
+    EXPECT_EQ(frmConnect->Top(), 704);  // below the area while the button is held
+    driver.Release("frmConnect", 250, 96);
+    // Every release goes through the main window's step, the right button's too.
+    ASSERT_EQ(releasedBy.size(), 2u);
+    EXPECT_EQ(releasedBy[1], frmConnect);
+    EXPECT_FALSE(shell.DragState.Dragging);
+    EXPECT_EQ(frmConnect->Top(), 740 - 102);
+}
+
+TEST_F(ConnectTest, WithoutTheMainWindowsReleaseStepTheWindowClampsItself) {
+    Create(false);
+    frmConnect->Show();
+    driver.Press("frmConnect", 250, 96);
+    driver.Move("frmConnect", 1000, 96, ssLeft);
+    driver.Release("frmConnect", 1000, 96);
+    EXPECT_FALSE(shell.DragState.Dragging);
+    EXPECT_EQ(frmConnect->Left(), 1024 - 275);
+}
+
+// Kept for a look at four times the size (TT_SNAPSHOT_DIR).
+TEST_F(ConnectTest, Snapshot) {
+    line.SetPhoneBook({"Internet TP", "Inny dostawca"});
+    line.SetDialPlan("Internet TP", FailingPlan(500));
+    Create();
+    Open();
+    PressDial();
+    RunFor(1500);
+    EXPECT_TRUE(frmConnect->cntIleJeszcze->Visible());
+    app->ProcessMessages();
+    if (const char* dir = std::getenv("TT_SNAPSHOT_DIR")) {
+        driver.SavePng("frmConnect", (std::filesystem::path(dir) / "frmConnect.png").string(), 4);
+    }
+}
+
+}  // namespace
+}  // namespace tt

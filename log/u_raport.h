@@ -1,0 +1,38 @@
+#pragma once
+#include <string>
+
+#include "controls/BMPButton.h"
+#include "controls/Shell.h"
+#include "log/log_file.h"
+#include "toolkit/form.h"
+#include "toolkit/stdctrls.h"
+
+namespace tt {
+
+// The log as a four-column table: date, duration, pulses and cost, one row per line, oldest
+// first. It shows a copy taken when the report command opens it, so a connection that ends
+// while it is open appears only at the next opening.
+class TfrmRaport : public TForm {
+  public:
+    TfrmRaport(TComponent* owner, TShell& shell);
+
+    TPaintBox* PaintBox1;
+    TListBox* ListBox1;
+    TBMPButton* Klawisze;
+
+    // Replaces the rows with the log's lines as they are now; the report command calls it
+    // before it places and shows the window.
+    void CopyLog(const TLogLines& LogLines);
+
+    void FormCreate(TComponent* Sender);
+    void FormPaint(TComponent* Sender);
+    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void PaintBox1Paint(TComponent* Sender);
+    void ListBox1DrawItem(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State);
+    void KlawiszeClick(TComponent* Sender);
+
+  private:
+    TShell& shell_;
+};
+
+}  // namespace tt
