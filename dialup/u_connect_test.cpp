@@ -57,15 +57,15 @@ class ConnectTest : public ::testing::Test {
         Zegar->SetName("Zegar");
 
         DialUp1.Language = TLanguage::Polish;
-        DialUp1.OnEntryGet = [this](TDialUp&, const std::string& name) {
+        DialUp1.OnEntryGet = [this](TComponent*, const std::string& name) {
             frmConnect->cmbEntry->AddItem(name);
             frmConnect->cmbEntry->SetItemIndex(0);
         };
-        DialUp1.OnDialing = [this](TDialUp& sender) {
-            dialled.push_back(sender.Entry);
+        DialUp1.OnDialing = [this](TComponent*) {
+            dialled.push_back(DialUp1.Entry);
             dialledAt.push_back(backend.MonotonicMs());
         };
-        DialUp1.OnAsyncEvent = [this](TDialUp&, int State, int Error, const std::string& text) {
+        DialUp1.OnAsyncEvent = [this](TComponent*, int State, int Error, const std::string& text) {
             app->ProcessMessages();
             frmConnect->lblStatus->SetCaption(text);
             Zegar->SetEnabled(State == static_cast<int>(RASCS_Connected));
@@ -78,10 +78,10 @@ class ConnectTest : public ::testing::Test {
             Zegar->SetTag(0);
             Zegar->SetEnabled(false);
         };
-        DialUp1.OnActiveConnection = [this](TDialUp& sender, int handle, TRasConnStatusA,
+        DialUp1.OnActiveConnection = [this](TComponent*, int handle, TRasConnStatusA,
                                             const std::string&, const std::string&,
                                             const std::string&, const std::string&) {
-            if (HangUpRequested) sender.HangUpConnection(static_cast<HRasConn>(handle));
+            if (HangUpRequested) DialUp1.HangUpConnection(static_cast<HRasConn>(handle));
         };
     }
 
