@@ -68,8 +68,9 @@ program_pid=$!
 pids+=($program_pid)
 
 visible() { xdotool search --onlyvisible --class taktomat 2>/dev/null || true; }
+more_than() { [ "$(visible | wc -l)" -gt "$1" ]; }
 
-wait_for test "$(visible | wc -l)" -ge 1 || fail "no tray icon"
+wait_for more_than 0 || fail "no tray icon"
 sleep 1
 windows=$(visible)
 [ "$(echo "$windows" | wc -l)" -eq 1 ] || fail "at start more than the tray icon shows"
@@ -108,7 +109,7 @@ echo "smoke: the window on screen is the headless snapshot, pixel for pixel"
 
 before=$(visible | wc -l)
 xdotool mousemove "$icon_x" "$icon_y" click 3
-wait_for test "$(visible | wc -l)" -gt "$before" || fail "a right click opened no menu"
+wait_for more_than "$before" || fail "a right click opened no menu"
 import -window root "$out/menu.png"
 echo "smoke: the menu is open"
 
