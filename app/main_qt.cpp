@@ -62,7 +62,11 @@ class LineHostAddressSource : public HostAddressSource {
             std::lock_guard<std::mutex> lock(mutex_);
             if (lineAddress_) return lineAddress_;
         }
-        return system_.FirstIPv4();
+        auto address = system_.FirstIPv4();
+        // Debian names the host 127.0.1.1 in /etc/hosts: still the loopback, never a
+        // connection, though the probe knows only 127.0.0.1 as off-line.
+        if (address && address->rfind("127.", 0) == 0) address = "127.0.0.1";
+        return address;
     }
     void LineSays(std::optional<std::string> address) {
         std::lock_guard<std::mutex> lock(mutex_);
