@@ -39,12 +39,14 @@ std::vector<std::string> PhoneBook(const std::filesystem::path& folder) {
             size_t end = all.find('\n', start);
             if (end == std::string::npos) end = all.size();
             std::string name = all.substr(start, end - start);
-            while (!name.empty() && (name.back() == '\r' || name.back() == ' ' || name.back() == '\t'))
+            while (!name.empty() &&
+                   (name.back() == '\r' || name.back() == ' ' || name.back() == '\t'))
                 name.pop_back();
             const size_t first = name.find_first_not_of(" \t");
             name = first == std::string::npos ? "" : name.substr(first);
             // Longer names would not fit the dial-up entry and could never be dialled.
-            if (!name.empty() && name[0] != '#' && name.size() <= static_cast<size_t>(kRasMaxEntryName))
+            if (!name.empty() && name[0] != '#' &&
+                name.size() <= static_cast<size_t>(kRasMaxEntryName))
                 names.push_back(name);
             start = end + 1;
         }
@@ -175,11 +177,11 @@ int Demonstrate(const FormatSettings& format, const std::string& snapshot) {
             const TDateTime now = backend.WallClock();
             const int zone = ZoneOfTime(tariff, now - std::floor(now));
             const long double pulses = std::stold(program.ValueOf("PulseCount").value_or("0"));
-            std::printf("%2d min   %-10s %-6s %-4d %s zł\n", minute,
-                        driver.Property("frmTaktomat.lblCzasPol", "Caption").c_str(),
-                        program.ValueOf("PulseCount").value_or("?").c_str(), zone,
-                        FloatToStr(pulses * tariff.PulsePrice[static_cast<size_t>(zone)], format)
-                            .c_str());
+            std::printf(
+                "%2d min   %-10s %-6s %-4d %s zł\n", minute,
+                driver.Property("frmTaktomat.lblCzasPol", "Caption").c_str(),
+                program.ValueOf("PulseCount").value_or("?").c_str(), zone,
+                FloatToStr(pulses * tariff.PulsePrice[static_cast<size_t>(zone)], format).c_str());
         }
         line.RasHangUpA(connection);
         advance(3000);
@@ -218,17 +220,19 @@ int main(int argc, char** argv) {
     }
     const ParsedOptions parsed = ParseOptions(args);
     if (!parsed.Ok()) {
-        std::fprintf(stderr, "taktomat: %s\n%s", parsed.Error.c_str(), UsageText("taktomat").c_str());
+        std::fprintf(stderr, "taktomat: %s\n%s", parsed.Error.c_str(),
+                     UsageText("taktomat").c_str());
         return 2;
     }
     const ProgramOptions& options = parsed.Options;
     if (options.Help) {
         std::fputs(UsageText("taktomat").c_str(), stdout);
-        std::fputs("  --demo             the headless demonstration, even with a display\n"
-                   "  --snapshot FILE    save the idle meter's window as the headless backend\n"
-                   "                     shows it (PNG) and end\n"
-                   "  --builtin-font     draw text with the built-in font, as that snapshot does\n",
-                   stdout);
+        std::fputs(
+            "  --demo             the headless demonstration, even with a display\n"
+            "  --snapshot FILE    save the idle meter's window as the headless backend\n"
+            "                     shows it (PNG) and end\n"
+            "  --builtin-font     draw text with the built-in font, as that snapshot does\n",
+            stdout);
         return 0;
     }
     if (options.Version) {
@@ -239,14 +243,16 @@ int main(int argc, char** argv) {
         const FormatSettings format = options.Format ? *options.Format : UserFormatSettings();
         if (demo || !HasDisplay()) {
             if (!demo && snapshot.empty())
-                std::printf("No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): "
-                            "a demonstration of one metered connection instead.\n");
+                std::printf(
+                    "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): "
+                    "a demonstration of one metered connection instead.\n");
             return Demonstrate(format, snapshot);
         }
         const std::filesystem::path folder = ProgramFolder(options.Dir);
         if (!options.Simulate && HasDialUpService())
-            std::fprintf(stderr, "taktomat: dialling through pppd is not supported yet; "
-                                 "using the simulated line\n");
+            std::fprintf(stderr,
+                         "taktomat: dialling through pppd is not supported yet; "
+                         "using the simulated line\n");
         LineHostAddressSource host;
         SimulatedLine line(SimulatedLine::Timing::Real,
                            [&host](std::optional<std::string> a) { host.LineSays(std::move(a)); });

@@ -19,16 +19,13 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         const size_t left = args.size() - i - 1;
         if (arg == "--dir") {
-            if (left < 1 || args[i + 1].empty())
-                return fail("--dir needs a folder");
+            if (left < 1 || args[i + 1].empty()) return fail("--dir needs a folder");
             options.Dir = args[++i];
         } else if (arg.rfind("--dir=", 0) == 0) {
-            if (arg.size() == 6)
-                return fail("--dir needs a folder");
+            if (arg.size() == 6) return fail("--dir needs a folder");
             options.Dir = arg.substr(6);
         } else if (arg == "--locale") {
-            if (left < 3)
-                return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
+            if (left < 3) return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
             const std::string& date = args[i + 1];
             const std::string& time = args[i + 2];
             const std::string& decimal = args[i + 3];
@@ -57,27 +54,29 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
 
 ParsedOptions ParseOptions(int argc, const char* const* argv) {
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i] ? argv[i] : "");
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
     return ParseOptions(args);
 }
 
 std::string UsageText(std::string_view program) {
     std::string text = "Usage: ";
     text += program;
-    text += " [options]\n"
-            "A pulse meter for dial-up connections, in the tray.\n"
-            "\n"
-            "  --dir DIR          keep taktomat.ini, raport.txt and w95bug.txt in DIR\n"
-            "  --locale SHORTDATE LONGTIME DECIMAL\n"
-            "                     date and time patterns and the decimal separator to use\n"
-            "                     instead of the user's, e.g. --locale dd.mm.yyyy hh:nn:ss ,\n"
-            "  --simulate         dial on a simulated line instead of the dial-up service\n"
-            "  --help             show this text and end\n"
-            "  --version          show the version and end\n";
+    text +=
+        " [options]\n"
+        "A pulse meter for dial-up connections, in the tray.\n"
+        "\n"
+        "  --dir DIR          keep taktomat.ini, raport.txt and w95bug.txt in DIR\n"
+        "  --locale SHORTDATE LONGTIME DECIMAL\n"
+        "                     date and time patterns and the decimal separator to use\n"
+        "                     instead of the user's, e.g. --locale dd.mm.yyyy hh:nn:ss ,\n"
+        "  --simulate         dial on a simulated line instead of the dial-up service\n"
+        "  --help             show this text and end\n"
+        "  --version          show the version and end\n";
     return text;
 }
 
-std::string VersionText() { return std::string("Taktomat 2000 ") + kVersion + "\n"; }
+std::string VersionText() {
+    return std::string("Taktomat 2000 ") + kVersion + "\n";
+}
 
 }  // namespace tt

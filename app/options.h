@@ -11,11 +11,11 @@ namespace tt {
 // What every entry of the program (the Windows and the Linux executables) accepts on its
 // command line.
 struct ProgramOptions {
-    std::string Dir;                      // --dir DIR: the program folder; empty: the usual one
+    std::string Dir;                       // --dir DIR: the program folder; empty: the usual one
     std::optional<FormatSettings> Format;  // --locale SHORTDATE LONGTIME DECIMAL
-    bool Simulate = false;                // --simulate: the simulated line instead of dial-up
-    bool Help = false;                    // --help
-    bool Version = false;                 // --version
+    bool Simulate = false;                 // --simulate: the simulated line instead of dial-up
+    bool Help = false;                     // --help
+    bool Version = false;                  // --version
 };
 
 struct ParsedOptions {

@@ -6,8 +6,8 @@ namespace tt {
 namespace {
 
 TEST(Options, EveryOptionTogether) {
-    ParsedOptions parsed = ParseOptions(
-        {"--simulate", "--dir", "/tmp/a b", "--locale", "dd.mm.yyyy", "hh:nn:ss", ",", "--version"});
+    ParsedOptions parsed = ParseOptions({"--simulate", "--dir", "/tmp/a b", "--locale",
+                                         "dd.mm.yyyy", "hh:nn:ss", ",", "--version"});
     ASSERT_TRUE(parsed.Ok()) << parsed.Error;
     EXPECT_EQ(parsed.Options.Dir, "/tmp/a b");
     EXPECT_TRUE(parsed.Options.Simulate);
