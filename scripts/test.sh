@@ -11,3 +11,6 @@ ctest --preset "$preset" -j2
 if [ "$preset" != tsan ] && [ -x "build/$preset/platform/qt/qt_demo" ]; then
   bash platform/qt/smoke.sh "build/$preset"
 fi
+if [ "$preset" != tsan ] && [ -x "build/$preset/app/taktomat" ]; then
+  bash app/smoke_qt.sh "build/$preset"
+fi
