@@ -346,6 +346,11 @@ void Application::ShowTrayIcon(const std::string& tip, const Bitmap* icon) {
         data.height = icon->Height();
         data.pixels.assign(icon->Bits(), icon->Bits() + static_cast<size_t>(icon->Width()) *
                                                             static_cast<size_t>(icon->Height()));
+        // Icons are drawn on fuchsia where the desktop is to show through, as icon editors do.
+        const Pixel key = PixelFromRGB(clFuchsia);
+        for (uint32_t& word : data.pixels) {
+            if ((word | 0xFF000000u) == key) word = 0;
+        }
     }
     backend_.ShowTrayIcon(data);
 }

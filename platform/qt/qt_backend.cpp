@@ -839,7 +839,8 @@ void QtBackend::ShowTrayIcon(const ui::TrayIcon& icon) {
         const size_t count = static_cast<size_t>(std::max(icon.width, 0)) *
                              static_cast<size_t>(std::max(icon.height, 0));
         if (icon.pixels.size() >= count && count > 0) {
-            QImage image(icon.width, icon.height, QImage::Format_RGB32);
+            // The top byte of a word is its opacity: 0 where the desktop shows through.
+            QImage image(icon.width, icon.height, QImage::Format_ARGB32);
             for (int row = 0; row < icon.height; ++row) {
                 std::memcpy(image.scanLine(row),
                             icon.pixels.data() + static_cast<ptrdiff_t>(row) * icon.width,

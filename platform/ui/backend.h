@@ -80,7 +80,9 @@ struct TrayIcon {
     std::string tip;
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels;  // pixel words 0xFFRRGGBB, row by row; empty: the default icon
+    // Pixel words 0xFFRRGGBB, row by row; a word whose top byte is 0 is transparent. Empty: the
+    // default icon.
+    std::vector<uint32_t> pixels;
 };
 
 // Message-box flags and answers, with the platform's values.

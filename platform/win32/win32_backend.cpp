@@ -114,10 +114,23 @@ HICON MakeIcon(int width, int height, const uint32_t* pixels) {
     HBITMAP color = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(nullptr, screen);
     if (!color) return nullptr;
-    std::memcpy(bits, pixels, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-    // An all-zero mask: every pixel of the colour bitmap is shown as it is.
-    const std::vector<BYTE> maskBits(
-        static_cast<size_t>((width + 15) / 16 * 2) * static_cast<size_t>(height), 0);
+    // A word whose top byte is 0 is transparent: its mask bit is set and its colour black, so
+    // the desktop shows through; every other pixel is shown as it is.
+    const size_t stride = static_cast<size_t>((width + 15) / 16 * 2);
+    std::vector<BYTE> maskBits(stride * static_cast<size_t>(height), 0);
+    auto* colour = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+            if ((pixels[at] >> 24) == 0) {
+                colour[at] = 0;
+                maskBits[static_cast<size_t>(y) * stride + static_cast<size_t>(x / 8)] |=
+                    static_cast<BYTE>(0x80 >> (x % 8));
+            } else {
+                colour[at] = pixels[at];
+            }
+        }
+    }
     HBITMAP mask = CreateBitmap(width, height, 1, 1, maskBits.data());
     ICONINFO info{};
     info.fIcon = TRUE;
