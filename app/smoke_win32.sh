@@ -18,6 +18,11 @@ for tool in Xvfb import convert compare xdotool; do
   command -v "$tool" >/dev/null || { echo "smoke: $tool is missing" >&2; exit 1; }
 done
 
+# A prefix made now would show Wine's own "being updated" window over the screenshots.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  DISPLAY= "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+fi
+
 # The program keeps its files beside the executable: a folder of its own, fresh each run.
 rm -rf "$out"
 mkdir -p "$out/program"

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# Sets up a fresh machine, builds the program and starts it.
+# Sets up a fresh Debian machine, builds the program and starts it. Without a display the
+# program says so and demonstrates one metered connection on the simulated line instead.
+#   scripts/run.sh [program options]     e.g. --simulate, --dir DIR, --help
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux
-if [ -x build/linux/app/taktomat ]; then
-  exec build/linux/app/taktomat "$@"
-fi
-echo "The program itself is not built yet; what exists so far are its libraries and tests:"
-find build/linux -maxdepth 2 -name '*.a' -o -maxdepth 2 -name '*_tests' -type f | sort
+cmake --build --preset linux --target taktomat
+exec build/linux/app/taktomat "$@"

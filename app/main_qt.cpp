@@ -1,0 +1,263 @@
+// The program on Linux: Qt shows its windows and tray icon. Without a display it runs a short
+// demonstration instead: one metered connection on the simulated line, on virtual time.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/program.h"
+#include "base/files.h"
+#include "base/format.h"
+#include "metering/tariff.h"
+#include "platform/headless/headless_backend.h"
+#include "platform/net/host_address.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/ras/simulated_line.h"
+#include "toolkit/gfx/font.h"
+#include "toolkit/headless_driver.h"
+
+using namespace tt;
+
+namespace {
+
+// The entries of "phonebook.txt" in the program folder, one a line; "Internet" without one.
+std::vector<std::string> PhoneBook(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    if (auto text = ReadWholeFile(folder / "phonebook.txt")) {
+        std::string all = TextFromDisk(*text);
+        size_t start = 0;
+        while (start <= all.size()) {
+            size_t end = all.find('\n', start);
+            if (end == std::string::npos) end = all.size();
+            std::string name = all.substr(start, end - start);
+            while (!name.empty() && (name.back() == '\r' || name.back() == ' ' || name.back() == '\t'))
+                name.pop_back();
+            const size_t first = name.find_first_not_of(" \t");
+            name = first == std::string::npos ? "" : name.substr(first);
+            // Longer names would not fit the dial-up entry and could never be dialled.
+            if (!name.empty() && name[0] != '#' && name.size() <= static_cast<size_t>(kRasMaxEntryName))
+                names.push_back(name);
+            start = end + 1;
+        }
+    }
+    if (names.empty()) names.push_back("Internet");
+    return names;
+}
+
+// While the simulated line has a connection up, the host name resolves to its address; else
+// the machine's own answer counts. The line tells us from its own thread.
+class LineHostAddressSource : public HostAddressSource {
+  public:
+    std::optional<std::string> FirstIPv4() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (lineAddress_) return lineAddress_;
+        }
+        auto address = system_.FirstIPv4();
+        // Debian names the host 127.0.1.1 in /etc/hosts: still the loopback, never a
+        // connection, though the probe knows only 127.0.0.1 as off-line.
+        if (address && address->rfind("127.", 0) == 0) address = "127.0.0.1";
+        return address;
+    }
+    void LineSays(std::optional<std::string> address) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // The idle address of the line is the loopback: then the machine's own answer counts.
+        if (address && *address == "127.0.0.1") address.reset();
+        lineAddress_ = std::move(address);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::optional<std::string> lineAddress_;
+    PosixHostAddressSource system_;
+};
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    // An explicit platform that needs no display server (offscreen, vnc, ...).
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    return platform && *platform && std::string(platform).rfind("xcb", 0) != 0 &&
+           std::string(platform).rfind("wayland", 0) != 0;
+}
+
+bool HasDialUpService() {
+    for (const char* path : {"/usr/sbin/pppd", "/sbin/pppd", "/usr/bin/pppd"})
+        if (access(path, X_OK) == 0) return true;
+    return false;
+}
+
+void TT_RAS_CALL IgnoreDialProgress(uint32_t, uint32_t, uint32_t) {}
+
+std::string LastLine(const std::filesystem::path& file) {
+    std::string text = TextFromDisk(ReadWholeFile(file).value_or(""));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const size_t at = text.rfind('\n');
+    return at == std::string::npos ? text : text.substr(at + 1);
+}
+
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (c == '\t') c = ' ';
+    return text;
+}
+
+int Demonstrate(const FormatSettings& format, const std::string& snapshot) {
+    char pattern[] = "/tmp/taktomat-demo-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("taktomat: no folder for the demonstration");
+        return 1;
+    }
+    // The demonstration's folder goes with it, however it ends.
+    struct Scratch {
+        std::filesystem::path Folder;
+        ~Scratch() {
+            std::error_code ec;
+            std::filesystem::remove_all(Folder, ec);
+        }
+    } scratch{pattern};
+    const std::filesystem::path& folder = scratch.Folder;
+    {
+        headless::HeadlessBackend backend;
+        ScriptedHostAddressSource host;
+        SimulatedLine line(SimulatedLine::Timing::Virtual,
+                           [&host](std::optional<std::string> a) { host.Set(std::move(a)); });
+        host.Set("127.0.0.1");
+        line.SetPhoneBook({"Internet"});
+        backend.SetRealWaitLimit(0);
+        backend.SetTimeHook([&line](int64_t ms) { line.AdvanceTo(ms); });
+        TTaktomat program(TProgramServices{backend, host, line, folder, format});
+        HeadlessDriver driver(program.App(), backend);
+        // The line's events of each second come before the program's timers of that second.
+        const auto advance = [&](int64_t ms) {
+            const int64_t end = backend.MonotonicMs() + ms;
+            while (backend.MonotonicMs() < end) {
+                const int64_t step = std::min<int64_t>(end - backend.MonotonicMs(), 100);
+                line.AdvanceTo(backend.MonotonicMs() + step);
+                backend.Advance(step);
+            }
+        };
+        program.Start();
+        advance(1000);
+        if (!snapshot.empty()) {
+            driver.TrayClick();
+            advance(500);
+            driver.SavePng("frmTaktomat", snapshot);
+            return 0;
+        }
+
+        std::printf("Dialling \"Internet\" on the simulated line at %s %s\n",
+                    DateToStr(backend.WallClock(), format).c_str(),
+                    TimeToStr(backend.WallClock(), format).c_str());
+        RASDIALPARAMSA params{};
+        params.dwSize = sizeof params;
+        std::string("Internet").copy(params.szEntryName, 8);
+        HRasConn connection = 0;
+        if (line.RasDialA(nullptr, nullptr, &params, 0, &IgnoreDialProgress, &connection) != 0) {
+            std::fprintf(stderr, "taktomat: the simulated line would not dial\n");
+            return 1;
+        }
+        const TTariffTable tariff;
+        std::printf("%-8s %-10s %-6s %-4s %s\n", "after", "time", "pulses", "zone", "cost");
+        for (int minute = 1; minute <= 7; ++minute) {
+            advance(60 * 1000);
+            const TDateTime now = backend.WallClock();
+            const int zone = ZoneOfTime(tariff, now - std::floor(now));
+            const long double pulses = std::stold(program.ValueOf("PulseCount").value_or("0"));
+            std::printf("%2d min   %-10s %-6s %-4d %s zł\n", minute,
+                        driver.Property("frmTaktomat.lblCzasPol", "Caption").c_str(),
+                        program.ValueOf("PulseCount").value_or("?").c_str(), zone,
+                        FloatToStr(pulses * tariff.PulsePrice[static_cast<size_t>(zone)], format)
+                            .c_str());
+        }
+        line.RasHangUpA(connection);
+        advance(3000);
+        const std::string record = LastLine(folder / "raport.txt");
+        if (record.empty()) {
+            std::fprintf(stderr, "taktomat: the connection left no line in raport.txt\n");
+            return 1;
+        }
+        std::printf("Hung up. raport.txt: %s\n", Printable(record).c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // These belong to this entry alone: the demonstration on demand; the idle meter's window
+    // as the headless backend shows it, and the built-in font on the desktop, so that a
+    // screenshot can be compared with that snapshot pixel for pixel.
+    std::vector<std::string> args;
+    bool demo = false;
+    bool builtinFont = false;
+    std::string snapshot;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--demo") {
+            demo = true;
+        } else if (arg == "--snapshot" && i + 1 < argc) {
+            snapshot = argv[++i];
+            demo = true;
+        } else if (arg == "--builtin-font") {
+            builtinFont = true;
+        } else {
+            args.push_back(arg);
+        }
+    }
+    const ParsedOptions parsed = ParseOptions(args);
+    if (!parsed.Ok()) {
+        std::fprintf(stderr, "taktomat: %s\n%s", parsed.Error.c_str(), UsageText("taktomat").c_str());
+        return 2;
+    }
+    const ProgramOptions& options = parsed.Options;
+    if (options.Help) {
+        std::fputs(UsageText("taktomat").c_str(), stdout);
+        std::fputs("  --demo             the headless demonstration, even with a display\n"
+                   "  --snapshot FILE    save the idle meter's window as the headless backend\n"
+                   "                     shows it (PNG) and end\n"
+                   "  --builtin-font     draw text with the built-in font, as that snapshot does\n",
+                   stdout);
+        return 0;
+    }
+    if (options.Version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    try {
+        const FormatSettings format = options.Format ? *options.Format : UserFormatSettings();
+        if (demo || !HasDisplay()) {
+            if (!demo && snapshot.empty())
+                std::printf("No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): "
+                            "a demonstration of one metered connection instead.\n");
+            return Demonstrate(format, snapshot);
+        }
+        const std::filesystem::path folder = ProgramFolder(options.Dir);
+        if (!options.Simulate && HasDialUpService())
+            std::fprintf(stderr, "taktomat: dialling through pppd is not supported yet; "
+                                 "using the simulated line\n");
+        LineHostAddressSource host;
+        SimulatedLine line(SimulatedLine::Timing::Real,
+                           [&host](std::optional<std::string> a) { host.LineSays(std::move(a)); });
+        line.SetPhoneBook(PhoneBook(folder));
+        qt::QtBackend backend(argc, argv);
+        if (builtinFont) SetCurrentFontEngine(nullptr);
+        TTaktomat program(TProgramServices{backend, host, line, folder, format});
+        program.Start();
+        return program.Run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "taktomat: %s\n", e.what());
+        return 1;
+    }
+}

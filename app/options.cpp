@@ -1,0 +1,83 @@
+#include "app/options.h"
+
+namespace tt {
+
+namespace {
+
+constexpr const char* kVersion = "0.1.0";
+
+}  // namespace
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args) {
+    ParsedOptions result;
+    ProgramOptions& options = result.Options;
+    auto fail = [&result](std::string message) {
+        result.Error = std::move(message);
+        return result;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const size_t left = args.size() - i - 1;
+        if (arg == "--dir") {
+            if (left < 1 || args[i + 1].empty())
+                return fail("--dir needs a folder");
+            options.Dir = args[++i];
+        } else if (arg.rfind("--dir=", 0) == 0) {
+            if (arg.size() == 6)
+                return fail("--dir needs a folder");
+            options.Dir = arg.substr(6);
+        } else if (arg == "--locale") {
+            if (left < 3)
+                return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
+            const std::string& date = args[i + 1];
+            const std::string& time = args[i + 2];
+            const std::string& decimal = args[i + 3];
+            if (date.empty() || time.empty())
+                return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
+            // One byte only: the separator is a char, and half of a UTF-8 letter would
+            // corrupt every number the program writes.
+            if (decimal.size() != 1 || static_cast<unsigned char>(decimal[0]) >= 0x80 ||
+                (decimal[0] >= '0' && decimal[0] <= '9'))
+                return fail("--locale: the decimal separator must be one character, not a digit: " +
+                            decimal);
+            options.Format = MakeFormatSettings(date, time, decimal[0]);
+            i += 3;
+        } else if (arg == "--simulate") {
+            options.Simulate = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.Help = true;
+        } else if (arg == "--version") {
+            options.Version = true;
+        } else {
+            return fail("unknown option: " + arg);
+        }
+    }
+    return result;
+}
+
+ParsedOptions ParseOptions(int argc, const char* const* argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i] ? argv[i] : "");
+    return ParseOptions(args);
+}
+
+std::string UsageText(std::string_view program) {
+    std::string text = "Usage: ";
+    text += program;
+    text += " [options]\n"
+            "A pulse meter for dial-up connections, in the tray.\n"
+            "\n"
+            "  --dir DIR          keep taktomat.ini, raport.txt and w95bug.txt in DIR\n"
+            "  --locale SHORTDATE LONGTIME DECIMAL\n"
+            "                     date and time patterns and the decimal separator to use\n"
+            "                     instead of the user's, e.g. --locale dd.mm.yyyy hh:nn:ss ,\n"
+            "  --simulate         dial on a simulated line instead of the dial-up service\n"
+            "  --help             show this text and end\n"
+            "  --version          show the version and end\n";
+    return text;
+}
+
+std::string VersionText() { return std::string("Taktomat 2000 ") + kVersion + "\n"; }
+
+}  // namespace tt

@@ -1,0 +1,37 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/format.h"
+
+namespace tt {
+
+// What every entry of the program (the Windows and the Linux executables) accepts on its
+// command line.
+struct ProgramOptions {
+    std::string Dir;                      // --dir DIR: the program folder; empty: the usual one
+    std::optional<FormatSettings> Format;  // --locale SHORTDATE LONGTIME DECIMAL
+    bool Simulate = false;                // --simulate: the simulated line instead of dial-up
+    bool Help = false;                    // --help
+    bool Version = false;                 // --version
+};
+
+struct ParsedOptions {
+    ProgramOptions Options;
+    std::string Error;  // empty when the command line was understood
+    bool Ok() const { return Error.empty(); }
+};
+
+// The arguments after the program's name. An unknown option, a missing value or a decimal
+// separator of more than one character is an error that names the culprit.
+ParsedOptions ParseOptions(const std::vector<std::string>& args);
+ParsedOptions ParseOptions(int argc, const char* const* argv);
+
+// The text of --help, for a program called `program`.
+std::string UsageText(std::string_view program);
+// The text of --version: the name and the version number, one line.
+std::string VersionText();
+
+}  // namespace tt

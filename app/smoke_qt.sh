@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The program on a real X server: Xvfb with trayer as the tray host.
+#   app/smoke_qt.sh [BUILD_DIR] [OUT_DIR]
+# BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR (BUILD_DIR/taktomat-smoke).
+# Checks: at start only the tray icon shows; a click on it shows the window in the bottom-right
+# corner of the available area, pixel for pixel what the headless backend shows of it; a right
+# click opens the menu; "Zamknij" ends the program, which writes its height to taktomat.ini.
+# Needs xvfb, trayer, xdotool, x11-utils and imagemagick.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/ci}
+out=${2:-$build/taktomat-smoke}
+program=$build/app/taktomat
+[ -x "$program" ] || { echo "smoke: no $program (is Qt 6 installed?)" >&2; exit 2; }
+mkdir -p "$out"
+rm -rf "$out"/*.png "$out"/*.log "$out/folder"
+mkdir "$out/folder"
+
+pids=()
+cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[$i]}" 2>/dev/null || true
+        wait "${pids[$i]}" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+
+fail() {
+    echo "smoke: FAIL: $*" >&2
+    echo "--- program output" >&2
+    cat "$out/taktomat.log" >&2 || true
+    exit 1
+}
+
+# Waits up to 10 s for a command to succeed.
+wait_for() {
+    for _ in $(seq 100); do
+        if "$@" >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# A display nobody uses (never :99, which others keep for themselves).
+display=67
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+export DISPLAY=:$display
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+export QT_QPA_PLATFORM=xcb
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/platform/qt/lsan.supp}
+
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for xdpyinfo || fail "Xvfb did not start"
+
+# The panel at the top edge keeps clear of the corner where the window appears.
+trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
+    >"$out/trayer.log" 2>&1 &
+pids+=($!)
+wait_for xdotool search --onlyvisible --class trayer || fail "trayer did not start"
+
+"$program" --snapshot "$out/headless.png" || fail "no headless snapshot"
+"$program" --simulate --builtin-font --dir "$out/folder" >"$out/taktomat.log" 2>&1 &
+program_pid=$!
+pids+=($program_pid)
+
+visible() { xdotool search --onlyvisible --class taktomat 2>/dev/null || true; }
+more_than() { [ "$(visible | wc -l)" -gt "$1" ]; }
+
+wait_for more_than 0 || fail "no tray icon"
+sleep 1
+windows=$(visible)
+[ "$(echo "$windows" | wc -l)" -eq 1 ] || fail "at start more than the tray icon shows"
+icon=$(echo "$windows" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+[ "$Y" -lt 24 ] || fail "the only window is not the icon in the tray panel ($X,$Y)"
+icon_x=$((X + WIDTH / 2))
+icon_y=$((Y + HEIGHT / 2))
+echo "smoke: only the tray icon, at $X,$Y ${WIDTH}x$HEIGHT"
+import -window root "$out/start.png"
+
+xdotool mousemove "$icon_x" "$icon_y" click 1
+wait_for xdotool search --onlyvisible --name '^Taktomat$' || fail "a click on the icon showed no window"
+main=$(xdotool search --onlyvisible --name '^Taktomat$' | head -1)
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$main")"
+left=$X top=$Y width=$WIDTH height=$HEIGHT
+eval "$(xdotool getdisplaygeometry --shell)"
+[ $((left + width)) -eq "$WIDTH" ] && [ $((top + height)) -eq "$HEIGHT" ] ||
+    fail "the window is not in the bottom-right corner: $left,$top ${width}x$height"
+echo "smoke: window at $left,$top ${width}x$height"
+
+same=no
+for _ in $(seq 20); do
+    import -window root "$out/shown.png"
+    convert "$out/shown.png" -crop "${width}x${height}+${left}+${top}" +repage "$out/window.png"
+    diff=$(compare -metric AE "$out/window.png" "$out/headless.png" null: 2>&1 || true)
+    if [ "$diff" = "0" ]; then
+        same=yes
+        break
+    fi
+    sleep 0.2
+done
+[ "$same" = yes ] || fail "the window on screen differs from the headless snapshot in $diff pixels"
+echo "smoke: the window on screen is the headless snapshot, pixel for pixel"
+
+before=$(visible | wc -l)
+xdotool mousemove "$icon_x" "$icon_y" click 3
+wait_for more_than "$before" || fail "a right click opened no menu"
+import -window root "$out/menu.png"
+echo "smoke: the menu is open"
+
+xdotool key z
+wait_for bash -c "! kill -0 $program_pid" || fail "\"Zamknij\" did not end the program"
+wait "$program_pid" || fail "the program ended with an error"
+ini=$out/folder/taktomat.ini
+grep -q "^H=$height" "$ini" || fail "taktomat.ini holds no height $height: $(cat "$ini" 2>&1)"
+echo "smoke: closing wrote H=$height to taktomat.ini"
+echo "smoke: passed"
