@@ -1,0 +1,137 @@
+// taktomat.exe: the program on Windows, over user32/gdi32, Winsock 1.1 and the remote-access
+// library loaded at run time.
+#include <winsock2.h>
+// Winsock 2 must come first: windows.h would otherwise bring in the old Winsock header.
+#include <windows.h>
+
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "app/options.h"
+#include "app/program.h"
+#include "base/files.h"
+#include "base/format.h"
+#include "platform/net/host_address.h"
+#include "platform/ras/ras_binding.h"
+#include "platform/ras/simulated_line.h"
+#include "platform/win32/win32_backend.h"
+#include "toolkit/gfx/font.h"
+
+namespace {
+
+constexpr const char* kTitle = "Taktomat 2000";
+
+// Winsock lives as long as the program: started before the first host look-up and cleaned up
+// after the last window is gone, so the on-line probe never asks a library that is not there.
+class WinsockSession {
+  public:
+    WinsockSession() {
+        WSADATA data{};
+        started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    }
+    ~WinsockSession() {
+        if (started_) WSACleanup();
+    }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+
+  private:
+    bool started_ = false;
+};
+
+// With the simulated line, the host name resolves to the line's address while it has a
+// connection up; otherwise Winsock's answer counts. The line tells us from its own thread.
+class SimulatedHostAddressSource : public tt::HostAddressSource {
+  public:
+    std::optional<std::string> FirstIPv4() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (lineAddress_) return lineAddress_;
+        }
+        return system_.FirstIPv4();
+    }
+    void LineSays(const std::optional<std::string>& address) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // The line's idle address is the loopback: then the machine's own answer counts.
+        if (address && *address != "127.0.0.1")
+            lineAddress_ = *address;
+        else
+            lineAddress_.reset();
+    }
+
+  private:
+    tt::WinsockHostAddressSource system_;
+    std::mutex mutex_;
+    std::optional<std::string> lineAddress_;
+};
+
+// The GDI engine draws the program's text for as long as it lives, and no longer.
+class FontEngineScope {
+  public:
+    explicit FontEngineScope(tt::FontEngine& engine) { tt::SetCurrentFontEngine(&engine); }
+    ~FontEngineScope() { tt::SetCurrentFontEngine(nullptr); }
+    FontEngineScope(const FontEngineScope&) = delete;
+    FontEngineScope& operator=(const FontEngineScope&) = delete;
+};
+
+int RunProgram(const tt::ProgramOptions& options) {
+    WinsockSession winsock;
+    tt::win32::Win32Backend backend(kTitle);
+    tt::win32::GdiFontEngine gdi;
+    FontEngineScope fonts(gdi);
+    // The program's files sit beside the executable unless --dir names another folder.
+    const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
+    const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
+
+    if (options.Simulate) {
+        SimulatedHostAddressSource host;
+        tt::SimulatedLine line(tt::SimulatedLine::Timing::Real,
+                               [&host](std::optional<std::string> a) { host.LineSays(a); });
+        line.SetPhoneBook({"Internet"});
+        tt::TTaktomat program(tt::TProgramServices{backend, host, line, folder, format});
+        program.Start();
+        return program.Run();
+    }
+    tt::WinsockHostAddressSource host;
+    // Bound on first use, so that a machine without dial-up service still meters.
+    const std::unique_ptr<tt::LibraryLoader> loader = tt::MakeWin32LibraryLoader();
+    tt::RasBinding ras(*loader);
+    tt::TTaktomat program(tt::TProgramServices{backend, host, ras, folder, format});
+    program.Start();
+    return program.Run();
+}
+
+// A GUI program has no console to print to: what the command line asks to read is a message.
+void Tell(const std::string& text, unsigned icon) {
+    MessageBoxA(nullptr, tt::win32::ToAcp(text).c_str(), kTitle, MB_OK | icon);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const tt::ParsedOptions parsed = tt::ParseOptions(argc, argv);
+    if (!parsed.Ok()) {
+        Tell(parsed.Error + "\n\n" + tt::UsageText("taktomat.exe"), MB_ICONERROR);
+        return 2;
+    }
+    if (parsed.Options.Help) {
+        Tell(tt::UsageText("taktomat.exe"), MB_ICONINFORMATION);
+        return 0;
+    }
+    if (parsed.Options.Version) {
+        Tell(tt::VersionText(), MB_ICONINFORMATION);
+        return 0;
+    }
+    try {
+        return RunProgram(parsed.Options);
+    } catch (const std::exception& e) {
+        // Nothing else would tell the user why the program vanished at start.
+        Tell(e.what(), MB_ICONERROR);
+        return 1;
+    }
+}

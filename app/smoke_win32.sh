@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# End-to-end smoke of taktomat.exe under Wine in a real X server:
+#  - at start nothing shows but the tray icon;
+#  - a click on the tray icon shows the main window at the bottom-right of the work area;
+#  - the meter ticks (the window's pixels change from one second to the next);
+#  - the close button of the window bar ends the program, which writes H under [OKNO];
+#  - no process is left.
+#   smoke_win32.sh [BUILD_DIR] [OUT_DIR]     (defaults: build/windows, BUILD_DIR/taktomat-smoke)
+# OUT_DIR keeps the screenshots (start.png, shown.png, later.png) and the program's folder.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=$(cd "${1:-$root/build/windows}" && pwd)
+out=${2:-$build/taktomat-smoke}
+export WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+for tool in Xvfb import convert compare xdotool; do
+  command -v "$tool" >/dev/null || { echo "smoke: $tool is missing" >&2; exit 1; }
+done
+
+# A prefix made now would show Wine's own "being updated" window over the screenshots.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  DISPLAY= "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+fi
+
+# The program keeps its files beside the executable: a folder of its own, fresh each run.
+rm -rf "$out"
+mkdir -p "$out/program"
+cp "$build/app/taktomat.exe" "$out/program/"
+exe=$out/program/taktomat.exe
+
+run() {
+  set -euo pipefail
+  local width=1024 height=768 fail=0
+  "$root/scripts/wine-run.sh" "$exe" &
+  local pid=$!
+  sleep 5
+  import -window root "$out/start.png"
+  # Wine without a tray host keeps the icons in a small window of its own at the top-left
+  # corner; everything else must still be the empty screen.
+  local rest
+  rest=$(convert "$out/start.png" -fill black -draw "rectangle 0,0 120,60" -format "%[fx:maxima]" info:)
+  echo "smoke: at start, brightest pixel outside the tray: $rest (wanted 0)"
+  [ "$rest" = 0 ] || fail=1
+
+  xdotool mousemove 12 31 click 1
+  sleep 2
+  import -window root "$out/shown.png"
+  # The bounding box of what is drawn outside the tray's corner is the main window.
+  local box
+  box=$(convert "$out/shown.png" -fill black -draw "rectangle 0,0 120,60" -format "%@" info:)
+  echo "smoke: the main window covers $box (wanted 275x80+$((width - 275))+$((height - 80)))"
+  [ "$box" = "275x80+$((width - 275))+$((height - 80))" ] || fail=1
+
+  sleep 3
+  import -window root "$out/later.png"
+  local changed
+  changed=$(compare -metric AE "$out/shown.png" "$out/later.png" null: 2>&1 || true)
+  echo "smoke: pixels changed by the meter in 3 s: $changed (wanted some)"
+  if ! [[ "$changed" =~ ^[0-9]+$ ]] || [ "$changed" -eq 0 ]; then fail=1; fi
+
+  # The third button of the window bar, 242..267 x 43..63 inside the window, is "Zamknij".
+  # On-line the program asks whether to hang up first: "no" closes without hanging up.
+  xdotool mousemove $((width - 275 + 254)) $((height - 80 + 53)) click 1
+  local waited=0
+  while kill -0 "$pid" 2>/dev/null; do
+    sleep 0.5; waited=$((waited + 1))
+    if [ "$waited" -eq 4 ]; then xdotool key n; fi
+    if [ "$waited" -gt 30 ]; then
+      echo "smoke: the program did not end" >&2
+      kill "$pid"; fail=1; break
+    fi
+  done
+  wait "$pid" || true
+  # Nothing of ours may be left: the wine server ends once it has nothing more to serve.
+  if ! timeout 20 wineserver -w; then echo "smoke: Wine processes were left" >&2; fail=1; fi
+  return "$fail"
+}
+export -f run
+fail=0
+out=$out exe=$exe root=$root "$root/platform/win32/with_xvfb.sh" --size 1024x768x24 \
+  bash -c "$(declare -f run); run" || fail=1
+
+ini=$out/program/taktomat.ini
+if [ -f "$ini" ] && awk '{sub(/\r$/, "")} /^\[/{s=$0} s=="[OKNO]" && /^H=/{found=1} END{exit !found}' "$ini"; then
+  echo "smoke: taktomat.ini has $(grep -m1 '^H=' "$ini") under [OKNO]"
+else
+  echo "smoke: no H under [OKNO] in $ini" >&2; fail=1
+fi
+if [ "$fail" -ne 0 ]; then echo "smoke: FAILED (pictures in $out)"; exit 1; fi
+echo "smoke: passed (pictures in $out)"
