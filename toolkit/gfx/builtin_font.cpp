@@ -263,15 +263,19 @@ class BuiltinEngine final : public FontEngine {
             const int left =
                 penX +
                 (face.fixed ? std::max(0, (kFixedAdvance - 1) * face.scale - g.width) / 2 : 0);
-            for (int gy = 0; gy < g.height; ++gy) {
+            // Bold is the platform's synthetic kind: the glyph once more, a pixel on.
+            const int extra = face.bold ? 1 : 0;
+            // Only the columns of the glyph that can land inside the clip are looked at.
+            const int fromX = std::max(0, r.Left - left - extra);
+            const int toX = std::min(g.width, r.Right - left);
+            for (int gy = 0; gy < g.height && fromX < toX; ++gy) {
                 const int py = y + g.top + gy;
                 if (py < r.Top || py >= r.Bottom) continue;
                 Pixel* row = target.Row(py);
-                for (int gx = 0; gx < g.width; ++gx) {
-                    if (!g.ink[gy * g.width + gx]) continue;
-                    // Bold is the platform's synthetic kind: the glyph once more, a pixel on.
-                    for (int shift = 0; shift <= (face.bold ? 1 : 0); ++shift) {
-                        const int px = left + gx + shift;
+                const std::uint8_t* ink = g.ink.data() + static_cast<std::size_t>(gy) * g.width;
+                for (int gx = fromX; gx < toX; ++gx) {
+                    if (!ink[gx]) continue;
+                    for (int px = left + gx; px <= left + gx + extra; ++px) {
                         if (px >= r.Left && px < r.Right) row[px] = pixel;
                     }
                 }

@@ -107,6 +107,35 @@ TEST(BuiltinFont, AlternatingFacesAndCharactersWithoutGlyphsMeasureByTheirOwnFac
     EXPECT_EQ(c.TextWidth("\xE2\x98\x83"), box);
 }
 
+// Drawing into a clip must give exactly the unclipped picture cut to the clip, for the bold
+// face's extra column and for glyphs cut on either side alike.
+TEST(BuiltinFont, ClippedGlyphsAreTheUnclippedPictureCutToTheClip) {
+    FontEngine& engine = BuiltinFontEngine();
+    for (const bool bold : {false, true}) {
+        for (const int height : {-11, -22}) {
+            TFont font;
+            font.Bold = bold;
+            font.Height = height;
+            const std::string_view text = "Wm1%";
+            Bitmap whole(60, 30);
+            engine.DrawGlyphs(whole, whole.BoundsRect(), 3, 2, font, text, clBlack);
+            for (int left = 0; left < 40; left += 3) {
+                const TRect clip{left, 4, left + 7, 20};
+                Bitmap cut(60, 30);
+                engine.DrawGlyphs(cut, clip, 3, 2, font, text, clBlack);
+                for (int y = 0; y < 30; ++y) {
+                    for (int x = 0; x < 60; ++x) {
+                        const TColor want = clip.Contains({x, y}) ? whole.GetPixel(x, y) : clWhite;
+                        ASSERT_EQ(cut.GetPixel(x, y), want)
+                            << bold << " " << height << " clip " << left << " at " << x << ","
+                            << y;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(BuiltinFont, SizeInPoints) {
     TFont f;
     EXPECT_EQ(f.Size(), 8);
