@@ -1,10 +1,12 @@
 #include "controls/Gauges.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <string_view>
 
 namespace tt {
 
@@ -112,28 +114,34 @@ void TGauge::SetBackColor(TColor value) {
     Repaint();
 }
 
+Canvas& TGauge::FreshLayer() {
+    Canvas& c = overlay_.GetCanvas();
+    if (!freshState_) freshState_ = c.Save();
+    c.Restore(*freshState_);
+    c.BitBlt(0, 0, overlay_.Width(), overlay_.Height(), overlay_, 0, 0, TRasterOp::Blackness);
+    return c;
+}
+
 void TGauge::Paint() {
     const int w = Width();
     const int h = Height();
     if (w <= 0 || h <= 0) return;
 
-    TBltBitmap image(w, h);
-    image.GetCanvas().BitBlt(0, 0, w, h, image, 0, 0, TRasterOp::Blackness);
+    image_.SetSize(w, h);
+    overlay_.MakeLike(image_);
+    Canvas& ic = image_.GetCanvas();
+    ic.BitBlt(0, 0, w, h, image_, 0, 0, TRasterOp::Blackness);
     TRect r{0, 0, w, h};
     if (borderStyle_ == TBorderStyle::bsSingle) r = {1, 1, w - 1, h - 1};
 
     // The look is drawn on black and XORed onto black: what lies outside r stays black and
     // is the frame, without a separate frame pass.
-    TBltBitmap overlay;
-    overlay.MakeLike(image);
-    Canvas& oc = overlay.GetCanvas();
-    oc.BitBlt(0, 0, w, h, overlay, 0, 0, TRasterOp::Blackness);
-    PaintLook(oc, r);
-    image.GetCanvas().BitBlt(0, 0, w, h, overlay, 0, 0, TRasterOp::SrcInvert);
+    PaintLook(FreshLayer(), r);
+    ic.BitBlt(0, 0, w, h, overlay_, 0, 0, TRasterOp::SrcInvert);
 
-    if (showText_) PaintText(image, r);
+    if (showText_) PaintText(r);
 
-    GetCanvas().BitBlt(0, 0, w, h, image, 0, 0, TRasterOp::SrcCopy);
+    GetCanvas().BitBlt(0, 0, w, h, image_, 0, 0, TRasterOp::SrcCopy);
 }
 
 void TGauge::PaintLook(Canvas& c, const TRect& r) const {
@@ -212,12 +220,13 @@ void TGauge::PaintLook(Canvas& c, const TRect& r) const {
     }
 }
 
-void TGauge::PaintText(TBltBitmap& image, const TRect& r) const {
-    const std::string text = std::to_string(Percent()) + "%";
-    TBltBitmap overlay;
-    overlay.MakeLike(image);
-    Canvas& c = overlay.GetCanvas();
-    c.BitBlt(0, 0, overlay.Width(), overlay.Height(), overlay, 0, 0, TRasterOp::Blackness);
+void TGauge::PaintText(const TRect& r) {
+    // At most "-2147483648%" and its terminator; no string is built on the paint path.
+    char buffer[16];
+    char* end = std::to_chars(buffer, buffer + sizeof buffer - 1, Percent()).ptr;
+    *end++ = '%';
+    const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    Canvas& c = FreshLayer();
     c.Brush().Style = TBrushStyle::bsClear;
     c.Font() = Font();
     c.Font().Color = clWhite;
@@ -227,8 +236,8 @@ void TGauge::PaintText(TBltBitmap& image, const TRect& r) const {
     c.TextRect(r, x, y, text);
     // White on black XORed in: each text pixel becomes the inverse of what lies beneath,
     // so the figure reads over the filled and the empty part alike.
-    image.GetCanvas().BitBlt(0, 0, image.Width(), image.Height(), overlay, 0, 0,
-                             TRasterOp::SrcInvert);
+    image_.GetCanvas().BitBlt(0, 0, image_.Width(), image_.Height(), overlay_, 0, 0,
+                              TRasterOp::SrcInvert);
 }
 
 const PropertyTable& TGauge::ClassProperties() {

@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
 #include "base/error.h"
 #include "toolkit/control.h"
 #include "toolkit/gfx/bitmap.h"
+#include "toolkit/gfx/canvas.h"
 #include "toolkit/stdctrls.h"
 
 namespace tt {
@@ -64,8 +66,17 @@ class TGauge : public TGraphicControl {
 
   private:
     void PaintLook(Canvas& canvas, const TRect& r) const;
-    void PaintText(TBltBitmap& image, const TRect& r) const;
+    void PaintText(const TRect& r);
     void ClampProgress();
+    // The layer's canvas as a new bitmap's would be, so every paint starts from the same
+    // pen, brush and font whatever the last one left behind.
+    Canvas& FreshLayer();
+
+    // The layers live as long as the gauge: the meter repaints it every few seconds, and
+    // allocating two bitmaps for each paint cost more than the drawing itself.
+    TBltBitmap image_;
+    TBltBitmap overlay_;
+    std::optional<Canvas::State> freshState_;
 
     int minValue_ = 0;
     int maxValue_ = 100;

@@ -211,5 +211,47 @@ TEST_F(GaugeTest, PieGrowsClockwiseFromTwelveAndTheNeedleSweepsTheDial) {
     EXPECT_EQ(At(30, 15), clBlue);
 }
 
+// The layers outlive each paint; whatever one paint leaves in them (a clear brush from the
+// text, a pen colour, an old size) must not show in the next.
+TEST_F(GaugeTest, RepaintsOfOneGaugeMatchAFreshGaugeOfTheSameLook) {
+    const auto same = [&](const char* step) {
+        // Built with the look already set, so its first paint is the one compared.
+        TGauge fresh(nullptr);
+        fresh.SetForeColor(clYellow);
+        fresh.SetBackColor(clBlue);
+        fresh.SetBounds(110, 10, gauge->Width(), gauge->Height());
+        fresh.SetKind(gauge->Kind());
+        fresh.SetShowText(gauge->ShowText());
+        fresh.SetProgress(gauge->Progress());
+        fresh.SetParent(&form);
+        app->ProcessMessages();
+        const Bitmap shot = driver.Snapshot("frmGauge");
+        for (int y = 0; y < gauge->Height(); ++y) {
+            for (int x = 0; x < gauge->Width(); ++x) {
+                ASSERT_EQ(shot.GetPixel(10 + x, 10 + y), shot.GetPixel(110 + x, 10 + y))
+                    << step << " at " << x << "," << y;
+            }
+        }
+    };
+    gauge->SetBounds(10, 10, 60, 40);
+    gauge->SetShowText(true);
+    gauge->SetProgress(37);
+    same("text over the bar");
+    gauge->SetShowText(false);
+    gauge->SetProgress(81);
+    same("bar after text");
+    gauge->SetKind(TGaugeKind::gkPie);
+    same("pie");
+    gauge->SetKind(TGaugeKind::gkNeedle);
+    gauge->SetShowText(true);
+    same("needle with text");
+    gauge->SetBounds(10, 10, 30, 20);
+    gauge->SetKind(TGaugeKind::gkVerticalBar);
+    same("smaller vertical bar");
+    gauge->SetBounds(10, 10, 80, 50);
+    gauge->SetKind(TGaugeKind::gkHorizontalBar);
+    same("larger bar");
+}
+
 }  // namespace
 }  // namespace tt::testing

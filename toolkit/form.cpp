@@ -269,7 +269,10 @@ void TForm::PaintPending() {
 
 void TForm::PaintRegion(const TRect& rect) {
     std::vector<std::pair<TControl*, TRect>> order;
-    CollectPaintOrder(*this, ClientRect(), order);
+    // Only what meets the region: a one-second label change should not walk the whole form.
+    const TRect region = Intersect(ClientRect(), rect);
+    if (region.IsEmpty()) return;
+    CollectPaintOrder(*this, region, order);
     // What lies wholly beneath an opaque control that covers the region is not painted.
     size_t from = 0;
     for (size_t i = order.size(); i-- > 0;) {

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -148,7 +150,9 @@ struct Glyph {
     int width = 0;
     int top = 0;
     int height = 0;
-    std::vector<bool> ink;  // row-major, width x height
+    // Row-major, width x height; bytes rather than packed bits, which cost a shift and a mask
+    // for every pixel drawn.
+    std::vector<std::uint8_t> ink;
 
     bool At(int x, int y) const {
         return x >= 0 && y >= 0 && x < width && y < height && ink[y * width + x];
@@ -165,10 +169,10 @@ Glyph ParseArt(const GlyphArt& art) {
         if (end == std::string_view::npos) end = rows.size();
         const std::string_view row = rows.substr(start, end - start);
         g.width = std::max(g.width, static_cast<int>(row.size()));
-        for (char c : row) g.ink.push_back(c == '#');
+        for (char c : row) g.ink.push_back(c == '#' ? 1 : 0);
         // Rows shorter than the first are padded, so a slip in the art cannot shear the glyph.
         for (std::size_t i = row.size(); i < static_cast<std::size_t>(g.width); ++i) {
-            g.ink.push_back(false);
+            g.ink.push_back(0);
         }
         ++g.height;
         start = end + 1;
@@ -183,7 +187,7 @@ Glyph Scale2x(const Glyph& g) {
     s.width = g.width * 2;
     s.height = g.height * 2;
     s.top = g.top * 2;
-    s.ink.assign(static_cast<std::size_t>(s.width) * s.height, false);
+    s.ink.assign(static_cast<std::size_t>(s.width) * s.height, 0);
     for (int y = 0; y < g.height; ++y) {
         for (int x = 0; x < g.width; ++x) {
             const bool p = g.At(x, y);
@@ -196,10 +200,10 @@ Glyph Scale2x(const Glyph& g) {
                 e2 = d == c ? c : p;
                 e3 = b == d ? d : p;
             }
-            s.ink[(2 * y) * s.width + 2 * x] = e0;
-            s.ink[(2 * y) * s.width + 2 * x + 1] = e1;
-            s.ink[(2 * y + 1) * s.width + 2 * x] = e2;
-            s.ink[(2 * y + 1) * s.width + 2 * x + 1] = e3;
+            s.ink[(2 * y) * s.width + 2 * x] = e0 ? 1 : 0;
+            s.ink[(2 * y) * s.width + 2 * x + 1] = e1 ? 1 : 0;
+            s.ink[(2 * y + 1) * s.width + 2 * x] = e2 ? 1 : 0;
+            s.ink[(2 * y + 1) * s.width + 2 * x + 1] = e3 ? 1 : 0;
         }
     }
     return s;
@@ -222,6 +226,10 @@ class BuiltinEngine final : public FontEngine {
             Glyph g = ParseArt(art);
             large_.emplace(art.codePoint, Scale2x(g));
             small_.emplace(art.codePoint, std::move(g));
+        }
+        for (char32_t cp = 0; cp < kAsciiEnd; ++cp) {
+            smallAscii_[cp] = &FindInMap(small_, cp);
+            largeAscii_[cp] = &FindInMap(large_, cp);
         }
     }
 
@@ -255,15 +263,19 @@ class BuiltinEngine final : public FontEngine {
             const int left =
                 penX +
                 (face.fixed ? std::max(0, (kFixedAdvance - 1) * face.scale - g.width) / 2 : 0);
-            for (int gy = 0; gy < g.height; ++gy) {
+            // Bold is the platform's synthetic kind: the glyph once more, a pixel on.
+            const int extra = face.bold ? 1 : 0;
+            // Only the columns of the glyph that can land inside the clip are looked at.
+            const int fromX = std::max(0, r.Left - left - extra);
+            const int toX = std::min(g.width, r.Right - left);
+            for (int gy = 0; gy < g.height && fromX < toX; ++gy) {
                 const int py = y + g.top + gy;
                 if (py < r.Top || py >= r.Bottom) continue;
                 Pixel* row = target.Row(py);
-                for (int gx = 0; gx < g.width; ++gx) {
-                    if (!g.ink[gy * g.width + gx]) continue;
-                    // Bold is the platform's synthetic kind: the glyph once more, a pixel on.
-                    for (int shift = 0; shift <= (face.bold ? 1 : 0); ++shift) {
-                        const int px = left + gx + shift;
+                const std::uint8_t* ink = g.ink.data() + static_cast<std::size_t>(gy) * g.width;
+                for (int gx = fromX; gx < toX; ++gx) {
+                    if (!ink[gx]) continue;
+                    for (int px = left + gx; px <= left + gx + extra; ++px) {
                         if (px >= r.Left && px < r.Right) row[px] = pixel;
                     }
                 }
@@ -273,8 +285,12 @@ class BuiltinEngine final : public FontEngine {
     }
 
   private:
+    static constexpr char32_t kAsciiEnd = 128;
+    using AsciiTable = std::array<const Glyph*, kAsciiEnd>;
+
     struct Face {
         const std::map<char32_t, Glyph>* glyphs;
+        const AsciiTable* ascii;
         int scale;
         bool bold;
         bool fixed;
@@ -286,15 +302,29 @@ class BuiltinEngine final : public FontEngine {
         return height >= 17 ? 2 : 1;
     }
 
-    Face FaceOf(const TFont& font) const {
+    Face FaceOf(const TFont& font) {
         const int scale = Scale(font);
-        return {scale == 2 ? &large_ : &small_, scale, font.Bold, IsFixedPitch(font.Name)};
+        // Every label measures and draws with the same few names many times a second, and
+        // lower-casing and searching the name each time cost more than the glyphs did.
+        if (!pitchKnown_ || font.Name != pitchName_) {
+            pitchName_ = font.Name;
+            pitchFixed_ = IsFixedPitch(font.Name);
+            pitchKnown_ = true;
+        }
+        if (scale == 2) return {&large_, &largeAscii_, scale, font.Bold, pitchFixed_};
+        return {&small_, &smallAscii_, scale, font.Bold, pitchFixed_};
     }
 
-    static const Glyph& Find(const Face& face, char32_t cp) {
-        auto it = face.glyphs->find(cp);
-        if (it == face.glyphs->end()) it = face.glyphs->find(kReplacementChar);
+    static const Glyph& FindInMap(const std::map<char32_t, Glyph>& glyphs, char32_t cp) {
+        auto it = glyphs.find(cp);
+        if (it == glyphs.end()) it = glyphs.find(kReplacementChar);
         return it->second;
+    }
+
+    // Meter texts are digits and Latin letters; a table spares them the tree search.
+    static const Glyph& Find(const Face& face, char32_t cp) {
+        if (cp < kAsciiEnd) return *(*face.ascii)[cp];
+        return FindInMap(*face.glyphs, cp);
     }
 
     static int Advance(const Face& face, const Glyph& g) {
@@ -304,6 +334,11 @@ class BuiltinEngine final : public FontEngine {
 
     std::map<char32_t, Glyph> small_;
     std::map<char32_t, Glyph> large_;
+    AsciiTable smallAscii_{};
+    AsciiTable largeAscii_{};
+    bool pitchKnown_ = false;
+    bool pitchFixed_ = false;
+    std::string pitchName_;
 };
 
 }  // namespace

@@ -262,10 +262,17 @@ void Canvas::BitBlt(int x, int y, int width, int height, const Bitmap& source, i
     TRect r = Intersect(dest, AbsClip());
     r = Intersect(r, src.BoundsRect().Offset(-dx, -dy));
     if (r.IsEmpty()) return;
+    // The operation is chosen once per copy, not per pixel: every paint of the form and the
+    // gauge goes through here, and a plain copy is then a row-wise memory copy.
     for (int ty = r.Top; ty < r.Bottom; ++ty) {
-        Pixel* out = target_->Row(ty);
-        const Pixel* in = src.Row(ty + dy);
-        for (int tx = r.Left; tx < r.Right; ++tx) out[tx] = Combine(out[tx], in[tx + dx], op);
+        Pixel* out = target_->Row(ty) + r.Left;
+        const Pixel* in = src.Row(ty + dy) + r.Left + dx;
+        const int n = r.Right - r.Left;
+        if (op == TRasterOp::SrcCopy) {
+            std::copy_n(in, n, out);
+        } else {
+            for (int i = 0; i < n; ++i) out[i] = Combine(out[i], in[i], op);
+        }
     }
 }
 

@@ -80,6 +80,62 @@ TEST(BuiltinFont, WidthsOfTheMainWindowTexts) {
     EXPECT_EQ(c.TextHeight("x"), 13);
 }
 
+// Names and characters are looked up through caches; switching between faces and reaching
+// past the cached range must still measure each text by its own face.
+TEST(BuiltinFont, AlternatingFacesAndCharactersWithoutGlyphsMeasureByTheirOwnFace) {
+    Bitmap b(1, 1);
+    Canvas& c = b.GetCanvas();
+    const auto width = [&](const char* name, const char* text) {
+        c.Font().Name = name;
+        return c.TextWidth(text);
+    };
+    const int fixed = width("Courier New", "iii");
+    const int proportional = width("MS Sans Serif", "iii");
+    ASSERT_NE(fixed, proportional);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(width("Lucida Console", "iii"), fixed);
+        EXPECT_EQ(width("Arial", "iii"), proportional);
+        EXPECT_EQ(width("COURIER", "iii"), fixed);
+    }
+    // A control character is skipped; one with no glyph takes the replacement box, in and
+    // outside the ASCII range alike.
+    c.Font() = TFont{};
+    EXPECT_EQ(c.TextWidth("a\tb"), c.TextWidth("ab"));
+    const int box = c.TextWidth("\xEF\xBF\xBD");
+    EXPECT_GT(box, 0);
+    EXPECT_EQ(c.TextWidth("\x7F"), box);
+    EXPECT_EQ(c.TextWidth("\xE2\x98\x83"), box);
+}
+
+// Drawing into a clip must give exactly the unclipped picture cut to the clip, for the bold
+// face's extra column and for glyphs cut on either side alike.
+TEST(BuiltinFont, ClippedGlyphsAreTheUnclippedPictureCutToTheClip) {
+    FontEngine& engine = BuiltinFontEngine();
+    for (const bool bold : {false, true}) {
+        for (const int height : {-11, -22}) {
+            TFont font;
+            font.Bold = bold;
+            font.Height = height;
+            const std::string_view text = "Wm1%";
+            Bitmap whole(60, 30);
+            engine.DrawGlyphs(whole, whole.BoundsRect(), 3, 2, font, text, clBlack);
+            for (int left = 0; left < 40; left += 3) {
+                const TRect clip{left, 4, left + 7, 20};
+                Bitmap cut(60, 30);
+                engine.DrawGlyphs(cut, clip, 3, 2, font, text, clBlack);
+                for (int y = 0; y < 30; ++y) {
+                    for (int x = 0; x < 60; ++x) {
+                        const TColor want = clip.Contains({x, y}) ? whole.GetPixel(x, y) : clWhite;
+                        ASSERT_EQ(cut.GetPixel(x, y), want)
+                            << bold << " " << height << " clip " << left << " at " << x << ","
+                            << y;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(BuiltinFont, SizeInPoints) {
     TFont f;
     EXPECT_EQ(f.Size(), 8);
