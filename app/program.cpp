@@ -2,6 +2,10 @@
 
 #include "app/u_taktomat.h"
 #include "base/error.h"
+#include "dialup/u_connect.h"
+#include "log/u_raport.h"
+#include "metering/u_maximp.h"
+#include "metering/u_opcje.h"
 #include "toolkit/application.h"
 
 namespace tt {
@@ -45,16 +49,29 @@ void TTaktomat::Start() {
     TfrmTaktomat& main = app.CreateForm<TfrmTaktomat>(program);
     state_->Main = &main;
     main.SetToolWindow(true);
-    // Until the options and limits windows take over, their reading of the tariff and the
-    // limits happens here, where they are created.
-    app.Guard([&] {
-        if (program.Settings)
-            ReadTariffTable(*program.Settings, program.Format, program.TariffTable);
-    });
-    app.Guard([&] {
-        if (program.Settings) program.MeterLimits = ReadMeterLimits(*program.Settings);
-    });
+    // The main window's creation made the settings accessor and the image lists that the
+    // companions read and draw with; the options window fills the tariff table as it is made.
+    TSettings& settings = *program.Settings;
+    main.frmOpcje = &app.CreateForm<TfrmOpcje>(program.Shell, settings, program.Format,
+                                               program.TariffTable, program.Folder);
+    main.frmRaport = &app.CreateForm<TfrmRaport>(program.Shell);
+    TConnectHooks hooks;
+    hooks.DisconnectAll = [&main] { main.DisconnectAll(); };
+    hooks.EnableZegar = [&main] { main.Zegar->SetEnabled(true); };
+    hooks.ReleaseStep = [&main, &app](TComponent* Sender, TMouseButton, TShiftState, int, int) {
+        // A drag may end over one of the window's controls: the window is what is clamped.
+        auto* form = dynamic_cast<TForm*>(Sender);
+        if (!form) form = app.FindForm("frmConnect");
+        if (form) main.ReleaseDrag(*form);
+    };
+    main.frmConnect = &app.CreateForm<TfrmConnect>(program.Shell, settings, *main.DialUp1,
+                                                   program.IsOnline, std::move(hooks));
     main.SetVisible(false);
+    // Made last, after the main window is hidden; it sets the limits the meter works with.
+    TfrmMaxImp& limits = app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits,
+                                                    program.Folder);
+    limits.ReleaseStep = [&main, &limits](TComponent*) { main.ReleaseDrag(limits); };
+    main.frmMaxImp = &limits;
 }
 
 int TTaktomat::Run() {

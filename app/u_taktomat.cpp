@@ -1,7 +1,11 @@
 #include "app/u_taktomat.h"
 
 #include "controls/skin/skin.h"
+#include "dialup/u_connect.h"
+#include "log/u_raport.h"
 #include "metering/online_probe.h"
+#include "metering/u_maximp.h"
+#include "metering/u_opcje.h"
 
 namespace tt {
 
@@ -12,6 +16,8 @@ constexpr int kRolledHeight = 25;
 constexpr int kWidth = 275;
 constexpr TColor kLightYellow = ColorRGB(255, 255, 128);
 constexpr const char* kCloseQuestion = "Podłączenie jest aktywne czy chcesz je rozłączyć ?";
+constexpr const char* kDialFailed = "Wystąpił błąd podłączania...";
+constexpr int kStateConnected = 8192;
 
 template <class T>
 T* Place(TfrmTaktomat* form, const char* name, int left, int top, int width, int height) {
@@ -135,6 +141,13 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     DialUp1->SetName("DialUp1");
     DialUp1->DialMode = TDialMode::dmAsync;
     DialUp1->Language = TLanguage::Polish;
+    DialUp1->OnEntryGet = [this](TComponent* s, const std::string& name) {
+        DialUp1EntryGet(s, name);
+    };
+    DialUp1->OnConnect = [this](TComponent* s) { DialUp1Connect(s); };
+    DialUp1->OnAsyncEvent = [this](TComponent* s, int st, int err, const std::string& text) {
+        DialUp1AsyncEvent(s, st, err, text);
+    };
     DialUp1->OnActiveConnection =
         [this](TComponent* s, int handle, TRasConnStatusA, const std::string&, const std::string&,
                const std::string&, const std::string&) { DialUp1ActiveConnection(s, handle); };
@@ -148,6 +161,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     Zegar->OnTimer = [this](TComponent* s) { ZegarTimer(s); };
 
     ShadeTicked = [this] {
+        if (frmOpcje) return frmOpcje->chkShade->Checked();
         return state_.Settings ? Read(*state_.Settings, keys::SHADEDOWN) : keys::SHADEDOWN.Default;
     };
 
@@ -386,18 +400,76 @@ void TfrmTaktomat::DisconnectAll() {
     DialUp1->HangUp();
 }
 
+void TfrmTaktomat::DialUp1EntryGet(TComponent*, const std::string& EntryName) {
+    if (!frmConnect) return;
+    frmConnect->cmbEntry->AddItem(EntryName.substr(0, EntryName.find('\0')));
+    frmConnect->cmbEntry->SetItemIndex(0);
+}
+
+void TfrmTaktomat::DialUp1Connect(TComponent*) {
+    if (!frmConnect) return;
+    frmConnect->lblStatus->SetCaption("[" + frmConnect->cmbEntry->Text() +
+                                      "] Połączony pomyślnie...");
+}
+
+void TfrmTaktomat::DialUp1AsyncEvent(TComponent*, int State, int Error,
+                                     const std::string& MessageText) {
+    Application::Current().ProcessMessages();
+    if (frmConnect) frmConnect->lblStatus->SetCaption(MessageText);
+    Zegar->SetEnabled(State == kStateConnected);
+    state_.IsOnline = State == kStateConnected;
+    if (Error == 0) return;
+    if (frmConnect) frmConnect->lblStatus->SetCaption(kDialFailed);
+    DisconnectAll();
+    if (frmConnect) {
+        frmConnect->Timer1->SetEnabled(true);
+        frmConnect->cntIleJeszcze->Show();
+    }
+    Zegar->SetTag(0);
+    Zegar->SetEnabled(false);
+}
+
 void TfrmTaktomat::DialUp1ActiveConnection(TComponent*, int Handle) {
     if (HangUpRequested) DialUp1->HangUpConnection(static_cast<HRasConn>(Handle));
 }
 
+void TfrmTaktomat::PlaceAboveOrOnEdge(TForm& form) {
+    const int top = Visible() ? Top() - form.Height() : state_.Shell.SnapArea.Bottom - form.Height();
+    form.SetBounds(Left(), top, form.Width(), form.Height());
+}
+
 void TfrmTaktomat::KlawiszeClick(TComponent*) {
+    const auto placeAbove = [this](TForm& form) {
+        form.SetBounds(Left(), Top() - form.Height(), form.Width(), form.Height());
+    };
     switch (Klawisze->CommandIndex()) {
+        case 0:
+            if (!frmOpcje) break;
+            placeAbove(*frmOpcje);
+            frmOpcje->Show();
+            break;
+        case 1:
+            if (!frmRaport) break;
+            placeAbove(*frmRaport);
+            frmRaport->CopyLog(state_.LogLines);
+            frmRaport->Show();
+            break;
+        case 2:
+            if (!frmMaxImp) break;
+            PlaceAboveOrOnEdge(*frmMaxImp);
+            frmMaxImp->Show();
+            break;
+        case 3:
+            if (!frmConnect) break;
+            PlaceAboveOrOnEdge(*frmConnect);
+            frmConnect->cmbEntry->Clear();
+            DialUp1->GetEntries();
+            frmConnect->Show();
+            break;
         case 4:
             DisconnectAll();
             break;
         default:
-            // The companion windows open here once they are part of the program.
-            if (OpenWindow) OpenWindow(Klawisze->CommandIndex());
             break;
     }
 }

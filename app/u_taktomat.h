@@ -25,6 +25,11 @@
 
 namespace tt {
 
+class TfrmOpcje;
+class TfrmRaport;
+class TfrmConnect;
+class TfrmMaxImp;
+
 // The program-wide state. The program owns it; the windows take what they use by reference.
 struct TProgramState {
     TProgramState(HostAddressSource& host, RasApi& ras, std::filesystem::path folder,
@@ -83,8 +88,12 @@ class TfrmTaktomat : public TForm {
 
     // Whether rolling keeps the bottom edge: the options window's chkShade once it exists.
     std::function<bool()> ShadeTicked;
-    // Opens the companion window of a command bar index 0..3, once those windows exist.
-    std::function<void(int command)> OpenWindow;
+
+    // The companion windows, created after this one; the commands open them once they are set.
+    TfrmOpcje* frmOpcje = nullptr;
+    TfrmRaport* frmRaport = nullptr;
+    TfrmConnect* frmConnect = nullptr;
+    TfrmMaxImp* frmMaxImp = nullptr;
 
     void FormCreate(TComponent* Sender);
     void FormPaint(TComponent* Sender);
@@ -112,6 +121,10 @@ class TfrmTaktomat : public TForm {
     void Pocz1Click(TComponent* Sender);
     void Ukryj1Click(TComponent* Sender);
 
+    void DialUp1EntryGet(TComponent* Sender, const std::string& EntryName);
+    void DialUp1Connect(TComponent* Sender);
+    void DialUp1AsyncEvent(TComponent* Sender, int State, int Error,
+                           const std::string& MessageText);
     void DialUp1ActiveConnection(TComponent* Sender, int Handle);
     // Hangs up every active connection of the system and the controller's own.
     void DisconnectAll();
@@ -122,6 +135,8 @@ class TfrmTaktomat : public TForm {
   private:
     void ShowTimeLabel();
     void HideWindows();
+    // Above the main window, or on the bottom edge of SnapArea while the main window is hidden.
+    void PlaceAboveOrOnEdge(TForm& form);
     TProgramState& state_;
     Bitmap paintedSkin_;
 };

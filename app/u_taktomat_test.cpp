@@ -13,6 +13,9 @@
 #include "base/error.h"
 #include "controls/skin/skin.h"
 #include "dialup/test_fakes.h"
+#include "dialup/u_connect.h"
+#include "metering/u_maximp.h"
+#include "metering/u_opcje.h"
 #include "platform/headless/headless_backend.h"
 #include "toolkit/headless_driver.h"
 
@@ -289,6 +292,54 @@ TEST_F(ProgramTest, CloseWhileOnlineAsksAndFollowsTheAnswer) {
     W().klawiszeOknaClick(W().klawiszeOkna);
     EXPECT_EQ(std::count(rasLog.begin(), rasLog.end(), "RasHangUpA 5"), 1);
     EXPECT_EQ(V("Running"), "false");
+}
+
+TEST_F(ProgramTest, ConnectCommandListsThePhoneBookAndTheHandlersWriteTheConnectWindow) {
+    ras.entries = {std::string("Dom\0old", 7), "Praca"};
+    Start();
+    W().Klawisze->SetCommandIndex(3);
+    W().KlawiszeClick(W().Klawisze);
+    TfrmConnect& connect = *W().frmConnect;
+    // A name is what comes before its NUL; the first entry is chosen.
+    EXPECT_EQ(connect.cmbEntry->Items(), (std::vector<std::string>{"Dom", "Praca"}));
+    EXPECT_EQ(connect.cmbEntry->ItemIndex(), 0);
+    // Opening again lists the book afresh instead of adding to the old list.
+    W().KlawiszeClick(W().Klawisze);
+    EXPECT_EQ(connect.cmbEntry->Items().size(), 2u);
+
+    W().DialUp1Connect(W().DialUp1);
+    EXPECT_EQ(connect.lblStatus->Caption(), "[Dom] Połączony pomyślnie...");
+
+    // A failure after the meter took a zone: the zone is dropped and the timer stopped.
+    W().Zegar->SetTag(2);
+    W().DialUp1AsyncEvent(W().DialUp1, 1, 678, "Port otwarty");
+    EXPECT_EQ(connect.lblStatus->Caption(), "Wystąpił błąd podłączania...");
+    EXPECT_EQ(W().Zegar->Tag(), 0);
+    EXPECT_FALSE(W().Zegar->Enabled());
+    EXPECT_TRUE(connect.Timer1->Enabled());
+    EXPECT_TRUE(connect.cntIleJeszcze->Visible());
+    EXPECT_FALSE(W().HangUpRequested);
+    W().DialUp1AsyncEvent(W().DialUp1, 8192, 0, "Podłączony");
+    EXPECT_TRUE(W().Zegar->Enabled());
+    EXPECT_EQ(V("IsOnline"), "true");
+}
+
+TEST_F(ProgramTest, DraggingTheMainWindowTakesTheOpenCompanionsAlong) {
+    Start();
+    driver->TrayClick();
+    Tick();
+    W().Klawisze->SetCommandIndex(0);
+    W().KlawiszeClick(W().Klawisze);
+    W().Klawisze->SetCommandIndex(2);
+    W().KlawiszeClick(W().Klawisze);
+    driver->Press("frmTaktomat", 100, 70);
+    driver->Move("frmTaktomat", 0, 20);
+    driver->Release("frmTaktomat", 0, 20);
+    ASSERT_EQ(W().Left(), 1024 - 275 - 100);
+    EXPECT_EQ(W().frmOpcje->Left(), W().Left());
+    EXPECT_EQ(W().frmOpcje->Top(), W().Top() - W().frmOpcje->Height());
+    // The limits window stays where it was opened.
+    EXPECT_EQ(W().frmMaxImp->Left(), 1024 - 275);
 }
 
 }  // namespace
