@@ -208,6 +208,7 @@ TEST_F(SampleForm, DropDownListChoosesByMouseAndKeys) {
     driver.Select("frmSample.cmbEntry", "Inny dostawca");
     EXPECT_EQ(form.cmbEntry->ItemIndex(), 2);
     EXPECT_EQ(form.cmbEntry->GetProperty("Text"), "Inny dostawca");
+    EXPECT_EQ(form.cmbEntry->GetProperty("Items"), "Połączenie 1|TPSA|Inny dostawca");
     EXPECT_FALSE(form.cmbEntry->DroppedDown());
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(form.ActiveControl(), form.cmbEntry);

@@ -617,6 +617,14 @@ const PropertyTable& TComboBox::ClassProperties() {
         t.Add("DroppedDown", &TComboBox::DroppedDown, &TComboBox::SetDroppedDown);
         t.AddText<TComboBox>("Items.Count",
                              [](const TComboBox& c) { return std::to_string(c.Items().size()); });
+        t.AddText<TComboBox>("Items", [](const TComboBox& c) {
+            std::string joined;
+            for (size_t i = 0; i < c.Items().size(); ++i) {
+                if (i) joined += '|';
+                joined += c.Items()[i];
+            }
+            return joined;
+        });
         return t;
     }();
     return table;
