@@ -48,7 +48,6 @@ void TTaktomat::Start() {
     app.SetTitle("Taktomat 2000");
     TfrmTaktomat& main = app.CreateForm<TfrmTaktomat>(program);
     state_->Main = &main;
-    main.SetToolWindow(true);
     // The main window's creation made the settings accessor and the image lists that the
     // companions read and draw with; the options window fills the tariff table as it is made.
     TSettings& settings = *program.Settings;

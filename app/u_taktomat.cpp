@@ -44,6 +44,9 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     SetName("frmTaktomat");
     SetBorderStyle(TFormBorderStyle::bsNone);
     SetFormStyle(TFormStyle::fsStayOnTop);
+    // Before the tray icon takes over this window: a style change makes a new window, and the
+    // shell forgets an icon whose window is gone.
+    SetToolWindow(true);
     SetEraseBackground(false);  // FormPaint covers every pixel
     SetText("Taktomat");
     SetShowHint(true);
