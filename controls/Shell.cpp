@@ -32,6 +32,18 @@ void ClampToSnapArea(TForm& window, const TRect& snapArea) {
     }
 }
 
+void SetUpCompanionWindow(TForm& window, int height, bool stayOnTop) {
+    window.SetBorderStyle(TFormBorderStyle::bsNone);
+    if (stayOnTop) window.SetFormStyle(TFormStyle::fsStayOnTop);
+    window.SetToolWindow(true);
+    window.SetEraseBackground(false);
+    window.SetBounds(0, 0, 275, height);
+    window.SetColor(kCompanionColor);
+    TFont font;
+    font.Color = kCompanionTextColor;
+    window.SetFont(font);
+}
+
 void PaintSkinBackground(TForm& window, const Bitmap& skinBackground) {
     // Squeezed, not cut: a rolled-up window shows the whole frame in its 25 rows.
     Bitmap temporary(window.Width(), window.Height());

@@ -50,6 +50,16 @@ bool AltDrawingMarkerPresent(const std::filesystem::path& programFolder);
 // area ends flush with its right and bottom edges.
 void ClampToSnapArea(TForm& window, const TRect& snapArea);
 
+// The companion windows' colours: text in pale yellow on dark blue, as the skin's field.
+inline constexpr TColor kCompanionColor = ColorRGB(0, 0, 64);
+inline constexpr TColor kCompanionTextColor = ColorRGB(255, 255, 128);
+
+// What every companion window of the main window is: borderless and without a taskbar button
+// (the program has none), painted all over by the skin so nothing is erased first, 275 pixels
+// wide like the skin, in the companions' colours. Those opened from the always-on-top meter to
+// be edited stay on top of other programs too.
+void SetUpCompanionWindow(TForm& window, int height, bool stayOnTop);
+
 // The background of every window: the skin stretched over the window's current size.
 void PaintSkinBackground(TForm& window, const Bitmap& skinBackground);
 

@@ -8,8 +8,8 @@ namespace tt {
 
 namespace {
 
-constexpr TColor kWindowColor = ColorRGB(0, 0, 64);
-constexpr TColor kTextColor = ColorRGB(255, 255, 128);
+constexpr TColor kWindowColor = kCompanionColor;
+constexpr TColor kTextColor = kCompanionTextColor;
 constexpr const char* kIdleStatus = "Stan połączenia...";
 
 TLabel* MakeLabel(TForm* form, const char* name, int left, int top, const char* caption) {
@@ -46,17 +46,7 @@ TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, 
       IsOnline_(IsOnline),
       hooks_(std::move(hooks)) {
     SetName("frmConnect");
-    SetBorderStyle(TFormBorderStyle::bsNone);
-    // The program has no taskbar button, and neither has any of its windows.
-    SetToolWindow(true);
-    SetEraseBackground(false);  // FormPaint covers every pixel with the skin
-    SetBounds(0, 0, 275, 102);
-    SetColor(kWindowColor);
-    TFont font;
-    font.Name = "MS Sans Serif";
-    font.Height = -11;
-    font.Color = kTextColor;
-    SetFont(font);
+    SetUpCompanionWindow(*this, 102, false);
     SetShowHint(true);
 
     lblStatus = MakeLabel(this, "lblStatus", 8, 37, kIdleStatus);

@@ -7,24 +7,14 @@ namespace tt {
 
 namespace {
 
-constexpr TColor kWindowColor = ColorRGB(0, 0, 64);
-constexpr TColor kTextColor = ColorRGB(255, 255, 128);
+constexpr TColor kWindowColor = kCompanionColor;
+constexpr TColor kTextColor = kCompanionTextColor;
 
 }  // namespace
 
 TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell) : TForm(owner), shell_(shell) {
     SetName("frmRaport");
-    SetBorderStyle(TFormBorderStyle::bsNone);
-    // The program has no taskbar button, and neither has any of its windows.
-    SetToolWindow(true);
-    SetEraseBackground(false);  // FormPaint covers every pixel with the skin
-    SetBounds(0, 0, 275, 209);
-    SetColor(kWindowColor);
-    TFont font;
-    font.Name = "MS Sans Serif";
-    font.Height = -11;
-    font.Color = kTextColor;
-    SetFont(font);
+    SetUpCompanionWindow(*this, 209, false);
 
     ListBox1 = new TListBox(this);
     ListBox1->SetName("ListBox1");

@@ -8,8 +8,8 @@ namespace tt {
 
 namespace {
 
-constexpr TColor kFormColor = 4194304;  // dark blue
-constexpr TColor kTextColor = 8454143;  // pale yellow
+constexpr TColor kFormColor = kCompanionColor;
+constexpr TColor kTextColor = kCompanionTextColor;
 
 struct LimitRow {
     const char* LabelName;
@@ -44,17 +44,7 @@ TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
       programFolder_(std::move(programFolder)) {
     SetName("frmMaxImp");
     SetCaption("Ustawienia impulsów");
-    SetBorderStyle(TFormBorderStyle::bsNone);
-    // Opened from an always-on-top meter, so it must not fall behind other programs, and like
-    // every window of the program it has no taskbar button.
-    SetFormStyle(TFormStyle::fsStayOnTop);
-    SetToolWindow(true);
-    SetEraseBackground(false);
-    SetBounds(0, 0, 275, 80);
-    SetColor(kFormColor);
-    TFont font;
-    font.Color = kTextColor;
-    SetFont(font);
+    SetUpCompanionWindow(*this, 80, true);
     SetShowHint(true);
 
     std::array<TLabel*, 4> labels{};

@@ -10,8 +10,8 @@ namespace tt {
 
 namespace {
 
-constexpr TColor kFormColor = 4194304;  // dark blue
-constexpr TColor kTextColor = 8454143;  // pale yellow
+constexpr TColor kFormColor = kCompanionColor;
+constexpr TColor kTextColor = kCompanionTextColor;
 constexpr const char* kBadPrice = "Nieprawidłowe wartości ceny!";
 constexpr const char* kPulseHint = "czas trwania impulsu w sekundach";
 
@@ -44,17 +44,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
       programFolder_(std::move(programFolder)) {
     SetName("frmOpcje");
     SetCaption("Opcje Taktomata");
-    SetBorderStyle(TFormBorderStyle::bsNone);
-    // Opened from an always-on-top meter, so it must not fall behind other programs, and like
-    // every window of the program it has no taskbar button.
-    SetFormStyle(TFormStyle::fsStayOnTop);
-    SetToolWindow(true);
-    SetEraseBackground(false);
-    SetBounds(0, 0, 275, 140);
-    SetColor(kFormColor);
-    TFont font;
-    font.Color = kTextColor;
-    SetFont(font);
+    SetUpCompanionWindow(*this, 140, true);
     SetShowHint(true);
 
     lblStrefa = PlaceLabel(this, "lblStrefa", "Strefa opłat", 8, 4);
@@ -62,7 +52,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
     lblCena = PlaceLabel(this, "lblCena", "Cena zł", 160, 4);
 
     // Dark text on the light field, so that the caret shows while a price is typed.
-    TFont fieldFont = font;
+    TFont fieldFont = Font();
     fieldFont.Color = clWindowText;
 
     const std::array<const char*, 3> odNames{"lblOd1", "lblOd2", "lblOd3"};
