@@ -21,10 +21,6 @@ namespace tt {
 
 namespace fs = std::filesystem;
 
-namespace {
-constexpr size_t kChunk = 256 * 1024;
-}  // namespace
-
 ReadChunks::ReadChunks(fs::path file) : file_(std::move(file)) {}
 
 #ifdef _WIN32
@@ -39,14 +35,13 @@ bool ReadChunks::Open() {
     stream_ = _wfopen(file_.c_str(), L"rb");
     if (stream_ == nullptr) return false;
     sizeHint_ = static_cast<size_t>(fs::file_size(file_, ec));
-    buffer_.resize(kChunk);
     return true;
 }
 
-std::optional<std::string_view> ReadChunks::Next() {
-    const size_t n = std::fread(buffer_.data(), 1, buffer_.size(), stream_);
+std::optional<size_t> ReadChunks::ReadInto(char* into, size_t max) {
+    const size_t n = std::fread(into, 1, max, stream_);
     if (n == 0 && std::ferror(stream_)) return std::nullopt;
-    return std::string_view(buffer_.data(), n);
+    return n;
 }
 
 #else
@@ -62,16 +57,15 @@ bool ReadChunks::Open() {
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     sizeHint_ = static_cast<size_t>(st.st_size);
-    buffer_.resize(kChunk);
     return true;
 }
 
-std::optional<std::string_view> ReadChunks::Next() {
+std::optional<size_t> ReadChunks::ReadInto(char* into, size_t max) {
     for (;;) {
-        const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        const ssize_t n = ::read(fd_, into, max);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return std::nullopt;
-        return std::string_view(buffer_.data(), static_cast<size_t>(n));
+        return static_cast<size_t>(n);
     }
 }
 

@@ -10,8 +10,8 @@ namespace tt {
 // The whole file as bytes, or nothing when it does not exist or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
 
-// A file read piece by piece through one reused buffer, so each piece is still in the cache
-// when it is looked at.
+// A file read piece by piece into the caller's memory, so that each piece can be looked at while
+// it is still in the cache.
 class ReadChunks {
 public:
     explicit ReadChunks(std::filesystem::path file);
@@ -23,12 +23,14 @@ public:
     bool Open();
     // The size when opened; the file may still grow or shrink while it is read.
     size_t SizeHint() const { return sizeHint_; }
-    // The next piece, empty at the end, nothing on a read error.
-    std::optional<std::string_view> Next();
+    // A piece small enough to stay in the processor's cache.
+    static constexpr size_t kPiece = 256 * 1024;
+    // Reads the next piece into `into`, at most `max` bytes: how many, 0 at the end, nothing
+    // on a read error.
+    std::optional<size_t> ReadInto(char* into, size_t max);
 
 private:
     std::filesystem::path file_;
-    std::string buffer_;
     size_t sizeHint_ = 0;
 #ifdef _WIN32
     std::FILE* stream_ = nullptr;

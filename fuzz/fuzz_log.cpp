@@ -1,5 +1,6 @@
 // The log is read at every start whatever it holds: the lines must survive a load and save
 // unchanged, and the totals must be computed without fault from any line.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -14,14 +15,65 @@
 
 namespace {
 struct Collect : tt::LogLineSink {
-    void OnLine(std::string_view line) override { seen.emplace_back(line); }
+    void OnLines(const tt::LogLineBatch& lines) override {
+        for (size_t i = 0; i < lines.size(); ++i) seen.emplace_back(lines[i]);
+    }
     std::vector<std::string> seen;
 };
+// The lines as the file's definition cuts them, byte by byte: CR LF, a lone CR or a lone LF
+// ends a line, and a last line without an end counts too.
+std::vector<std::string> PlainCut(const std::string& text) {
+    std::vector<std::string> out;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            line += text[i];
+            continue;
+        }
+        out.push_back(line);
+        line.clear();
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    if (!text.empty() && text.back() != '\r' && text.back() != '\n') out.push_back(line);
+    return out;
+}
+
+// The totals as their definition reads, field by field.
+tt::TTotals PlainTotals(const std::vector<std::string>& lines, tt::TDateTime today,
+                        const tt::FormatSettings& fs) {
+    const std::string todayText = tt::DateToStr(today, fs);
+    const tt::PatternReader dates(fs.ShortDateFormat, fs);
+    int64_t day = 0, month = 0;
+    for (const std::string& line : lines) {
+        int32_t pulses = 0;
+        if (!tt::TryDecimalToInt(tt::FieldView(line, 2), pulses)) continue;
+        const std::string_view date = tt::FieldView(line, 0);
+        tt::DateParts parts;
+        if (date == todayText) day += pulses;
+        if (dates.ReadDate(date, parts) && parts.Month == tt::DecodeDate(today).Month) {
+            month += pulses;
+        }
+    }
+    auto clamp = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    return tt::TTotals{clamp(day), clamp(month)};
+}
+
+bool operator!=(const tt::TTotals& a, const tt::TTotals& b) {
+    return a.DayPulses != b.DayPulses || a.MonthPulses != b.MonthPulses;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const tt::TLogLines lines = tt::TLogLines::FromText(input);
+    const std::vector<std::string> plain = PlainCut(input);
+    if (plain.size() != lines.size()) std::abort();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] != plain[i]) std::abort();
+    }
 
     // Loading from the file, with its lines seen on the way, cuts the same lines.
     static const std::string file = "/tmp/tt_fuzz_log_" + std::to_string(getpid()) + ".txt";
@@ -30,10 +82,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         out.write(input.data(), static_cast<std::streamsize>(input.size()));
         if (!out) std::abort();
     }
+    static const tt::FormatSettings kPolish = tt::MakeFormatSettings("yyyy-mm-dd", "hh:mm:ss", ',');
+    static const tt::FormatSettings kUs = tt::MakeFormatSettings("m/d/yy", "h:nn:ss AM/PM", '.');
+    const tt::TDateTime today = tt::EncodeDate(2001, 3, 15);
     tt::TLogLines loaded;
     Collect sink;
     if (!tt::LoadLog(file, loaded, &sink) || loaded.FileImage() != lines.FileImage() ||
         sink.seen.size() != lines.size()) {
+        std::abort();
+    }
+    // The totals counted on the way agree with the definition.
+    tt::TLogLines reloaded;
+    tt::TotalsCounter counter(today, kPolish);
+    if (!tt::LoadLog(file, reloaded, &counter) ||
+        counter.Result() != PlainTotals(plain, today, kPolish)) {
         std::abort();
     }
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -49,12 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (tt::SplitField(line, k).find('\t') != std::string::npos) std::abort();
         }
     }
-    static const tt::FormatSettings kPolish = tt::MakeFormatSettings("yyyy-mm-dd", "hh:mm:ss", ',');
-    static const tt::FormatSettings kUs = tt::MakeFormatSettings("m/d/yy", "h:nn:ss AM/PM", '.');
-    const tt::TDateTime today = tt::EncodeDate(2001, 3, 15);
-    const tt::TTotals a = tt::ComputeTotals(lines, today, kPolish);
-    const tt::TTotals b = tt::ComputeTotals(lines, today, kUs);
-    (void)a;
-    (void)b;
+    if (tt::ComputeTotals(lines, today, kPolish) != PlainTotals(plain, today, kPolish) ||
+        tt::ComputeTotals(lines, today, kUs) != PlainTotals(plain, today, kUs)) {
+        std::abort();
+    }
     return 0;
 }

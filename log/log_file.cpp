@@ -1,21 +1,21 @@
 #include "log/log_file.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 
 #include "base/error.h"
 #include "base/files.h"
+#include "log/line_ends.h"
 
 namespace tt {
 
 void TLogLines::Add(std::string_view line) {
     starts_.push_back(text_.size());
-    const size_t at = text_.size();
-    text_.append(line);
-    std::replace_if(
-        text_.begin() + static_cast<std::ptrdiff_t>(at), text_.end(),
-        [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    text_.append("\r\n");
+    char* const at = text_.Extend(line.size() + 2);
+    std::replace_copy_if(
+        line.begin(), line.end(), at, [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    at[line.size()] = '\r';
+    at[line.size() + 1] = '\n';
 }
 
 void TLogLines::Clear() {
@@ -23,52 +23,82 @@ void TLogLines::Clear() {
     starts_.clear();
 }
 
-size_t TLogLines::TakeCanonicalLines(size_t from, LogLineSink* sink) {
-    // Each LF must have its CR just before it, and the next CR must be that one.
-    const char* data = text_.data();
-    const char* const end = data + text_.size();
-    const char* lineStart = data + from;
-    const char* nextCr =
-        static_cast<const char*>(std::memchr(lineStart, '\r', static_cast<size_t>(end - lineStart)));
-    while (lineStart != end) {
-        const size_t rest = static_cast<size_t>(end - lineStart);
-        const char* lf = static_cast<const char*>(std::memchr(lineStart, '\n', rest));
-        if (lf == nullptr || lf == lineStart || nextCr != lf - 1) break;
-        starts_.push_back(static_cast<size_t>(lineStart - data));
-        if (sink != nullptr) sink->OnLine(std::string_view(lineStart, static_cast<size_t>(nextCr - lineStart)));
-        lineStart = lf + 1;
-        nextCr = static_cast<const char*>(
-            std::memchr(lineStart, '\r', static_cast<size_t>(end - lineStart)));
+class TLogLines::Cutter {
+public:
+    Cutter(TLogLines& lines, LogLineSink* sink) : lines_(lines), sink_(sink) {}
+
+    // Looks at the last `n` bytes of text_, just added. Nothing is taken any more once a
+    // stray line end was seen.
+    void Feed(size_t n);
+    bool Foreign() const { return scan_.Stray; }
+    // Where the first line not taken starts.
+    size_t Taken() const { return lineStart_; }
+
+private:
+    void TakeLines(size_t base, const uint32_t* ends, size_t count);
+
+    TLogLines& lines_;
+    LogLineSink* sink_;
+    size_t lineStart_ = 0;
+    LineEndScan scan_;
+};
+
+void TLogLines::Cutter::Feed(size_t n) {
+    // The line ends of a stretch are gathered first and the lines taken after, so that
+    // neither loop branches on what each byte is.
+    uint32_t ends[kLineEndRoom];
+    const size_t at = lines_.text_.size() - n;
+    for (size_t from = 0; from < n && !scan_.Stray; from += kLineEndStretch) {
+        const size_t size = std::min(kLineEndStretch, n - from);
+        const size_t count = FindLineEnds(lines_.text_.data() + at + from, size, scan_, ends);
+        TakeLines(at + from, ends, count);
     }
-    return static_cast<size_t>(lineStart - data);
 }
 
-TLogLines TLogLines::FromText(std::string text) {
+void TLogLines::Cutter::TakeLines(size_t base, const uint32_t* ends, size_t count) {
+    auto& starts = lines_.starts_;
+    const size_t first = starts.size();
+    starts.resize(first + count);
+    size_t* const out = starts.data() + first;
+    size_t lineStart = lineStart_;
+    for (size_t i = 0; i < count; ++i) {
+        out[i] = lineStart;
+        lineStart = base + ends[i] + 1;
+    }
+    lineStart_ = lineStart;
+    if (sink_ != nullptr && count != 0) {
+        sink_->OnLines(LogLineBatch{lines_.text_.data(), out, count, lineStart});
+    }
+}
+
+TLogLines TLogLines::FromText(std::string_view text) {
     TLogLines out;
     if (text.empty()) return out;
-    if (text.back() != '\n' && text.back() != '\r') text.append("\r\n");
     out.starts_.reserve(text.size() / 24 + 1);
+    out.text_.reserve(text.size() + 2);
+    out.text_.append(text);
+    if (text.back() != '\n' && text.back() != '\r') out.text_.append("\r\n");
 
     // The usual file is already in the form we keep (every line ended by CR LF): then the text
-    // is taken over as it is and only the line starts are found.
-    out.text_ = std::move(text);
-    if (out.TakeCanonicalLines(0, nullptr) == out.text_.size()) return out;
-    text = std::move(out.text_);
-    const char* data = text.data();
-    const size_t size = text.size();
+    // is kept as it is and only the line starts are found.
+    Cutter cutter(out, nullptr);
+    cutter.Feed(out.text_.size());
+    if (!cutter.Foreign() && cutter.Taken() == out.text_.size()) return out;
 
     // Mixed or foreign line ends: rebuild line by line.
-    out.Clear();
+    const std::string_view source = out.text_.view();
+    TLogLines rebuilt;
+    rebuilt.text_.reserve(source.size() + source.size() / 2);
     size_t start = 0;
-    for (size_t j = 0; j < size; ++j) {
-        if (data[j] != '\r' && data[j] != '\n') continue;
-        out.starts_.push_back(out.text_.size());
-        out.text_.append(data + start, j - start);
-        out.text_.append("\r\n");
-        if (data[j] == '\r' && j + 1 < size && data[j + 1] == '\n') ++j;
+    for (size_t j = 0; j < source.size(); ++j) {
+        if (source[j] != '\r' && source[j] != '\n') continue;
+        rebuilt.starts_.push_back(rebuilt.text_.size());
+        rebuilt.text_.append(source.substr(start, j - start));
+        rebuilt.text_.append("\r\n");
+        if (source[j] == '\r' && j + 1 < source.size() && source[j + 1] == '\n') ++j;
         start = j + 1;
     }
-    return out;
+    return rebuilt;
 }
 
 std::string_view FieldView(std::string_view line, int index) {
@@ -94,49 +124,38 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
         return false;
     };
     size_t visited = 0;
-    std::string text;
+    TLogLines recut;
     if constexpr (kDiskTextIsUtf8) {
-        // Read in pieces and take each piece's lines while it is in the cache: on a big log
-        // this saves two trips through memory over reading first and splitting after.
+        // Read straight into the kept text in pieces, and take each piece's lines while it is
+        // in the cache: on a big log the bytes pass through memory once.
         ReadChunks reader(file);
         if (!reader.Open()) return unreadable();
-        lines.text_.reserve(reader.SizeHint() + 2);
+        lines.text_.reserve(reader.SizeHint() + ReadChunks::kPiece);
         lines.starts_.reserve(reader.SizeHint() / 24 + 1);
-        size_t scanned = 0;
-        bool canonical = true;
+        TLogLines::Cutter cutter(lines, sink);
         for (;;) {
-            const std::optional<std::string_view> piece = reader.Next();
-            if (!piece) return unreadable();
-            if (piece->empty()) break;
             const size_t before = lines.text_.size();
-            lines.text_.append(*piece);
-            // Without an LF the piece ends no line, and a long line is not walked again.
-            if (canonical && std::memchr(piece->data(), '\n', piece->size()) != nullptr) {
-                scanned = lines.TakeCanonicalLines(scanned, sink);
-            }
-            if (canonical) {
-                // A piece may end inside a line (or between its CR and LF); only a stray line
-                // end stops the fast way. What lies before this piece was looked at already.
-                const size_t from = std::max(scanned, before == 0 ? 0 : before - 1);
-                const std::string_view rest = std::string_view(lines.text_).substr(from);
-                const size_t mark = rest.find_first_of("\r\n");
-                canonical = mark == std::string_view::npos ||
-                            (rest[mark] == '\r' && mark + 1 == rest.size());
-            }
+            const std::optional<size_t> got =
+                reader.ReadInto(lines.text_.Extend(ReadChunks::kPiece), ReadChunks::kPiece);
+            lines.text_.Truncate(before + got.value_or(0));
+            if (!got) return unreadable();
+            if (*got == 0) break;
+            cutter.Feed(*got);
         }
         visited = lines.starts_.size();
-        if (canonical && scanned == lines.text_.size()) return true;
+        if (!cutter.Foreign() && cutter.Taken() == lines.text_.size()) return true;
         // The last line lacks its end, or the file has foreign line ends: the slow way picks
         // up after the lines already taken, which it cuts the same.
-        text = std::move(lines.text_);
+        recut = TLogLines::FromText(lines.text_.view());
     } else {
         std::optional<std::string> bytes = ReadWholeFile(file);
         if (!bytes) return unreadable();
-        text = TextFromDisk(std::move(*bytes));
+        recut = TLogLines::FromText(TextFromDisk(std::move(*bytes)));
     }
-    lines = TLogLines::FromText(std::move(text));
-    if (sink != nullptr) {
-        for (size_t i = visited; i < lines.size(); ++i) sink->OnLine(lines[i]);
+    lines = std::move(recut);
+    if (sink != nullptr && visited < lines.size()) {
+        sink->OnLines(LogLineBatch{lines.text_.data(), lines.starts_.data() + visited,
+                                   lines.size() - visited, lines.text_.size()});
     }
     return true;
 }

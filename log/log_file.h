@@ -1,20 +1,40 @@
 #pragma once
 #include <filesystem>
+#include <memory>
+#include <new>
+#include <utility>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/datetime.h"
 #include "base/format.h"
+#include "base/text_buffer.h"
 
 namespace tt {
 
-// Sees every line of the log as it is loaded, in order, while its bytes are still in the cache;
-// the day and month totals are counted that way at start.
+// Lines that follow each other in a text where each ends with CR LF, by where they start.
+struct LogLineBatch {
+    const char* Text = nullptr;
+    const size_t* Starts = nullptr;
+    size_t Count = 0;
+    size_t End = 0;  // where the line after the last would start
+
+    size_t size() const { return Count; }
+    std::string_view operator[](size_t i) const {
+        const size_t next = i + 1 < Count ? Starts[i + 1] : End;
+        return std::string_view(Text + Starts[i], next - 2 - Starts[i]);
+    }
+};
+
+// Sees every line of the log (without its end) as it is loaded, in order and a batch at a
+// time, while its bytes are still in the cache; the day and month totals are counted that way
+// at start.
 class LogLineSink {
 public:
     virtual ~LogLineSink() = default;
-    virtual void OnLine(std::string_view line) = 0;
+    virtual void OnLines(const LogLineBatch& lines) = 0;
 };
 
 // The in-memory log: the master copy of "raport.txt" for the whole run. Lines are kept byte
@@ -25,17 +45,17 @@ public:
     bool empty() const { return starts_.empty(); }
     std::string_view operator[](size_t i) const {
         const size_t end = (i + 1 < starts_.size() ? starts_[i + 1] : text_.size()) - 2;
-        return std::string_view(text_).substr(starts_[i], end - starts_[i]);
+        return text_.view().substr(starts_[i], end - starts_[i]);
     }
     // A line break inside `line` would split it on the next load, so it becomes a blank.
     void Add(std::string_view line);
     void Clear();
     // The lines as the file holds them: every one ended by CR LF.
-    std::string_view FileImage() const { return text_; }
+    std::string_view FileImage() const { return text_.view(); }
 
     // Splits text as the file is read: CR LF, a lone CR or a lone LF ends a line; a last line
     // without an end counts too.
-    static TLogLines FromText(std::string text);
+    static TLogLines FromText(std::string_view text);
 
     // Set when the file was there at start but could not be read (locked by another program,
     // for one): its lines are not in memory, so it must not simply be replaced.
@@ -43,12 +63,30 @@ public:
 
 private:
     friend bool LoadLog(const std::filesystem::path&, TLogLines&, LogLineSink*);
-    // Adds the complete CR LF lines of text_ from `from` on; where the first line that is not
-    // in that form starts, or text_.size().
-    size_t TakeCanonicalLines(size_t from, LogLineSink* sink);
+    // Takes the lines of text_ as its bytes arrive, while each is ended by CR LF and holds no
+    // other CR or LF (the form the file is written in).
+    class Cutter;
 
-    std::string text_;
-    std::vector<size_t> starts_;
+    // Growing the list of line starts by a batch leaves the new entries unset rather than
+    // zeroing them first, as they are written right after.
+    template <class T>
+    struct Unzeroed : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = Unzeroed<U>;
+        };
+        template <class U>
+        void construct(U* p) {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+
+    TextBuffer text_;
+    std::vector<size_t, Unzeroed<size_t>> starts_;
 };
 
 // The field with that index (from 0) of a TAB-separated line; a final TAB changes nothing, an

@@ -94,7 +94,9 @@ TEST_F(LogFileTest, AppendsKeepEverythingInOrder) {
 }
 
 struct CollectingSink : LogLineSink {
-    void OnLine(std::string_view line) override { seen.emplace_back(line); }
+    void OnLines(const tt::LogLineBatch& lines) override {
+        for (size_t i = 0; i < lines.size(); ++i) seen.emplace_back(lines[i]);
+    }
     std::vector<std::string> seen;
 };
 

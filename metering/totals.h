@@ -17,19 +17,27 @@ struct TTotals {
 class TotalsCounter : public LogLineSink {
 public:
     TotalsCounter(TDateTime today, const FormatSettings& fs);
-    void OnLine(std::string_view line) override;
+    void OnLines(const LogLineBatch& lines) override;
+    void Count(std::string_view line);
     TTotals Result() const;
 
 private:
+    void CountInline(std::string_view line);
+    bool SameDateAsLast(std::string_view line) const;
+    void NewDate(std::string_view date);
+
     std::string todayText_;
     int month_;
     PatternReader dates_;
     int64_t day_ = 0;
     int64_t monthSum_ = 0;
-    // Lines of one day follow each other, so the last date's answer is usually the next one's.
     std::string lastDate_;
+    bool lastIsToday_ = false;
     bool lastInMonth_ = false;
     bool haveLast_ = false;
+    bool lastWords_ = false;
+    uint64_t lastHead_ = 0;
+    uint64_t lastTail_ = 0;
 };
 
 // The pulses of the log's lines of `today` (field 0 equal to today's short date text) and of

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "base/files.h"
+#include "base/test_temp_folder.h"
+
 namespace tt {
 namespace {
 
@@ -52,6 +58,76 @@ TEST(ComputeTotals, NoLinesNoPulses) {
     const TTotals totals = ComputeTotals(TLogLines{}, EncodeDate(2001, 3, 15), kPolish);
     EXPECT_EQ(totals.DayPulses, 0);
     EXPECT_EQ(totals.MonthPulses, 0);
+}
+
+// The totals as their definition reads, field by field.
+TTotals Plainly(const TLogLines& lines, TDateTime today, const FormatSettings& fs) {
+    const std::string todayText = DateToStr(today, fs);
+    const PatternReader dates(fs.ShortDateFormat, fs);
+    int64_t day = 0, month = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        int32_t pulses = 0;
+        if (!TryDecimalToInt(FieldView(lines[i], 2), pulses)) continue;
+        const std::string_view date = FieldView(lines[i], 0);
+        DateParts parts;
+        if (date == todayText) day += pulses;
+        if (dates.ReadDate(date, parts) && parts.Month == DecodeDate(today).Month) month += pulses;
+    }
+    auto clamp = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    return TTotals{clamp(day), clamp(month)};
+}
+
+TEST(ComputeTotals, LoadingAndCountingAgreeWithTheDefinition) {
+    // Runs of one date broken by near misses of it: a longer or shorter date, one that differs
+    // in its last byte only, no TAB after it, odd pulse fields. Short, usual and long date
+    // patterns take different ways through the comparison.
+    const FormatSettings formats[] = {
+        kPolish, MakeFormatSettings("m/d/yy", "h:nn:ss AM/PM", '.'),
+        MakeFormatSettings("'dnia' dd.mm.yyyy 'r.'", "hh:mm:ss", ',')};
+    const char* pulseFields[] = {"4", "0", "-3", "+5", "007", "2147483648", "", "1 ", "x",
+                                 "12\t9"};
+    testing::TempFolder dir;
+    std::mt19937 random(11);
+    for (const FormatSettings& fs : formats) {
+        const TDateTime today = EncodeDate(2001, 3, 15);
+        std::vector<std::string> dates;
+        for (const TDateTime d : {today, today - 1, today + 1, today - 365, EncodeDate(2001, 2, 15),
+                                  EncodeDate(1999, 3, 31), EncodeDate(2001, 4, 15)}) {
+            dates.push_back(DateToStr(d, fs));
+        }
+        const std::string todayText = dates[0];
+        dates.push_back(todayText + "x");
+        dates.push_back(todayText.substr(0, todayText.size() - 1));
+        dates.push_back(todayText.substr(0, todayText.size() - 1) + "9");
+        dates.push_back("");
+        std::string text;
+        for (int run = 0; run < 400; ++run) {
+            const std::string& date = dates[random() % dates.size()];
+            for (int k = static_cast<int>(random() % 6); k >= 0; --k) {
+                text += date;
+                if (random() % 20 != 0) text += '\t';
+                text += "00:10:00\t";
+                text += pulseFields[random() % std::size(pulseFields)];
+                text += random() % 2 ? "\t1,16\t\r\n" : "\r\n";
+            }
+        }
+        const TLogLines lines = TLogLines::FromText(text);
+        const TTotals expected = Plainly(lines, today, fs);
+        const TTotals counted = ComputeTotals(lines, today, fs);
+        EXPECT_EQ(counted.DayPulses, expected.DayPulses) << fs.ShortDateFormat;
+        EXPECT_EQ(counted.MonthPulses, expected.MonthPulses) << fs.ShortDateFormat;
+
+        const std::filesystem::path file = dir / "raport.txt";
+        ASSERT_TRUE(ReplaceFileAtomically(file, text));
+        TLogLines loaded;
+        TotalsCounter counter(today, fs);
+        ASSERT_TRUE(LoadLog(file, loaded, &counter));
+        EXPECT_EQ(counter.Result().DayPulses, expected.DayPulses) << fs.ShortDateFormat;
+        EXPECT_EQ(counter.Result().MonthPulses, expected.MonthPulses) << fs.ShortDateFormat;
+        EXPECT_GT(expected.DayPulses, 0);
+    }
 }
 
 }  // namespace
