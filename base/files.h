@@ -10,8 +10,8 @@ namespace tt {
 // The whole file as bytes, or nothing when it does not exist or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
 
-// A file read piece by piece into the caller's memory, so that each piece can be looked at while
-// it is still in the cache.
+// A file read piece by piece straight into the caller's memory, which can grow between pieces
+// when the file grows while it is read.
 class ReadChunks {
 public:
     explicit ReadChunks(std::filesystem::path file);
@@ -23,7 +23,7 @@ public:
     bool Open();
     // The size when opened; the file may still grow or shrink while it is read.
     size_t SizeHint() const { return sizeHint_; }
-    // A piece small enough to stay in the processor's cache.
+    // The piece size that read fastest.
     static constexpr size_t kPiece = 256 * 1024;
     // Reads the next piece into `into`, at most `max` bytes: how many, 0 at the end, nothing
     // on a read error.

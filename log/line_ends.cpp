@@ -9,6 +9,7 @@ size_t FindLineEndsPortable(const char* bytes, size_t n, LineEndScan& scan, uint
 }
 
 #if TT_LINE_ENDS_AVX2
+// The check includes that the system saves the registers AVX2 uses.
 bool ProcessorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&

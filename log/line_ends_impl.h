@@ -95,6 +95,8 @@ inline uint32_t LowestBit(uint64_t x) {
     return static_cast<uint32_t>(__builtin_ctzll(x | (uint64_t{1} << 63)));
 }
 
+constexpr size_t kPrefetchAhead = 4096;
+
 size_t FindLineEndsHere(const char* bytes, size_t n, LineEndScan& scan, uint32_t* ends) {
     // The LFs of a block are written four at a time whatever their number, so that the loop
     // does not branch on what each byte is.
@@ -104,6 +106,11 @@ size_t FindLineEndsHere(const char* bytes, size_t n, LineEndScan& scan, uint32_t
         const size_t size = n - block < 64 ? n - block : 64;
         ByteMasks m;
         if (size == 64) {
+            // Text read a moment ago is no longer in the cache, and the processor's own
+            // look-ahead is too timid for it: asking for it a few blocks early lets the scan
+            // run at the speed of cached text. A hint only, so past the end it does no harm.
+            __builtin_prefetch(reinterpret_cast<const char*>(
+                reinterpret_cast<uintptr_t>(bytes) + block + kPrefetchAhead));
             m = Classify64(bytes + block);
         } else {
             char tail[64] = {};

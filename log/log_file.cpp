@@ -126,8 +126,8 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
     size_t visited = 0;
     TLogLines recut;
     if constexpr (kDiskTextIsUtf8) {
-        // Read straight into the kept text in pieces, and take each piece's lines while it is
-        // in the cache: on a big log the bytes pass through memory once.
+        // Read straight into the kept text, so that the bytes pass through memory once, and
+        // cut after: a scan of the whole text runs faster than one interleaved with reads.
         ReadChunks reader(file);
         if (!reader.Open()) return unreadable();
         lines.text_.reserve(reader.SizeHint() + ReadChunks::kPiece);
@@ -140,8 +140,8 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
             lines.text_.Truncate(before + got.value_or(0));
             if (!got) return unreadable();
             if (*got == 0) break;
-            cutter.Feed(*got);
         }
+        cutter.Feed(lines.text_.size());
         visited = lines.starts_.size();
         if (!cutter.Foreign() && cutter.Taken() == lines.text_.size()) return true;
         // The last line lacks its end, or the file has foreign line ends: the slow way picks

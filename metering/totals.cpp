@@ -62,7 +62,9 @@ inline bool TotalsCounter::SameDateAsLast(std::string_view line) const {
     return ((Word(line.data()) ^ lastHead_) | (Word(line.data() + n - 8) ^ lastTail_)) == 0;
 }
 
-inline void TotalsCounter::CountInline(std::string_view line) {
+// The sums are passed in rather than kept in members while a batch is counted, so that adding
+// to them cannot be taken for a change of the cached date.
+inline void TotalsCounter::CountInline(std::string_view line, int64_t& day, int64_t& month) {
     // Lines of one day follow each other, so the last date's answers are usually this one's,
     // and only the lines of this month (in any year) need their pulses read.
     if (!SameDateAsLast(line)) {
@@ -79,14 +81,18 @@ inline void TotalsCounter::CountInline(std::string_view line) {
         tab2 + 1, tab3 == std::string_view::npos ? std::string_view::npos : tab3 - tab2 - 1);
     int32_t pulses = 0;
     if (!ReadPulses(count, pulses)) return;
-    if (lastIsToday_) day_ += pulses;
-    if (lastInMonth_) monthSum_ += pulses;
+    if (lastIsToday_) day += pulses;
+    if (lastInMonth_) month += pulses;
 }
 
-void TotalsCounter::Count(std::string_view line) { CountInline(line); }
+void TotalsCounter::Count(std::string_view line) { CountInline(line, day_, monthSum_); }
 
 void TotalsCounter::OnLines(const LogLineBatch& lines) {
-    for (size_t i = 0; i < lines.size(); ++i) CountInline(lines[i]);
+    int64_t day = day_;
+    int64_t month = monthSum_;
+    for (size_t i = 0; i < lines.size(); ++i) CountInline(lines[i], day, month);
+    day_ = day;
+    monthSum_ = month;
 }
 
 TTotals TotalsCounter::Result() const { return TTotals{Saturate(day_), Saturate(monthSum_)}; }

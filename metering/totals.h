@@ -22,7 +22,7 @@ public:
     TTotals Result() const;
 
 private:
-    void CountInline(std::string_view line);
+    void CountInline(std::string_view line, int64_t& day, int64_t& month);
     bool SameDateAsLast(std::string_view line) const;
     void NewDate(std::string_view date);
 
