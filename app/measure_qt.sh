@@ -15,15 +15,8 @@ program=$build/app/taktomat
 [ -x "$program" ] || { echo "measure: no $program" >&2; exit 2; }
 work=$(mktemp -d)
 
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[$i]}" 2>/dev/null || true
-        wait "${pids[$i]}" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root/scripts/x_desktop.sh"
+cleanup_more() { rm -rf "$work"; }
 
 cat >"$work/bare.cpp" <<'CPP'
 #include <QApplication>
@@ -39,20 +32,7 @@ CPP
 # shellcheck disable=SC2046
 g++ -std=c++20 -O2 -fPIC -o "$work/bare" "$work/bare.cpp" $(pkg-config --cflags --libs Qt6Widgets)
 
-display=77
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=:$display
-unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
-export QT_QPA_PLATFORM=xcb
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
-    >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xdotool search --onlyvisible --class trayer >/dev/null 2>&1 && break; sleep 0.1; done
+start_x_desktop 77 || exit 1
 
 now_ms() { date +%s%3N; }
 

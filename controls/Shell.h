@@ -70,4 +70,19 @@ void DragPress(TDragState& drag, TShiftState shift, int x, int y);
 // True when the window moved.
 bool DragMove(const TDragState& drag, TForm& window, int x, int y);
 
+// Hands the pointer events of a window that is dragged by its background to its handlers of
+// the usual names.
+template <class Form>
+void RouteDragEvents(Form& form) {
+    form.OnMouseDown = [&form](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        form.FormMouseDown(s, b, sh, x, y);
+    };
+    form.OnMouseMove = [&form](TComponent* s, TShiftState sh, int x, int y) {
+        form.FormMouseMove(s, sh, x, y);
+    };
+    form.OnMouseUp = [&form](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        form.FormMouseUp(s, b, sh, x, y);
+    };
+}
+
 }  // namespace tt

@@ -89,15 +89,7 @@ TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
     OnPaint = [this](TComponent* s) { FormPaint(s); };
-    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        FormMouseDown(s, b, sh, x, y);
-    };
-    OnMouseMove = [this](TComponent* s, TShiftState sh, int x, int y) {
-        FormMouseMove(s, sh, x, y);
-    };
-    OnMouseUp = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        FormMouseUp(s, b, sh, x, y);
-    };
+    RouteDragEvents(*this);
 }
 
 void TfrmMaxImp::FormCreate(TComponent*) {

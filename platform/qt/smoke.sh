@@ -16,14 +16,7 @@ demo=$build/platform/qt/qt_demo
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.log
 
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[$i]}" 2>/dev/null || true
-        wait "${pids[$i]}" 2>/dev/null || true
-    done
-}
-trap cleanup EXIT
+source "$root/scripts/x_desktop.sh"
 
 fail() {
     echo "smoke: FAIL: $*" >&2
@@ -32,35 +25,7 @@ fail() {
     exit 1
 }
 
-# Waits up to 10 s for a command to succeed.
-wait_for() {
-    for _ in $(seq 100); do
-        if "$@" >/dev/null 2>&1; then return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# A display nobody uses (never :99, which others keep for themselves).
-display=57
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=:$display
-unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
-export QT_QPA_PLATFORM=xcb
-# For sanitizer builds: what the system's libraries keep to the end is theirs.
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/platform/qt/lsan.supp}
-
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for xdpyinfo || fail "Xvfb did not start"
-
-# The panel at the top edge keeps clear of the corner where the form appears.
-trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
-    >"$out/trayer.log" 2>&1 &
-pids+=($!)
-wait_for xdotool search --onlyvisible --class trayer || fail "trayer did not start"
+start_x_desktop 57 "$out" || fail "no X desktop"
 
 # The built-in font makes the screenshot comparable with the headless snapshot.
 "$demo" --snapshot "$out/headless.png" || fail "no headless snapshot"

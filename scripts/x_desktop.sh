@@ -1,0 +1,52 @@
+# shellcheck shell=bash
+# Sourced by the scripts that run a program on a real X server: a display of their own on Xvfb
+# with trayer as the tray host (a panel at the top edge, clear of the bottom-right corner where
+# the windows appear). Whatever is added to `pids` is stopped, last first, when the shell exits;
+# a script with more to clean up defines cleanup_more.
+#   source scripts/x_desktop.sh; start_x_desktop FIRST_DISPLAY [LOG_DIR]
+
+pids=()
+x_desktop_cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[$i]}" 2>/dev/null || true
+        wait "${pids[$i]}" 2>/dev/null || true
+    done
+    if declare -F cleanup_more >/dev/null; then cleanup_more; fi
+}
+trap x_desktop_cleanup EXIT
+
+# Waits up to 10 s for a command to succeed.
+wait_for() {
+    for _ in $(seq 100); do
+        if "$@" >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Starts Xvfb on the first free display from FIRST_DISPLAY on (never :99, which others keep for
+# themselves) and trayer on it, their output in LOG_DIR if given. Says why and fails when either
+# does not come up.
+start_x_desktop() {
+    local display=$1 xvfb_log=/dev/null trayer_log=/dev/null
+    if [ -n "${2:-}" ]; then
+        xvfb_log=$2/xvfb.log
+        trayer_log=$2/trayer.log
+    fi
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+        display=$((display + 1))
+    done
+    export DISPLAY=:$display
+    unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+    export QT_QPA_PLATFORM=xcb
+    # For sanitizer builds: what the system's libraries keep to the end is theirs.
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(dirname "${BASH_SOURCE[0]}")/../platform/qt/lsan.supp}
+
+    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$xvfb_log" 2>&1 &
+    pids+=($!)
+    wait_for xdpyinfo || { echo "Xvfb did not start" >&2; return 1; }
+    trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
+        >"$trayer_log" 2>&1 &
+    pids+=($!)
+    wait_for xdotool search --onlyvisible --class trayer || { echo "trayer did not start" >&2; return 1; }
+}
