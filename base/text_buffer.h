@@ -1,8 +1,10 @@
 #pragma once
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string_view>
 
 namespace tt {
@@ -41,6 +43,7 @@ public:
 
     void reserve(size_t capacity) {
         if (capacity <= capacity_) return;
+        if (capacity > static_cast<size_t>(PTRDIFF_MAX)) throw std::length_error("text too long");
         std::unique_ptr<char[]> bigger(new char[capacity]);
         if (size_ != 0) std::memcpy(bigger.get(), bytes_.get(), size_);
         bytes_ = std::move(bigger);
@@ -49,7 +52,10 @@ public:
     // Adds `n` bytes that hold nothing yet and returns where they start; the caller fills them
     // or gives back what it did not fill with Truncate.
     char* Extend(size_t n) {
-        if (capacity_ - size_ < n) reserve(std::max(size_ + n, capacity_ + capacity_ / 2));
+        if (capacity_ - size_ < n) {
+            if (n > static_cast<size_t>(PTRDIFF_MAX) - size_) throw std::length_error("text too long");
+            reserve(std::max(size_ + n, capacity_ + capacity_ / 2));
+        }
         char* at = bytes_.get() + size_;
         size_ += n;
         return at;

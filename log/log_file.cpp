@@ -23,52 +23,28 @@ void TLogLines::Clear() {
     starts_.clear();
 }
 
-class TLogLines::Cutter {
-public:
-    Cutter(TLogLines& lines, LogLineSink* sink) : lines_(lines), sink_(sink) {}
-
-    // Looks at the last `n` bytes of text_, just added. Nothing is taken any more once a
-    // stray line end was seen.
-    void Feed(size_t n);
-    bool Foreign() const { return scan_.Stray; }
-    // Where the first line not taken starts.
-    size_t Taken() const { return lineStart_; }
-
-private:
-    void TakeLines(size_t base, const uint32_t* ends, size_t count);
-
-    TLogLines& lines_;
-    LogLineSink* sink_;
-    size_t lineStart_ = 0;
-    LineEndScan scan_;
-};
-
-void TLogLines::Cutter::Feed(size_t n) {
+bool TLogLines::TakeCanonicalLines(LogLineSink* sink) {
     // The line ends of a stretch are gathered first and the lines taken after, so that
     // neither loop branches on what each byte is.
     uint32_t ends[kLineEndRoom];
-    const size_t at = lines_.text_.size() - n;
-    for (size_t from = 0; from < n && !scan_.Stray; from += kLineEndStretch) {
-        const size_t size = std::min(kLineEndStretch, n - from);
-        const size_t count = FindLineEnds(lines_.text_.data() + at + from, size, scan_, ends);
-        TakeLines(at + from, ends, count);
+    LineEndScan scan;
+    size_t lineStart = 0;
+    const size_t size = text_.size();
+    for (size_t from = 0; from < size && !scan.Stray; from += kLineEndStretch) {
+        const size_t count =
+            FindLineEnds(text_.data() + from, std::min(kLineEndStretch, size - from), scan, ends);
+        const size_t first = starts_.size();
+        starts_.resize(first + count);
+        size_t* const out = starts_.data() + first;
+        for (size_t i = 0; i < count; ++i) {
+            out[i] = lineStart;
+            lineStart = from + ends[i] + 1;
+        }
+        if (sink != nullptr && count != 0) {
+            sink->OnLines(LogLineBatch{text_.data(), out, count, lineStart});
+        }
     }
-}
-
-void TLogLines::Cutter::TakeLines(size_t base, const uint32_t* ends, size_t count) {
-    auto& starts = lines_.starts_;
-    const size_t first = starts.size();
-    starts.resize(first + count);
-    size_t* const out = starts.data() + first;
-    size_t lineStart = lineStart_;
-    for (size_t i = 0; i < count; ++i) {
-        out[i] = lineStart;
-        lineStart = base + ends[i] + 1;
-    }
-    lineStart_ = lineStart;
-    if (sink_ != nullptr && count != 0) {
-        sink_->OnLines(LogLineBatch{lines_.text_.data(), out, count, lineStart});
-    }
+    return !scan.Stray && lineStart == size;
 }
 
 TLogLines TLogLines::FromText(std::string_view text) {
@@ -81,9 +57,7 @@ TLogLines TLogLines::FromText(std::string_view text) {
 
     // The usual file is already in the form we keep (every line ended by CR LF): then the text
     // is kept as it is and only the line starts are found.
-    Cutter cutter(out, nullptr);
-    cutter.Feed(out.text_.size());
-    if (!cutter.Foreign() && cutter.Taken() == out.text_.size()) return out;
+    if (out.TakeCanonicalLines(nullptr)) return out;
 
     // Mixed or foreign line ends: rebuild line by line.
     const std::string_view source = out.text_.view();
@@ -132,7 +106,6 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
         if (!reader.Open()) return unreadable();
         lines.text_.reserve(reader.SizeHint() + ReadChunks::kPiece);
         lines.starts_.reserve(reader.SizeHint() / 24 + 1);
-        TLogLines::Cutter cutter(lines, sink);
         for (;;) {
             const size_t before = lines.text_.size();
             const std::optional<size_t> got =
@@ -141,9 +114,8 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
             if (!got) return unreadable();
             if (*got == 0) break;
         }
-        cutter.Feed(lines.text_.size());
+        if (lines.TakeCanonicalLines(sink)) return true;
         visited = lines.starts_.size();
-        if (!cutter.Foreign() && cutter.Taken() == lines.text_.size()) return true;
         // The last line lacks its end, or the file has foreign line ends: the slow way picks
         // up after the lines already taken, which it cuts the same.
         recut = TLogLines::FromText(lines.text_.view());

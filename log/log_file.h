@@ -63,9 +63,9 @@ public:
 
 private:
     friend bool LoadLog(const std::filesystem::path&, TLogLines&, LogLineSink*);
-    // Takes the lines of text_ as its bytes arrive, while each is ended by CR LF and holds no
-    // other CR or LF (the form the file is written in).
-    class Cutter;
+    // Takes the lines of text_, handing them to `sink`, while each is ended by CR LF and holds
+    // no other CR or LF (the form the file is written in); true when that took the whole text.
+    bool TakeCanonicalLines(LogLineSink* sink);
 
     // Growing the list of line starts by a batch leaves the new entries unset rather than
     // zeroing them first, as they are written right after.
