@@ -1,6 +1,5 @@
 // The log is read at every start whatever it holds: the lines must survive a load and save
 // unchanged, and the totals must be computed without fault from any line.
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +11,7 @@
 
 #include "log/log_file.h"
 #include "metering/totals.h"
+#include "metering/totals_by_definition.h"
 
 namespace {
 struct Collect : tt::LogLineSink {
@@ -36,28 +36,6 @@ std::vector<std::string> PlainCut(const std::string& text) {
     }
     if (!text.empty() && text.back() != '\r' && text.back() != '\n') out.push_back(line);
     return out;
-}
-
-// The totals as their definition reads, field by field.
-tt::TTotals PlainTotals(const std::vector<std::string>& lines, tt::TDateTime today,
-                        const tt::FormatSettings& fs) {
-    const std::string todayText = tt::DateToStr(today, fs);
-    const tt::PatternReader dates(fs.ShortDateFormat, fs);
-    int64_t day = 0, month = 0;
-    for (const std::string& line : lines) {
-        int32_t pulses = 0;
-        if (!tt::TryDecimalToInt(tt::FieldView(line, 2), pulses)) continue;
-        const std::string_view date = tt::FieldView(line, 0);
-        tt::DateParts parts;
-        if (date == todayText) day += pulses;
-        if (dates.ReadDate(date, parts) && parts.Month == tt::DecodeDate(today).Month) {
-            month += pulses;
-        }
-    }
-    auto clamp = [](int64_t v) {
-        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-    };
-    return tt::TTotals{clamp(day), clamp(month)};
 }
 
 bool operator!=(const tt::TTotals& a, const tt::TTotals& b) {
@@ -95,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tt::TLogLines reloaded;
     tt::TotalsCounter counter(today, kPolish);
     if (!tt::LoadLog(file, reloaded, &counter) ||
-        counter.Result() != PlainTotals(plain, today, kPolish)) {
+        counter.Result() != tt::TotalsByDefinition(plain, today, kPolish)) {
         std::abort();
     }
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -111,9 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (tt::SplitField(line, k).find('\t') != std::string::npos) std::abort();
         }
     }
-    if (tt::ComputeTotals(lines, today, kPolish) != PlainTotals(plain, today, kPolish) ||
-        tt::ComputeTotals(lines, today, kUs) != PlainTotals(plain, today, kUs)) {
-        std::abort();
+    for (const tt::FormatSettings* fs : {&kPolish, &kUs}) {
+        if (tt::ComputeTotals(lines, today, *fs) != tt::TotalsByDefinition(plain, today, *fs)) {
+            std::abort();
+        }
     }
     return 0;
 }

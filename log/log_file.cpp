@@ -58,21 +58,23 @@ TLogLines TLogLines::FromText(std::string_view text) {
     // The usual file is already in the form we keep (every line ended by CR LF): then the text
     // is kept as it is and only the line starts are found.
     if (out.TakeCanonicalLines(nullptr)) return out;
+    return CutPlainly(out.text_.view());
+}
 
-    // Mixed or foreign line ends: rebuild line by line.
-    const std::string_view source = out.text_.view();
-    TLogLines rebuilt;
-    rebuilt.text_.reserve(source.size() + source.size() / 2);
+TLogLines TLogLines::CutPlainly(std::string_view source) {
+    TLogLines out;
+    out.text_.reserve(source.size() + source.size() / 2 + 2);
     size_t start = 0;
-    for (size_t j = 0; j < source.size(); ++j) {
-        if (source[j] != '\r' && source[j] != '\n') continue;
-        rebuilt.starts_.push_back(rebuilt.text_.size());
-        rebuilt.text_.append(source.substr(start, j - start));
-        rebuilt.text_.append("\r\n");
-        if (source[j] == '\r' && j + 1 < source.size() && source[j + 1] == '\n') ++j;
+    for (size_t j = 0; j <= source.size(); ++j) {
+        const bool last = j == source.size();
+        if (last ? start == j : source[j] != '\r' && source[j] != '\n') continue;
+        out.starts_.push_back(out.text_.size());
+        out.text_.append(source.substr(start, j - start));
+        out.text_.append("\r\n");
+        if (!last && source[j] == '\r' && j + 1 < source.size() && source[j + 1] == '\n') ++j;
         start = j + 1;
     }
-    return rebuilt;
+    return out;
 }
 
 std::string_view FieldView(std::string_view line, int index) {
@@ -116,9 +118,9 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
         }
         if (lines.TakeCanonicalLines(sink)) return true;
         visited = lines.starts_.size();
-        // The last line lacks its end, or the file has foreign line ends: the slow way picks
+        // The last line lacks its end, or the file has foreign line ends: the plain way picks
         // up after the lines already taken, which it cuts the same.
-        recut = TLogLines::FromText(lines.text_.view());
+        recut = TLogLines::CutPlainly(lines.text_.view());
     } else {
         std::optional<std::string> bytes = ReadWholeFile(file);
         if (!bytes) return unreadable();

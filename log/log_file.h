@@ -44,8 +44,7 @@ public:
     size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
     std::string_view operator[](size_t i) const {
-        const size_t end = (i + 1 < starts_.size() ? starts_[i + 1] : text_.size()) - 2;
-        return text_.view().substr(starts_[i], end - starts_[i]);
+        return LogLineBatch{text_.data(), starts_.data(), starts_.size(), text_.size()}[i];
     }
     // A line break inside `line` would split it on the next load, so it becomes a blank.
     void Add(std::string_view line);
@@ -66,6 +65,8 @@ private:
     // Takes the lines of text_, handing them to `sink`, while each is ended by CR LF and holds
     // no other CR or LF (the form the file is written in); true when that took the whole text.
     bool TakeCanonicalLines(LogLineSink* sink);
+    // FromText byte by byte, for text that is not in that form.
+    static TLogLines CutPlainly(std::string_view text);
 
     // Growing the list of line starts by a batch leaves the new entries unset rather than
     // zeroing them first, as they are written right after.

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 
 #include "base/files.h"
 #include "base/test_temp_folder.h"
+#include "metering/totals_by_definition.h"
 
 namespace tt {
 namespace {
@@ -60,25 +60,6 @@ TEST(ComputeTotals, NoLinesNoPulses) {
     EXPECT_EQ(totals.MonthPulses, 0);
 }
 
-// The totals as their definition reads, field by field.
-TTotals Plainly(const TLogLines& lines, TDateTime today, const FormatSettings& fs) {
-    const std::string todayText = DateToStr(today, fs);
-    const PatternReader dates(fs.ShortDateFormat, fs);
-    int64_t day = 0, month = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        int32_t pulses = 0;
-        if (!TryDecimalToInt(FieldView(lines[i], 2), pulses)) continue;
-        const std::string_view date = FieldView(lines[i], 0);
-        DateParts parts;
-        if (date == todayText) day += pulses;
-        if (dates.ReadDate(date, parts) && parts.Month == DecodeDate(today).Month) month += pulses;
-    }
-    auto clamp = [](int64_t v) {
-        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-    };
-    return TTotals{clamp(day), clamp(month)};
-}
-
 TEST(ComputeTotals, LoadingAndCountingAgreeWithTheDefinition) {
     // Runs of one date broken by near misses of it: a longer or shorter date, one that differs
     // in its last byte only, no TAB after it, odd pulse fields. Short, usual and long date
@@ -114,7 +95,7 @@ TEST(ComputeTotals, LoadingAndCountingAgreeWithTheDefinition) {
             }
         }
         const TLogLines lines = TLogLines::FromText(text);
-        const TTotals expected = Plainly(lines, today, fs);
+        const TTotals expected = TotalsByDefinition(lines, today, fs);
         const TTotals counted = ComputeTotals(lines, today, fs);
         EXPECT_EQ(counted.DayPulses, expected.DayPulses) << fs.ShortDateFormat;
         EXPECT_EQ(counted.MonthPulses, expected.MonthPulses) << fs.ShortDateFormat;
