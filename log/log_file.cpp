@@ -127,10 +127,7 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
         recut = TLogLines::FromText(TextFromDisk(std::move(*bytes)));
     }
     lines = std::move(recut);
-    if (sink != nullptr && visited < lines.size()) {
-        sink->OnLines(LogLineBatch{lines.text_.data(), lines.starts_.data() + visited,
-                                   lines.size() - visited, lines.text_.size()});
-    }
+    if (sink != nullptr && visited < lines.size()) sink->OnLines(lines.From(visited));
     return true;
 }
 

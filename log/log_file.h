@@ -1,11 +1,11 @@
 #pragma once
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <new>
-#include <utility>
-#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/datetime.h"
@@ -43,8 +43,11 @@ class TLogLines {
 public:
     size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
-    std::string_view operator[](size_t i) const {
-        return LogLineBatch{text_.data(), starts_.data(), starts_.size(), text_.size()}[i];
+    std::string_view operator[](size_t i) const { return From(0)[i]; }
+    // The lines from the one with index `from` on, as one batch.
+    LogLineBatch From(size_t from) const {
+        return LogLineBatch{text_.data(), starts_.data() + from, starts_.size() - from,
+                            text_.size()};
     }
     // A line break inside `line` would split it on the next load, so it becomes a blank.
     void Add(std::string_view line);

@@ -64,7 +64,7 @@ inline bool TotalsCounter::SameDateAsLast(std::string_view line) const {
 
 // The sums are passed in rather than kept in members while a batch is counted, so that adding
 // to them cannot be taken for a change of the cached date.
-inline void TotalsCounter::CountInline(std::string_view line, int64_t& day, int64_t& month) {
+inline void TotalsCounter::Count(std::string_view line, int64_t& day, int64_t& month) {
     // Lines of one day follow each other, so the last date's answers are usually this one's,
     // and only the lines of this month (in any year) need their pulses read.
     if (!SameDateAsLast(line)) {
@@ -85,12 +85,10 @@ inline void TotalsCounter::CountInline(std::string_view line, int64_t& day, int6
     if (lastInMonth_) month += pulses;
 }
 
-void TotalsCounter::Count(std::string_view line) { CountInline(line, day_, monthSum_); }
-
 void TotalsCounter::OnLines(const LogLineBatch& lines) {
     int64_t day = day_;
     int64_t month = monthSum_;
-    for (size_t i = 0; i < lines.size(); ++i) CountInline(lines[i], day, month);
+    for (size_t i = 0; i < lines.size(); ++i) Count(lines[i], day, month);
     day_ = day;
     monthSum_ = month;
 }
@@ -99,7 +97,7 @@ TTotals TotalsCounter::Result() const { return TTotals{Saturate(day_), Saturate(
 
 TTotals ComputeTotals(const TLogLines& lines, TDateTime today, const FormatSettings& fs) {
     TotalsCounter counter(today, fs);
-    for (size_t i = 0; i < lines.size(); ++i) counter.Count(lines[i]);
+    counter.OnLines(lines.From(0));
     return counter.Result();
 }
 

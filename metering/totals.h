@@ -18,11 +18,10 @@ class TotalsCounter : public LogLineSink {
 public:
     TotalsCounter(TDateTime today, const FormatSettings& fs);
     void OnLines(const LogLineBatch& lines) override;
-    void Count(std::string_view line);
     TTotals Result() const;
 
 private:
-    void CountInline(std::string_view line, int64_t& day, int64_t& month);
+    void Count(std::string_view line, int64_t& day, int64_t& month);
     bool SameDateAsLast(std::string_view line) const;
     void NewDate(std::string_view date);
 
