@@ -67,8 +67,8 @@ void TTaktomat::Start() {
                                                    program.IsOnline, std::move(hooks));
     main.SetVisible(false);
     // Made last, after the main window is hidden; it sets the limits the meter works with.
-    TfrmMaxImp& limits = app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits,
-                                                    program.Folder);
+    TfrmMaxImp& limits =
+        app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits, program.Folder);
     limits.ReleaseStep = [&main, &limits](TComponent*) { main.ReleaseDrag(limits); };
     main.frmMaxImp = &limits;
 }

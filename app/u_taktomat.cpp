@@ -437,7 +437,8 @@ void TfrmTaktomat::DialUp1ActiveConnection(TComponent*, int Handle) {
 }
 
 void TfrmTaktomat::PlaceAboveOrOnEdge(TForm& form) {
-    const int top = Visible() ? Top() - form.Height() : state_.Shell.SnapArea.Bottom - form.Height();
+    const int top =
+        Visible() ? Top() - form.Height() : state_.Shell.SnapArea.Bottom - form.Height();
     form.SetBounds(Left(), top, form.Width(), form.Height());
 }
 

@@ -36,7 +36,9 @@ void Split(TDateTime value, int64_t& day, int64_t& msOfDay) {
 
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     const int leap = IsLeapYear(year) ? 1 : 0;

@@ -23,7 +23,8 @@ TEST(DateTime, RoundTripsEveryDayAcrossLeapRules) {
         for (int month = 1; month <= 12; ++month) {
             for (int day = 1; day <= DaysInMonth(year, month); ++day) {
                 const DateParts back = DecodeDate(EncodeDate(year, month, day));
-                ASSERT_EQ(back, (DateParts{year, month, day})) << year << "-" << month << "-" << day;
+                ASSERT_EQ(back, (DateParts{year, month, day}))
+                    << year << "-" << month << "-" << day;
             }
         }
     }

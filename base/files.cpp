@@ -126,8 +126,12 @@ std::string Recode(const std::string& text, UINT from, UINT to) {
 }
 }  // namespace
 
-std::string TextFromDisk(std::string bytes) { return Recode(bytes, CP_ACP, CP_UTF8); }
-std::string TextToDisk(std::string text) { return Recode(text, CP_UTF8, CP_ACP); }
+std::string TextFromDisk(std::string bytes) {
+    return Recode(bytes, CP_ACP, CP_UTF8);
+}
+std::string TextToDisk(std::string text) {
+    return Recode(text, CP_UTF8, CP_ACP);
+}
 
 fs::path ExecutableFolder() {
     std::wstring buf(32768, L'\0');
@@ -198,8 +202,12 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     return ok;
 }
 
-std::string TextFromDisk(std::string bytes) { return bytes; }
-std::string TextToDisk(std::string text) { return text; }
+std::string TextFromDisk(std::string bytes) {
+    return bytes;
+}
+std::string TextToDisk(std::string text) {
+    return text;
+}
 
 fs::path ExecutableFolder() {
     std::error_code ec;

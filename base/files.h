@@ -13,7 +13,7 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
 // A file read piece by piece straight into the caller's memory, which can grow between pieces
 // when the file grows while it is read.
 class ReadChunks {
-public:
+  public:
     explicit ReadChunks(std::filesystem::path file);
     ~ReadChunks();
     ReadChunks(const ReadChunks&) = delete;
@@ -29,7 +29,7 @@ public:
     // on a read error.
     std::optional<size_t> ReadInto(char* into, size_t max);
 
-private:
+  private:
     std::filesystem::path file_;
     size_t sizeHint_ = 0;
 #ifdef _WIN32

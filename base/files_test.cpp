@@ -28,7 +28,8 @@ TEST(Files, AtomicReplaceLeavesNoTemporaryAndKeepsOldFileOnFailure) {
 #ifdef _WIN32
 TEST(Files, ProgramFolderIsTheExecutablesUnlessGiven) {
     const testing::TempFolder folder;
-    EXPECT_EQ(ChooseProgramFolder("C:/given", folder.Path(), "/xdg", "/home/u"), fs::path("C:/given"));
+    EXPECT_EQ(ChooseProgramFolder("C:/given", folder.Path(), "/xdg", "/home/u"),
+              fs::path("C:/given"));
     EXPECT_EQ(ChooseProgramFolder("", folder.Path(), "/xdg", "/home/u"), folder.Path());
 }
 #else

@@ -21,10 +21,18 @@ namespace tt {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (prefix.empty() || text.size() < prefix.size()) return false;
@@ -56,11 +64,31 @@ void AppendNumber(std::string& out, int value, int minDigits) {
 size_t AmPmToken(std::string_view p, size_t i, const FormatSettings& fs, std::string_view& am,
                  std::string_view& pm) {
     const std::string_view rest = p.substr(i);
-    if (rest.starts_with("AM/PM")) { am = "AM"; pm = "PM"; return 5; }
-    if (rest.starts_with("am/pm")) { am = "am"; pm = "pm"; return 5; }
-    if (StartsWithNoCase(rest, "ampm")) { am = fs.TimeAMString; pm = fs.TimePMString; return 4; }
-    if (rest.starts_with("A/P")) { am = "A"; pm = "P"; return 3; }
-    if (rest.starts_with("a/p")) { am = "a"; pm = "p"; return 3; }
+    if (rest.starts_with("AM/PM")) {
+        am = "AM";
+        pm = "PM";
+        return 5;
+    }
+    if (rest.starts_with("am/pm")) {
+        am = "am";
+        pm = "pm";
+        return 5;
+    }
+    if (StartsWithNoCase(rest, "ampm")) {
+        am = fs.TimeAMString;
+        pm = fs.TimePMString;
+        return 4;
+    }
+    if (rest.starts_with("A/P")) {
+        am = "A";
+        pm = "P";
+        return 3;
+    }
+    if (rest.starts_with("a/p")) {
+        am = "a";
+        pm = "p";
+        return 3;
+    }
     return 0;
 }
 
@@ -80,8 +108,15 @@ bool HasAmPm(std::string_view p, const FormatSettings& fs) {
 
 bool IsFieldLetter(char c) {
     switch (Lower(c)) {
-        case 'd': case 'm': case 'y': case 'h': case 'n': case 's': return true;
-        default: return false;
+        case 'd':
+        case 'm':
+        case 'y':
+        case 'h':
+        case 'n':
+        case 's':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -159,30 +194,69 @@ std::string PatternFromStrftime(std::string_view f) {
         if (++i >= f.size()) break;
         char k = f[i];
         // Flags, widths and the E/O modifiers change nothing we can show.
-        while ((k == 'E' || k == 'O' || k == '-' || k == '_' || k == '0' || k == '^' ||
-                k == '#' || IsDigit(k)) &&
+        while ((k == 'E' || k == 'O' || k == '-' || k == '_' || k == '0' || k == '^' || k == '#' ||
+                IsDigit(k)) &&
                i + 1 < f.size()) {
             k = f[++i];
         }
         switch (k) {
-            case 'd': out += "dd"; break;
-            case 'e': out += "d"; break;
-            case 'm': out += "mm"; break;
-            case 'y': out += "yy"; break;
-            case 'Y': out += "yyyy"; break;
-            case 'D': out += "mm/dd/yy"; break;
-            case 'F': out += "yyyy-mm-dd"; break;
-            case 'H': case 'I': out += "hh"; break;
-            case 'k': case 'l': out += "h"; break;
-            case 'M': out += "nn"; break;
-            case 'S': out += "ss"; break;
-            case 'p': case 'P': out += "ampm"; break;
-            case 'T': out += "hh:nn:ss"; break;
-            case 'R': out += "hh:nn"; break;
-            case 'r': out += "hh:nn:ss ampm"; break;
-            case '%': out += '%'; break;
-            case 'n': case 't': out += ' '; break;
-            default: break;  // names of days and months and the rest: not shown
+            case 'd':
+                out += "dd";
+                break;
+            case 'e':
+                out += "d";
+                break;
+            case 'm':
+                out += "mm";
+                break;
+            case 'y':
+                out += "yy";
+                break;
+            case 'Y':
+                out += "yyyy";
+                break;
+            case 'D':
+                out += "mm/dd/yy";
+                break;
+            case 'F':
+                out += "yyyy-mm-dd";
+                break;
+            case 'H':
+            case 'I':
+                out += "hh";
+                break;
+            case 'k':
+            case 'l':
+                out += "h";
+                break;
+            case 'M':
+                out += "nn";
+                break;
+            case 'S':
+                out += "ss";
+                break;
+            case 'p':
+            case 'P':
+                out += "ampm";
+                break;
+            case 'T':
+                out += "hh:nn:ss";
+                break;
+            case 'R':
+                out += "hh:nn";
+                break;
+            case 'r':
+                out += "hh:nn:ss ampm";
+                break;
+            case '%':
+                out += '%';
+                break;
+            case 'n':
+            case 't':
+                out += ' ';
+                break;
+            default:
+                break;  // names of days and months and the rest: not shown
         }
     }
     return out;
@@ -211,15 +285,24 @@ std::string PatternFromLocale(std::string_view p) {
             continue;
         }
         switch (c) {
-            case 'M': out += 'm'; break;
-            case 'm': out += 'n'; break;
-            case 'H': out += 'h'; break;
+            case 'M':
+                out += 'm';
+                break;
+            case 'm':
+                out += 'n';
+                break;
+            case 'H':
+                out += 'h';
+                break;
             case 't':
                 while (i + 1 < p.size() && p[i + 1] == 't') ++i;
                 out += "ampm";
                 break;
-            case 'g': break;
-            default: out += c; break;
+            case 'g':
+                break;
+            default:
+                out += c;
+                break;
         }
     }
     return out;
@@ -227,9 +310,10 @@ std::string PatternFromLocale(std::string_view p) {
 }  // namespace
 
 FormatSettings UserFormatSettings() {
-    FormatSettings fs = MakeFormatSettings(PatternFromLocale(LocaleText(LOCALE_SSHORTDATE, "dd.MM.yyyy")),
-                                           PatternFromLocale(LocaleText(LOCALE_STIMEFORMAT, "HH:mm:ss")),
-                                           LocaleText(LOCALE_SDECIMAL, ",")[0]);
+    FormatSettings fs =
+        MakeFormatSettings(PatternFromLocale(LocaleText(LOCALE_SSHORTDATE, "dd.MM.yyyy")),
+                           PatternFromLocale(LocaleText(LOCALE_STIMEFORMAT, "HH:mm:ss")),
+                           LocaleText(LOCALE_SDECIMAL, ",")[0]);
     fs.DateSeparator = LocaleText(LOCALE_SDATE, ".")[0];
     fs.TimeSeparator = LocaleText(LOCALE_STIME, ":")[0];
     fs.TimeAMString = LocaleText(LOCALE_S1159, "AM");
@@ -284,13 +368,17 @@ std::string FormatDateTime(std::string_view p, TDateTime value, const FormatSett
             const size_t n = RunLength(p, i);
             const int width = n >= 2 ? 2 : 1;
             switch (lc) {
-                case 'd': AppendNumber(out, date.Day, width); break;
+                case 'd':
+                    AppendNumber(out, date.Day, width);
+                    break;
                 case 'm':
                     AppendNumber(out, afterHour ? time.Minute : date.Month, width);
                     break;
                 case 'y':
-                    if (n <= 2) AppendNumber(out, date.Year % 100, 2);
-                    else AppendNumber(out, date.Year, 4);
+                    if (n <= 2)
+                        AppendNumber(out, date.Year % 100, 2);
+                    else
+                        AppendNumber(out, date.Year, 4);
                     break;
                 case 'h': {
                     int h = time.Hour;
@@ -298,16 +386,23 @@ std::string FormatDateTime(std::string_view p, TDateTime value, const FormatSett
                     AppendNumber(out, h, width);
                     break;
                 }
-                case 'n': AppendNumber(out, time.Minute, width); break;
-                case 's': AppendNumber(out, time.Second, width); break;
+                case 'n':
+                    AppendNumber(out, time.Minute, width);
+                    break;
+                case 's':
+                    AppendNumber(out, time.Second, width);
+                    break;
             }
             afterHour = lc == 'h';
             i += n;
             continue;
         }
-        if (c == '/') out += fs.DateSeparator;
-        else if (c == ':') out += fs.TimeSeparator;
-        else out += c;
+        if (c == '/')
+            out += fs.DateSeparator;
+        else if (c == ':')
+            out += fs.TimeSeparator;
+        else
+            out += c;
         ++i;
     }
     return out;
@@ -438,12 +533,25 @@ bool PatternReader::Read(std::string_view text, Fields& f) const {
             size_t digits = 0;
             if (!ReadNumber(t, pos, static_cast<size_t>(e.MaxDigits), value, digits)) return false;
             switch (e.Field) {
-                case 'd': f.Day = value; break;
-                case 'm': f.Month = value; break;
-                case 'y': f.Year = value; f.YearDigits = static_cast<int>(digits); break;
-                case 'h': f.Hour = value; break;
-                case 'n': f.Minute = value; break;
-                case 's': f.Second = value; break;
+                case 'd':
+                    f.Day = value;
+                    break;
+                case 'm':
+                    f.Month = value;
+                    break;
+                case 'y':
+                    f.Year = value;
+                    f.YearDigits = static_cast<int>(digits);
+                    break;
+                case 'h':
+                    f.Hour = value;
+                    break;
+                case 'n':
+                    f.Minute = value;
+                    break;
+                case 's':
+                    f.Second = value;
+                    break;
             }
         }
     }
@@ -536,11 +644,17 @@ bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double&
         ++i;
     }
     size_t mantissaDigits = 0;
-    while (i < t.size() && IsDigit(t[i])) { norm += t[i++]; ++mantissaDigits; }
+    while (i < t.size() && IsDigit(t[i])) {
+        norm += t[i++];
+        ++mantissaDigits;
+    }
     if (i < t.size() && t[i] == fs.DecimalSeparator) {
         norm += '.';
         ++i;
-        while (i < t.size() && IsDigit(t[i])) { norm += t[i++]; ++mantissaDigits; }
+        while (i < t.size() && IsDigit(t[i])) {
+            norm += t[i++];
+            ++mantissaDigits;
+        }
     }
     if (mantissaDigits == 0) return false;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
@@ -548,7 +662,10 @@ bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double&
         ++i;
         if (i < t.size() && (t[i] == '+' || t[i] == '-')) norm += t[i++];
         size_t expDigits = 0;
-        while (i < t.size() && IsDigit(t[i])) { norm += t[i++]; ++expDigits; }
+        while (i < t.size() && IsDigit(t[i])) {
+            norm += t[i++];
+            ++expDigits;
+        }
         if (expDigits == 0) return false;
     }
     if (i != t.size()) return false;
@@ -568,7 +685,9 @@ bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double&
     return true;
 }
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value) {
+    return std::to_string(value);
+}
 
 bool TryDecimalToInt(std::string_view t, int32_t& out) {
     size_t i = 0;

@@ -53,7 +53,7 @@ bool TryParseDate(std::string_view text, const FormatSettings& fs, DateParts& ou
 // A pattern prepared once to read many texts, as the log's totals do: numbers of one or two
 // digits (up to four for a long year) where the pattern has fields, its literal text exactly.
 class PatternReader {
-public:
+  public:
     struct Fields {
         int Day = -1, Month = -1, Year = -1, Hour = -1, Minute = -1, Second = -1;
         int YearDigits = 0;
@@ -64,7 +64,7 @@ public:
     // The date a short date pattern reads, checked against the calendar.
     bool ReadDate(std::string_view text, DateParts& out) const;
 
-private:
+  private:
     struct Element {
         char Field = 0;  // d m y h n s, 'a' for AM/PM, 0 for literal text
         int MaxDigits = 2;

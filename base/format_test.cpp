@@ -111,7 +111,8 @@ TEST(Format, NumberTextNeedsTheLocaleSeparator) {
     ASSERT_TRUE(TryStrToFloat(",5", kPolish, v));
     EXPECT_EQ(v, 0.5L);
     v = 7;
-    for (const char* bad : {"0.29", "", ",", "1,2,3", "1 000", "1e", "abc", "1,5zł", "--1", "1e99999"}) {
+    for (const char* bad :
+         {"0.29", "", ",", "1,2,3", "1 000", "1e", "abc", "1,5zł", "--1", "1e99999"}) {
         EXPECT_FALSE(TryStrToFloat(bad, kPolish, v)) << bad;
     }
     EXPECT_EQ(v, 7);
@@ -130,7 +131,8 @@ TEST(Format, IntegersWithTheHexRule) {
     ASSERT_TRUE(TryStrToInt("+45", v));
     EXPECT_EQ(v, 45);
     v = 9;
-    for (const char* bad : {"abc", "", "0x", "0x1FFFFFFFF", "2147483648", "12a", "-", "0x-1", "$10"}) {
+    for (const char* bad :
+         {"abc", "", "0x", "0x1FFFFFFFF", "2147483648", "12a", "-", "0x-1", "$10"}) {
         EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
     }
     EXPECT_EQ(v, 9);
@@ -155,8 +157,10 @@ TEST(Format, UserSettingsFollowTheCLibraryLocale) {
     const std::string saved = old ? old : "";
     setenv("LC_ALL", "C", 1);
     const FormatSettings fs = UserFormatSettings();
-    if (old) setenv("LC_ALL", saved.c_str(), 1);
-    else unsetenv("LC_ALL");
+    if (old)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
     EXPECT_EQ(fs.ShortDateFormat, "mm/dd/yy");
     EXPECT_EQ(fs.LongTimeFormat, "hh:nn:ss");
     EXPECT_EQ(fs.DateSeparator, '/');

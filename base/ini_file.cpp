@@ -143,7 +143,9 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
 namespace {
 // The "A" functions take the path in the system code page, and a relative one would mean the
 // Windows folder to them, so the path goes in whole.
-std::string DiskPath(const std::filesystem::path& file) { return TextToDisk(FullPathText(file)); }
+std::string DiskPath(const std::filesystem::path& file) {
+    return TextToDisk(FullPathText(file));
+}
 }  // namespace
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -158,10 +160,9 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    if (!WritePrivateProfileStringA(TextToDisk(std::string(section)).c_str(),
-                                    TextToDisk(std::string(key)).c_str(),
-                                    TextToDisk(std::string(value)).c_str(),
-                                    DiskPath(file_).c_str())) {
+    if (!WritePrivateProfileStringA(
+            TextToDisk(std::string(section)).c_str(), TextToDisk(std::string(key)).c_str(),
+            TextToDisk(std::string(value)).c_str(), DiskPath(file_).c_str())) {
         throw Error("Unable to write to " + FullPathText(file_));
     }
 }

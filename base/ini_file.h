@@ -11,7 +11,7 @@ namespace tt {
 // trimmed and cut to 1023 characters. Every call goes to the file: nothing is cached, a
 // missing file reads as all defaults and the first write creates it.
 class IniFile {
-public:
+  public:
     explicit IniFile(std::filesystem::path file) : file_(std::move(file)) {}
 
     const std::filesystem::path& Path() const { return file_; }
@@ -21,7 +21,7 @@ public:
     // Throws tt::Error "Unable to write to <full path>" when the file cannot be written.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-private:
+  private:
     std::filesystem::path file_;
 };
 

@@ -39,8 +39,9 @@ TEST(IniText, WritesInPlaceOrAppends) {
               "[OPCJE]\r\nIMPULS1=45\r\nCENA1=0,29\r\n\r\n[MAX]\r\nOODL=20\r\n");
     EXPECT_EQ(SetIniValue(text, "OPCJE", "PULPIT", "1"),
               "[OPCJE]\r\nimpuls1 = 1\r\nCENA1=0,29\r\nPULPIT=1\r\n\r\n[MAX]\r\nOODL=20\r\n");
-    EXPECT_EQ(SetIniValue(text, "OKNO", "H", "80"),
-              "[OPCJE]\r\nimpuls1 = 1\r\nCENA1=0,29\r\n\r\n[MAX]\r\nOODL=20\r\n\r\n[OKNO]\r\nH=80\r\n");
+    EXPECT_EQ(
+        SetIniValue(text, "OKNO", "H", "80"),
+        "[OPCJE]\r\nimpuls1 = 1\r\nCENA1=0,29\r\n\r\n[MAX]\r\nOODL=20\r\n\r\n[OKNO]\r\nH=80\r\n");
     // A value cannot smuggle in a line of its own.
     const std::string injected = SetIniValue("", "S", "K", "1\r\n[MAX]\r\nOODL=0");
     EXPECT_EQ(FindIniValue(injected, "MAX", "OODL"), std::nullopt);

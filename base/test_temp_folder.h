@@ -9,13 +9,14 @@ namespace tt::testing {
 // A fresh, empty folder of a test's own, removed with everything in it afterwards. Made with
 // the standard library only, so the same tests run on Windows.
 class TempFolder {
-public:
+  public:
     explicit TempFolder(const std::string& prefix = "tt_test") {
         static std::atomic<unsigned> serial{0};
         std::random_device random;
         const auto base = std::filesystem::temp_directory_path();
         for (;;) {
-            path_ = base / (prefix + "_" + std::to_string(random()) + "_" + std::to_string(++serial));
+            path_ =
+                base / (prefix + "_" + std::to_string(random()) + "_" + std::to_string(++serial));
             if (std::filesystem::create_directory(path_)) break;
         }
     }
@@ -31,7 +32,7 @@ public:
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
     const std::filesystem::path& Path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

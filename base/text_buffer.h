@@ -13,7 +13,7 @@ namespace tt {
 // bytes first: a file can be read straight into it, so a big file's bytes pass through memory
 // once instead of being zeroed and copied.
 class TextBuffer {
-public:
+  public:
     TextBuffer() = default;
     TextBuffer(const TextBuffer& other) { append(other.view()); }
     TextBuffer& operator=(const TextBuffer& other) {
@@ -53,7 +53,8 @@ public:
     // or gives back what it did not fill with Truncate.
     char* Extend(size_t n) {
         if (capacity_ - size_ < n) {
-            if (n > static_cast<size_t>(PTRDIFF_MAX) - size_) throw std::length_error("text too long");
+            if (n > static_cast<size_t>(PTRDIFF_MAX) - size_)
+                throw std::length_error("text too long");
             reserve(std::max(size_ + n, capacity_ + capacity_ / 2));
         }
         char* at = bytes_.get() + size_;
@@ -66,7 +67,7 @@ public:
     }
     void clear() { size_ = 0; }
 
-private:
+  private:
     std::unique_ptr<char[]> bytes_;
     size_t size_ = 0;
     size_t capacity_ = 0;

@@ -45,8 +45,8 @@ const fs::path& BigLog() {
         const tt::TDateTime first = tt::EncodeDate(1999, 1, 1);
         for (int i = 0; i < kLines; ++i) {
             const int pulses = 1 + i % 97;
-            text += tt::FormatRecord(first + i / 100, (i % 5000) / 86400.0, pulses,
-                                     pulses * 0.29L, kPolish);
+            text += tt::FormatRecord(first + i / 100, (i % 5000) / 86400.0, pulses, pulses * 0.29L,
+                                     kPolish);
             text += "\r\n";
         }
         const fs::path f = Folder() / "raport.txt";
@@ -57,7 +57,7 @@ const fs::path& BigLog() {
 }
 
 double ChildCpuMs() {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
@@ -146,7 +146,7 @@ BENCHMARK(BM_ProbeOnlinePosix)->Unit(benchmark::kMicrosecond);
 // Prints the ratios the targets are stated in, after the usual table. With repetitions the
 // medians are compared: on a shared machine one run of either side can be far off.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
@@ -166,7 +166,7 @@ public:
         Ratio("BM_AppendRecord", "BM_Cp", "AppendRecord / cp", 2);
     }
 
-private:
+  private:
     void Ratio(const std::string& ours, const std::string& tool, const char* what, double limit) {
         const Times a = Find(ours);
         const Times b = Find(tool);

@@ -47,8 +47,7 @@ void SetUpCompanionWindow(TForm& window, int height, bool stayOnTop) {
 void PaintSkinBackground(TForm& window, const Bitmap& skinBackground) {
     // Squeezed, not cut: a rolled-up window shows the whole frame in its 25 rows.
     Bitmap temporary(window.Width(), window.Height());
-    temporary.GetCanvas().StretchDraw(TRect{0, 0, window.Width(), window.Height()},
-                                      skinBackground);
+    temporary.GetCanvas().StretchDraw(TRect{0, 0, window.Width(), window.Height()}, skinBackground);
     window.GetCanvas().Draw(0, 0, temporary);
 }
 
@@ -60,8 +59,8 @@ void DragPress(TDragState& drag, TShiftState shift, int x, int y) {
 
 bool DragMove(const TDragState& drag, TForm& window, int x, int y) {
     if (!drag.Dragging) return false;
-    window.SetBounds(window.Left() + x - drag.GrabX, window.Top() + y - drag.GrabY,
-                     window.Width(), window.Height());
+    window.SetBounds(window.Left() + x - drag.GrabX, window.Top() + y - drag.GrabY, window.Width(),
+                     window.Height());
     return true;
 }
 

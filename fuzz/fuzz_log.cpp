@@ -8,7 +8,6 @@
 
 #include <unistd.h>
 
-
 #include "log/log_file.h"
 #include "metering/totals.h"
 #include "metering/totals_by_definition.h"

@@ -26,7 +26,8 @@ struct ByteMasks {
 #if defined(__AVX2__)
 
 inline uint64_t Matches32(__m256i bytes, char c) {
-    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c))));
+    return static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c))));
 }
 
 inline ByteMasks Classify64(const char* p) {
@@ -109,8 +110,8 @@ size_t FindLineEndsHere(const char* bytes, size_t n, LineEndScan& scan, uint32_t
             // Text read a moment ago is no longer in the cache, and the processor's own
             // look-ahead is too timid for it: asking for it a few blocks early lets the scan
             // run at the speed of cached text. A hint only, so past the end it does no harm.
-            __builtin_prefetch(reinterpret_cast<const char*>(
-                reinterpret_cast<uintptr_t>(bytes) + block + kPrefetchAhead));
+            __builtin_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) +
+                                                             block + kPrefetchAhead));
             m = Classify64(bytes + block);
         } else {
             char tail[64] = {};

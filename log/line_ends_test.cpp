@@ -65,7 +65,7 @@ TEST(FindLineEnds, EveryVariantCutsAsTheDefinitionOnRandomText) {
     const char alphabet[] = {'a', '\t', '\r', '\n', '\0', '\xff'};
     for (int round = 0; round < 3000; ++round) {
         const size_t size = round < 200 ? static_cast<size_t>(round)
-                                         : static_cast<size_t>(random() % (kLineEndStretch + 1));
+                                        : static_cast<size_t>(random() % (kLineEndStretch + 1));
         const int strayOdds = 1 + static_cast<int>(random() % 4000);
         std::string text;
         while (text.size() < size) {

@@ -32,7 +32,7 @@ struct LogLineBatch {
 // time, while its bytes are still in the cache; the day and month totals are counted that way
 // at start.
 class LogLineSink {
-public:
+  public:
     virtual ~LogLineSink() = default;
     virtual void OnLines(const LogLineBatch& lines) = 0;
 };
@@ -40,7 +40,7 @@ public:
 // The in-memory log: the master copy of "raport.txt" for the whole run. Lines are kept byte
 // for byte as read (only their line ends are made CR LF), also the ones nobody can parse.
 class TLogLines {
-public:
+  public:
     size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
     std::string_view operator[](size_t i) const { return From(0)[i]; }
@@ -63,7 +63,7 @@ public:
     // for one): its lines are not in memory, so it must not simply be replaced.
     bool FileUnread = false;
 
-private:
+  private:
     friend bool LoadLog(const std::filesystem::path&, TLogLines&, LogLineSink*);
     // Takes the lines of text_, handing them to `sink`, while each is ended by CR LF and holds
     // no other CR or LF (the form the file is written in); true when that took the whole text.

@@ -37,9 +37,9 @@ TEST(SplitField, FieldsAndTheirEdges) {
 
 TEST(LogLines, LineEndsOfEveryKindAndKeptBytes) {
     const std::string binary("x\0\xff\t", 4);
-    TLogLines lines =
-        TLogLines::FromText("one\r\ntwo\rthree\n\r\n\n" + binary + "\r\nlast");
-    EXPECT_EQ(All(lines), (std::vector<std::string>{"one", "two", "three", "", "", binary, "last"}));
+    TLogLines lines = TLogLines::FromText("one\r\ntwo\rthree\n\r\n\n" + binary + "\r\nlast");
+    EXPECT_EQ(All(lines),
+              (std::vector<std::string>{"one", "two", "three", "", "", binary, "last"}));
     EXPECT_EQ(lines.FileImage(), "one\r\ntwo\r\nthree\r\n\r\n\r\n" + binary + "\r\nlast\r\n");
 
     // The usual file is taken over as it is.
@@ -64,7 +64,7 @@ TEST(LogRecord, TextOfARecord) {
 }
 
 class LogFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = folder_.Path();
         file_ = dir_ / "raport.txt";
@@ -80,7 +80,8 @@ TEST_F(LogFileTest, AppendsKeepEverythingInOrder) {
     ASSERT_TRUE(ReplaceFileAtomically(file_, "old\tline\r\njunk\n"));
     ASSERT_TRUE(LoadLog(file_, lines));
     const TDateTime day = EncodeDate(2001, 1, 2);
-    for (int i = 1; i <= 3; ++i) AppendRecord(lines, file_, day, EncodeTime(0, i, 0), i, i, kPolish);
+    for (int i = 1; i <= 3; ++i)
+        AppendRecord(lines, file_, day, EncodeTime(0, i, 0), i, i, kPolish);
     EXPECT_EQ(ReadWholeFile(file_),
               "old\tline\r\njunk\r\n2001-01-02\t00:01:00\t1\t1\t\r\n"
               "2001-01-02\t00:02:00\t2\t2\t\r\n2001-01-02\t00:03:00\t3\t3\t\r\n");
@@ -110,11 +111,11 @@ TEST_F(LogFileTest, LoadingInPiecesCutsLinesAsTheWholeText) {
     }
     const std::string variants[] = {
         canonical,
-        canonical.substr(0, canonical.size() - 2),          // no end on the last line
-        canonical.substr(0, canonical.size() - 1),          // a lone CR at the very end
+        canonical.substr(0, canonical.size() - 2),  // no end on the last line
+        canonical.substr(0, canonical.size() - 1),  // a lone CR at the very end
         canonical.substr(0, 600'000) + "\n" + canonical.substr(600'000),  // a stray LF
         canonical.substr(0, 262'143) + "\r" + canonical.substr(262'143),  // a stray CR
-        std::string(300'000, 'x') + "\r\n" + canonical,      // one line over a boundary
+        std::string(300'000, 'x') + "\r\n" + canonical,  // one line over a boundary
         "",
     };
     for (const std::string& text : variants) {
@@ -160,8 +161,9 @@ TEST_F(LogFileTest, FileUnreadableAtStartIsNeverReplacedBlindly) {
     fs::remove(file_);
     ASSERT_TRUE(ReplaceFileAtomically(file_, "from before\r\n"));
     AppendRecord(lines, file_, 1, 0, 2, 2, kPolish);
-    EXPECT_EQ(ReadWholeFile(file_), "from before\r\n1899-12-31\t00:00:00\t1\t1\t\r\n"
-                                    "1899-12-31\t00:00:00\t2\t2\t\r\n");
+    EXPECT_EQ(ReadWholeFile(file_),
+              "from before\r\n1899-12-31\t00:00:00\t1\t1\t\r\n"
+              "1899-12-31\t00:00:00\t2\t2\t\r\n");
     EXPECT_FALSE(lines.FileUnread);
 }
 

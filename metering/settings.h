@@ -14,15 +14,14 @@ struct TTariffTable;
 // The accessor of "taktomat.ini". Integers are read with the 0x rule, booleans are integers
 // where anything but 0 is true; a value that does not parse gives the default.
 class TSettings {
-public:
+  public:
     explicit TSettings(std::filesystem::path file) : ini_(std::move(file)) {}
 
     const std::filesystem::path& Path() const { return ini_.Path(); }
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
-    int32_t ReadInteger(std::string_view section, std::string_view key,
-                        int32_t defaultValue) const;
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
     // Each write goes to the file at once; tt::Error when it cannot.
@@ -30,7 +29,7 @@ public:
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
-private:
+  private:
     IniFile ini_;
 };
 

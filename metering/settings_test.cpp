@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 const FormatSettings kPolish = MakeFormatSettings("yyyy-mm-dd", "hh:mm:ss", ',');
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = folder_.Path();
         file_ = dir_ / "taktomat.ini";
@@ -61,17 +61,18 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
 }
 
 TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
-    Write("[OPCJE]\r\nIMPULS1=0x3C\r\nIMPULS2=abc\r\nIMPULS3=45\r\nPULPIT=2\r\nSHADEDOWN=0\r\n"
-          "S1_Start=07:30:15\r\nS2_Start=25:00:00\r\nCENA1=0.35\r\nCENA2=-1,5\r\nCENA3=0\r\n"
-          "[MAX]\r\nMAXIMP_M=50000\r\nMAXIMP_P=-3\r\nOODL=0x\r\n[CONNECT]\r\nPAUSE=1000\r\n"
-          "[OKNO]\r\nH=-7\r\n");
+    Write(
+        "[OPCJE]\r\nIMPULS1=0x3C\r\nIMPULS2=abc\r\nIMPULS3=45\r\nPULPIT=2\r\nSHADEDOWN=0\r\n"
+        "S1_Start=07:30:15\r\nS2_Start=25:00:00\r\nCENA1=0.35\r\nCENA2=-1,5\r\nCENA3=0\r\n"
+        "[MAX]\r\nMAXIMP_M=50000\r\nMAXIMP_P=-3\r\nOODL=0x\r\n[CONNECT]\r\nPAUSE=1000\r\n"
+        "[OKNO]\r\nH=-7\r\n");
     const TSettings settings(file_);
     TTariffTable table;
     ReadTariffTable(settings, kPolish, table);
     EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 60, 360, 45}));
     EXPECT_EQ(SecondOfDay(table.ZoneStart[1]), 7 * 3600 + 30 * 60 + 15);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 22 * 3600);  // unreadable: the default
-    EXPECT_EQ(table.PulsePrice[1], 0.29L);                   // a point in a comma locale
+    EXPECT_EQ(table.PulsePrice[1], 0.29L);                  // a point in a comma locale
     EXPECT_EQ(table.PulsePrice[2], -1.5L);
     EXPECT_EQ(table.PulsePrice[3], 0.0L);
     EXPECT_TRUE(Read(settings, keys::PULPIT));

@@ -5,7 +5,9 @@
 namespace tt {
 namespace {
 
-TDateTime T(int h, int m, int s) { return EncodeTime(h, m, s); }
+TDateTime T(int h, int m, int s) {
+    return EncodeTime(h, m, s);
+}
 
 TTariffTable Starts(TDateTime s1, TDateTime s2, TDateTime s3) {
     TTariffTable table;
@@ -21,28 +23,39 @@ struct Case {
 void ExpectZones(const TTariffTable& table, std::initializer_list<Case> cases) {
     for (const Case& c : cases) {
         const TimeParts p = DecodeTime(c.time);
-        EXPECT_EQ(ZoneOfTime(table, c.time), c.zone) << p.Hour << ":" << p.Minute << ":" << p.Second;
+        EXPECT_EQ(ZoneOfTime(table, c.time), c.zone)
+            << p.Hour << ":" << p.Minute << ":" << p.Second;
     }
 }
 
 TEST(ZoneOfTime, DefaultStartsNeverChooseZoneTwo) {
-    ExpectZones(TTariffTable{}, {{T(7, 59, 59), 3}, {T(8, 0, 0), 3}, {T(8, 0, 1), 1},
-                                 {T(21, 59, 59), 1}, {T(22, 0, 0), 3}, {T(23, 30, 0), 3},
-                                 {T(0, 0, 0), 3}, {T(23, 59, 59), 3}});
+    ExpectZones(TTariffTable{}, {{T(7, 59, 59), 3},
+                                 {T(8, 0, 0), 3},
+                                 {T(8, 0, 1), 1},
+                                 {T(21, 59, 59), 1},
+                                 {T(22, 0, 0), 3},
+                                 {T(23, 30, 0), 3},
+                                 {T(0, 0, 0), 3},
+                                 {T(23, 59, 59), 3}});
 }
 
 TEST(ZoneOfTime, ThreeOrderedZonesExcludeTheirStartSeconds) {
-    ExpectZones(Starts(T(8, 0, 0), T(18, 0, 0), T(22, 0, 0)),
-                {{T(12, 0, 0), 1}, {T(18, 0, 0), 3}, {T(18, 0, 1), 2}, {T(21, 59, 59), 2},
-                 {T(22, 0, 0), 3}, {T(3, 0, 0), 3}, {T(8, 0, 0), 3}});
+    ExpectZones(Starts(T(8, 0, 0), T(18, 0, 0), T(22, 0, 0)), {{T(12, 0, 0), 1},
+                                                               {T(18, 0, 0), 3},
+                                                               {T(18, 0, 1), 2},
+                                                               {T(21, 59, 59), 2},
+                                                               {T(22, 0, 0), 3},
+                                                               {T(3, 0, 0), 3},
+                                                               {T(8, 0, 0), 3}});
 }
 
 TEST(ZoneOfTime, EqualStartsMergeZones) {
-    ExpectZones(Starts(T(8, 0, 0), T(18, 0, 0), T(18, 0, 0)),
-                {{T(12, 0, 0), 1}, {T(20, 0, 0), 2}, {T(8, 0, 0), 2}, {T(18, 0, 0), 2},
-                 {T(3, 0, 0), 2}});
+    ExpectZones(
+        Starts(T(8, 0, 0), T(18, 0, 0), T(18, 0, 0)),
+        {{T(12, 0, 0), 1}, {T(20, 0, 0), 2}, {T(8, 0, 0), 2}, {T(18, 0, 0), 2}, {T(3, 0, 0), 2}});
     for (const TDateTime s : {T(0, 0, 0), T(10, 0, 0), T(23, 59, 59)}) {
-        ExpectZones(Starts(s, s, s), {{T(0, 0, 0), 1}, {s, 1}, {T(12, 0, 0), 1}, {T(23, 59, 59), 1}});
+        ExpectZones(Starts(s, s, s),
+                    {{T(0, 0, 0), 1}, {s, 1}, {T(12, 0, 0), 1}, {T(23, 59, 59), 1}});
     }
     // Equal first two starts have no rule of their own.
     ExpectZones(Starts(T(10, 0, 0), T(10, 0, 0), T(20, 0, 0)),

@@ -93,7 +93,9 @@ void TotalsCounter::OnLines(const LogLineBatch& lines) {
     monthSum_ = month;
 }
 
-TTotals TotalsCounter::Result() const { return TTotals{Saturate(day_), Saturate(monthSum_)}; }
+TTotals TotalsCounter::Result() const {
+    return TTotals{Saturate(day_), Saturate(monthSum_)};
+}
 
 TTotals ComputeTotals(const TLogLines& lines, TDateTime today, const FormatSettings& fs) {
     TotalsCounter counter(today, fs);

@@ -15,12 +15,12 @@ struct TTotals {
 // Counts the totals line by line; ComputeTotals runs it over LogLines, and LoadLog can run it
 // while it reads the file.
 class TotalsCounter : public LogLineSink {
-public:
+  public:
     TotalsCounter(TDateTime today, const FormatSettings& fs);
     void OnLines(const LogLineBatch& lines) override;
     TTotals Result() const;
 
-private:
+  private:
     void Count(std::string_view line, int64_t& day, int64_t& month);
     bool SameDateAsLast(std::string_view line) const;
     void NewDate(std::string_view date);

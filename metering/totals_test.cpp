@@ -38,7 +38,8 @@ TEST(ComputeTotals, UnreadableLinesArePassedOverAndKept) {
         "2001-02-30\t00:10:00\t5\t1\t\r\n"
         "15.03.2001\t00:10:00\t5\t1\t\r\n"
         "\0\xff\t\t7\r\n"
-        "2001-03-15\t00:10:00\t3\t\r\n"s + std::string(3 << 20, 'x') + "\r\n";
+        "2001-03-15\t00:10:00\t3\t\r\n"s +
+        std::string(3 << 20, 'x') + "\r\n";
     const TLogLines lines = TLogLines::FromText(text);
     const TTotals totals = ComputeTotals(lines, EncodeDate(2001, 3, 15), kPolish);
     EXPECT_EQ(totals.DayPulses, 3);
@@ -67,8 +68,7 @@ TEST(ComputeTotals, LoadingAndCountingAgreeWithTheDefinition) {
     const FormatSettings formats[] = {
         kPolish, MakeFormatSettings("m/d/yy", "h:nn:ss AM/PM", '.'),
         MakeFormatSettings("'dnia' dd.mm.yyyy 'r.'", "hh:mm:ss", ',')};
-    const char* pulseFields[] = {"4", "0", "-3", "+5", "007", "2147483648", "", "1 ", "x",
-                                 "12\t9"};
+    const char* pulseFields[] = {"4", "0", "-3", "+5", "007", "2147483648", "", "1 ", "x", "12\t9"};
     testing::TempFolder dir;
     std::mt19937 random(11);
     for (const FormatSettings& fs : formats) {

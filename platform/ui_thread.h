@@ -6,7 +6,7 @@ namespace tt {
 // What code outside the toolkit needs of the GUI thread's message loop: a thread-safe way in,
 // and a way to keep messages flowing while it waits for something on the GUI thread.
 class UiThread {
-public:
+  public:
     virtual ~UiThread() = default;
 
     // Any thread: run fn on the GUI thread, after everything posted before it.

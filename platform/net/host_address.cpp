@@ -50,8 +50,10 @@ bool IsDottedIPv4(std::string_view s) {
 }  // namespace
 
 void ScriptedHostAddressSource::SetText(std::string_view text) {
-    if (text == "none") address_.reset();
-    else address_ = std::string(text);
+    if (text == "none")
+        address_.reset();
+    else
+        address_ = std::string(text);
 }
 
 std::optional<std::string> FindInHostsText(std::string_view text, std::string_view name) {
@@ -126,12 +128,12 @@ std::optional<std::string> PosixHostAddressSource::FirstIPv4() {
     std::vector<InterfaceAddress> interfaces;
     for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
         if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
-        sockaddr_in in {};
+        sockaddr_in in{};
         std::memcpy(&in, i->ifa_addr, sizeof in);
         char text[INET_ADDRSTRLEN] = {};
         if (inet_ntop(AF_INET, &in.sin_addr, text, sizeof text) == nullptr) continue;
-        interfaces.push_back({text, (i->ifa_flags & IFF_UP) != 0,
-                              (i->ifa_flags & IFF_LOOPBACK) != 0});
+        interfaces.push_back(
+            {text, (i->ifa_flags & IFF_UP) != 0, (i->ifa_flags & IFF_LOOPBACK) != 0});
     }
     freeifaddrs(list);
     return AddressFromInterfaces(interfaces);

@@ -9,7 +9,7 @@ namespace tt {
 // Where the on-line probe learns the first IPv4 address of the local host name, as dotted
 // text. It is asked every second on the GUI thread, so no source may wait on the network.
 class HostAddressSource {
-public:
+  public:
     virtual ~HostAddressSource() = default;
     // Nothing when the name has no IPv4 address or cannot be looked up.
     virtual std::optional<std::string> FirstIPv4() = 0;
@@ -17,13 +17,13 @@ public:
 
 // Tests, the headless backend and the scenario runner say what the address is.
 class ScriptedHostAddressSource : public HostAddressSource {
-public:
+  public:
     std::optional<std::string> FirstIPv4() override { return address_; }
     void Set(std::optional<std::string> address) { address_ = std::move(address); }
     // "none" means no address; any other text is the address.
     void SetText(std::string_view text);
 
-private:
+  private:
     std::optional<std::string> address_;
 };
 
@@ -31,12 +31,12 @@ private:
 // Linux and the other POSIX systems. The name is looked up without DNS: first in the hosts
 // file, as the resolver would before asking a server, then among the local interfaces.
 class PosixHostAddressSource : public HostAddressSource {
-public:
+  public:
     explicit PosixHostAddressSource(std::string hostsFile = "/etc/hosts")
         : hostsFile_(std::move(hostsFile)) {}
     std::optional<std::string> FirstIPv4() override;
 
-private:
+  private:
     std::string hostsFile_;
 };
 #endif
@@ -57,7 +57,7 @@ std::string AddressFromInterfaces(const std::vector<InterfaceAddress>& interface
 // Windows: gethostname, gethostbyname and inet_ntoa of Winsock 1.1. The program starts and
 // cleans up the library; the local name is answered by the system without a query.
 class WinsockHostAddressSource : public HostAddressSource {
-public:
+  public:
     std::optional<std::string> FirstIPv4() override;
 };
 #endif

@@ -25,7 +25,7 @@ TEST(HostsFile, FirstIPv4LineThatNamesTheHostWins) {
     EXPECT_EQ(FindInHostsText(hosts, "taktomat.LOCAL"), "10.0.0.5");
     EXPECT_EQ(FindInHostsText(hosts, "localhost"), "127.0.0.1");
     EXPECT_EQ(FindInHostsText(hosts, "ip6-localhost"), std::nullopt);
-    EXPECT_EQ(FindInHostsText(hosts, "the"), std::nullopt);   // a comment is no name
+    EXPECT_EQ(FindInHostsText(hosts, "the"), std::nullopt);  // a comment is no name
     EXPECT_EQ(FindInHostsText(hosts, "card"), std::nullopt);
     EXPECT_EQ(FindInHostsText("300.1.1.1 h\n1.2.3 h\nh 1.2.3.4\n", "h"), std::nullopt);
     EXPECT_EQ(FindInHostsText("1.2.3.4 h", ""), std::nullopt);
@@ -33,10 +33,10 @@ TEST(HostsFile, FirstIPv4LineThatNamesTheHostWins) {
 
 TEST(HostsFile, InterfacesStandInForAMissingName) {
     EXPECT_EQ(AddressFromInterfaces({}), "127.0.0.1");
-    EXPECT_EQ(AddressFromInterfaces({{"127.0.0.1", true, true},
-                                     {"192.168.1.9", false, false},
-                                     {"10.64.0.2", true, false}}),
-              "10.64.0.2");
+    EXPECT_EQ(
+        AddressFromInterfaces(
+            {{"127.0.0.1", true, true}, {"192.168.1.9", false, false}, {"10.64.0.2", true, false}}),
+        "10.64.0.2");
 }
 
 TEST(HostAddressSources, Scripted) {

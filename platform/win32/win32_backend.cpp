@@ -121,7 +121,8 @@ HICON MakeIcon(int width, int height, const uint32_t* pixels) {
     auto* colour = static_cast<uint32_t*>(bits);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+            const size_t at =
+                static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
             if ((pixels[at] >> 24) == 0) {
                 colour[at] = 0;
                 maskBits[static_cast<size_t>(y) * stride + static_cast<size_t>(x / 8)] |=

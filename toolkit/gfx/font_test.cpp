@@ -127,8 +127,7 @@ TEST(BuiltinFont, ClippedGlyphsAreTheUnclippedPictureCutToTheClip) {
                     for (int x = 0; x < 60; ++x) {
                         const TColor want = clip.Contains({x, y}) ? whole.GetPixel(x, y) : clWhite;
                         ASSERT_EQ(cut.GetPixel(x, y), want)
-                            << bold << " " << height << " clip " << left << " at " << x << ","
-                            << y;
+                            << bold << " " << height << " clip " << left << " at " << x << "," << y;
                     }
                 }
             }
