@@ -27,16 +27,12 @@ int TBMPButton::ButtonCount() const {
     return buttons_ ? buttons_->Count() / 3 : 0;
 }
 
-bool TBMPButton::HasButtons() const {
-    return ButtonCount() > 0;
-}
-
 void TBMPButton::SizeStrip() {
     int width = 100;
     int height = 20;
-    // A list that does not yet hold a whole button counts as none: a bar sized to nothing
-    // would never be painted again, and so never notice the cells when they come.
-    if (HasButtons()) {
+    // An assigned list sizes the bar even while it holds no whole button: such a bar is 0
+    // wide until its orientation is set again or a paint that reaches it finds the cells.
+    if (buttons_) {
         const int n = ButtonCount();
         const bool hor = orientation_ == TLayOut::loHor;
         width = hor ? n * buttons_->Width() : buttons_->Width();
@@ -57,7 +53,7 @@ void TBMPButton::DrawCell(int index, int x, int y) {
 }
 
 void TBMPButton::RenderStrip() {
-    if (!HasButtons()) {
+    if (!buttons_) {
         Canvas& canvas = strip_.GetCanvas();
         canvas.FillRect(strip_.BoundsRect());
         return;

@@ -55,7 +55,6 @@ class TBMPButton : public TCustomControl {
     const PropertyTable& Properties() const override { return ClassProperties(); }
 
   private:
-    bool HasButtons() const;
     void SizeStrip();
     void RenderStrip();
     // Renders and shows the bar now rather than at the next paint.

@@ -185,16 +185,23 @@ TEST_F(BMPButtonTest, WithoutWholeButtonsTheBarIsBlankAndWaitsForCells) {
     app->ProcessMessages();
     EXPECT_EQ(form.Buffer().GetPixel(8 + 99, 119), clWhite);
 
-    // An empty list keeps the bar's size, so it is painted, and sized, once cells come.
+    // A list assigned with fewer than three cells sizes the bar to no button at its first
+    // paint; setting the orientation again after the cells came gives the true size.
     ImageList later(20, 12);
+    later.Add(TestStrip(2, 20, 12));
     blank->SetButtons(&later);
     blank->SetBounds(10, 110, 1, 12);
     app->ProcessMessages();
-    EXPECT_EQ(blank->Width(), 1);
-    later.Add(TestStrip(10, 20, 12));  // three buttons and a stray cell
+    EXPECT_EQ(blank->Width(), 0);
+    EXPECT_EQ(blank->Height(), 12);
+    blank->SetOrientation(TLayOut::loVer);
+    EXPECT_EQ(blank->Width(), 20);
+    EXPECT_EQ(blank->Height(), 0);
+    later.Clear();
+    later.Add(TestStrip(10, 20, 12));  // now three buttons and a stray cell
+    blank->SetOrientation(TLayOut::loHor);
     form.Invalidate();
     app->ProcessMessages();
-    app->ProcessMessages();  // the new size is painted on the next round
     EXPECT_EQ(blank->Width(), 60);
     EXPECT_EQ(CellAt(form.Buffer(), {10 + 45, 115}), 6);
     EXPECT_EQ(form.Buffer().GetPixel(10 + 60, 115), form.Buffer().GetPixel(10 + 80, 115));

@@ -131,9 +131,9 @@ void TBitCheckBox::Paint() {
 
     const TRect t = TextRect();
     if (!t.IsEmpty()) {
-        // One pixel in from the frame's left edge: the frame is drawn by inverting, and
-        // letters that start on their first column would lose it to the dots.
-        const TRect ink = t.Offset(1, 0);
+        // Drawn in T itself: a letter whose first column meets the focus frame's dots loses
+        // them to the inversion, as it does on the platform's own check boxes.
+        const TRect& ink = t;
         if (Enabled()) {
             canvas.DrawTextLine(ink, Caption(), TextPrefix::Accelerator);
         } else {

@@ -181,6 +181,27 @@ TEST_F(BtChkBoxTest, PlacesGlyphAndCaptionByAlignment) {
     EXPECT_EQ(At(*box, 78, 15), kField);      // below the glyph
 }
 
+TEST_F(BtChkBoxTest, TheCaptionIsDrawnInTheTextRectangleItself) {
+    box->SetCaption("Hi");
+    const TRect t = box->TextRect();
+    // The same text drawn by the canvas into the same rectangle, on the box's colour.
+    Bitmap expected(box->Width(), box->Height());
+    Canvas& canvas = expected.GetCanvas();
+    canvas.Brush() = TBrush{kField, TBrushStyle::bsSolid};
+    canvas.FillRect(expected.BoundsRect());
+    canvas.Brush().Style = TBrushStyle::bsClear;
+    canvas.Font() = box->Font();
+    canvas.DrawTextLine(t, "Hi", TextPrefix::Accelerator);
+    int inked = 0;
+    for (int y = t.Top; y < t.Bottom; ++y) {
+        for (int x = t.Left; x < t.Right; ++x) {
+            EXPECT_EQ(At(*box, x, y), expected.GetPixel(x, y)) << x << "," << y;
+            inked += expected.GetPixel(x, y) == kInk;
+        }
+    }
+    EXPECT_GT(inked, 0);
+}
+
 TEST_F(BtChkBoxTest, ADisabledBoxShowsTheSecondFaceAndAnEtchedCaption) {
     const Bitmap two = FacedGlyph({clRed, clLime}, 19, 14);
     box->SetUncheckedGlyph(&two);
