@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 
+#include "base/error.h"
 #include "platform/ras/dialup_adapters.h"
 
 namespace tt {
@@ -211,19 +212,35 @@ uint32_t TDialUp::HangUpConnection(HRasConn handle) {
     // never report the connection gone.
     const int64_t start = clock_();
     try {
-        for (;;) {
-            ui_.ProcessMessages();
-            if (ras_.RasGetConnectStatusA(handle, &status) == kErrorInvalidHandle) return 0;
-            if (clock_() - start >= kHangUpLimitMs) break;
+        // The status is asked first: a connection already gone costs no round of messages.
+        while (ras_.RasGetConnectStatusA(handle, &status) != kErrorInvalidHandle) {
+            if (clock_() - start >= kHangUpLimitMs) {
+                ReportHangUpTimeout();
+                return kErrorTimeout;
+            }
             ui_.WaitForMessages(kHangUpPollMs);
+            ui_.ProcessMessages();
         }
     } catch (const std::exception&) {
         // A failure inside the wait ends it and goes no further; the connection is left to
         // the next hang-up.
         return 0;
     }
+    return 0;
+}
+
+void TDialUp::ReportHangUpTimeout() {
     if (OnError) OnError(this, static_cast<int>(kErrorTimeout), "Hang-up timed out");
-    return kErrorTimeout;
+    // Nobody else would tell the user that the line may still be up. One box is enough
+    // however many waits give up before it is seen, and it comes from the message loop,
+    // so the sequence that waited finishes first.
+    if (*timeoutReportPending_) return;
+    *timeoutReportPending_ = true;
+    // The flag is shared, not the component: the message may come after the component is gone.
+    ui_.Post([pending = timeoutReportPending_] {
+        *pending = false;
+        throw Error(kHangUpTimeoutText);
+    });
 }
 
 void TDialUp::ReadDialUpAdapters() {

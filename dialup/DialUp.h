@@ -44,6 +44,9 @@ class TDialUp : public TComponent {
     static constexpr int64_t kHangUpLimitMs = 30000;
     // How long the hang-up wait sleeps between status checks when no message comes.
     static constexpr int kHangUpPollMs = 10;
+    // What the user is told, once, when a hang-up wait gives up.
+    static constexpr const char* kHangUpTimeoutText =
+        "Połączenie nie zostało rozłączone w ciągu 30 sekund; może nadal trwać";
 
     // `ui` and `ras` must outlive the component.
     TDialUp(TComponent* owner, UiThread& ui, RasApi& ras, MonotonicClock clock = SteadyClockMs);
@@ -77,7 +80,8 @@ class TDialUp : public TComponent {
     uint32_t GetActiveConnections();
     uint32_t HangUp();
     // Waits, processing messages, until the connection is gone. When it is still there after
-    // kHangUpLimitMs the wait gives up: OnError with kErrorTimeout, and that code as the result.
+    // kHangUpLimitMs the wait gives up: OnError with kErrorTimeout, that code as the result, and
+    // kHangUpTimeoutText raised once from the message loop, where the application shows it.
     uint32_t HangUpConnection(HRasConn handle);
     void ReadDialUpAdapters();
 
@@ -94,7 +98,10 @@ class TDialUp : public TComponent {
     const MonotonicClock clock_;
     std::vector<std::string> entries_;
     std::vector<std::string> duna_;
+    void ReportHangUpTimeout();
+
     HRasConn handle_ = 0;
+    const std::shared_ptr<bool> timeoutReportPending_ = std::make_shared<bool>(false);
     const std::shared_ptr<DialHandOver> handOver_;
 };
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "base/error.h"
 #include "dialup/test_fakes.h"
 #include "platform/ras/simulated_line.h"
 
@@ -145,6 +146,29 @@ TEST(DialUp, HangUpThatNeverFinishesGivesUpAfterTheLimit) {
     EXPECT_GE(rig.ui.nowMs, TDialUp::kHangUpLimitMs);
     EXPECT_LT(rig.ui.nowMs, TDialUp::kHangUpLimitMs + 100);
     EXPECT_EQ(rig.log.back(), "OnError 1460 Hang-up timed out");
+
+    // The user is told from the message loop, once for the wait that gave up.
+    ASSERT_EQ(rig.ui.Pending(), 1u);
+    try {
+        rig.ui.ProcessMessages();
+        ADD_FAILURE() << "no error raised";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), TDialUp::kHangUpTimeoutText);
+    }
+    EXPECT_EQ(rig.ui.Pending(), 0u);
+    EXPECT_EQ(rig.dialUp.HangUpConnection(9), kErrorTimeout);  // a later one is told again
+    EXPECT_EQ(rig.ui.Pending(), 1u);
+}
+
+TEST(DialUp, HangUpAsksTheStatusBeforeItHandlesAnyMessage) {
+    Rig rig;
+    rig.ras.pollsUntilGone = 0;
+    int handled = 0;
+    rig.ui.Post([&] { ++handled; });
+    EXPECT_EQ(rig.dialUp.HangUpConnection(9), 0u);
+    EXPECT_EQ(rig.ui.processCalls, 0);
+    EXPECT_EQ(rig.ui.waitCalls, 0);
+    EXPECT_EQ(handled, 0);
 }
 
 TEST(DialUp, HangUpThatIsRefusedOrHasNoConnectionDoesNotWait) {
