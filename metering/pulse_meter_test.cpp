@@ -205,6 +205,43 @@ TEST(PulseMeter, ALongerPulseAfterTheChangeIsCountedAtItsOwnMultiple) {
     EXPECT_EQ(at, (std::vector<int>{61, 121}));
 }
 
+TEST(PulseMeter, AChangeBetweenEqualPulseLengthsCountsTheNewPulseAtOnce) {
+    MeterRig rig;
+    rig.tariff.ZoneStart = {0, 0, 0, 0};
+    rig.tariff.PulseLength = {0, 30, 30, 30};
+    rig.tariff.PulsePrice = {0, 0.29L, 0.10L, 0.10L};
+    rig.limits.OODL = 0;
+    rig.Step(0);
+    rig.Step(10'000);
+    rig.tariff.ZoneStart = {0, EncodeTime(23, 59, 59), EncodeTime(0, 0, 1), EncodeTime(23, 59, 58)};
+    rig.wall = EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 10);
+    std::vector<int> at;
+    for (int s = 11; s <= 61; ++s) {
+        const int32_t before = rig.meter.PulseCount();
+        rig.Step(1000);
+        if (rig.meter.PulseCount() != before) at.push_back(s);
+    }
+    EXPECT_EQ(rig.meter.Zone(), 2);
+    EXPECT_EQ(at, (std::vector<int>{31, 61}));  // the pulse that begins at the change counts
+    EXPECT_NEAR(static_cast<double>(rig.meter.Cost(rig.tariff)), 0.29 + 2 * 0.10, 1e-9);
+}
+
+TEST(PulseMeter, ATotalExactlyAtItsLimitBeforeTheConnectionNeverArms) {
+    for (const bool day : {true, false}) {
+        MeterRig at;
+        at.tariff.PulseLength[1] = 30;
+        (day ? at.totals.DayPulses : at.totals.MonthPulses) = 40;
+        (day ? at.limits.MAXIMP_D : at.limits.MAXIMP_M) = 40;
+        for (int s = 0; s < 100; ++s) EXPECT_FALSE(at.Step(1000).ArmLimit) << day << " " << s;
+
+        MeterRig below;  // one short: the connection's first pulse reaches it
+        below.tariff.PulseLength[1] = 30;
+        (day ? below.totals.DayPulses : below.totals.MonthPulses) = 39;
+        (day ? below.limits.MAXIMP_D : below.limits.MAXIMP_M) = 40;
+        EXPECT_TRUE(below.Step(0).ArmLimit) << day;
+    }
+}
+
 TEST(PulseMeter, LimitsArmOnceOnReachingAndNeverWhenAlreadyPast) {
     MeterRig rig;
     rig.tariff.PulseLength[1] = 30;
