@@ -55,8 +55,6 @@ void TTaktomat::Start() {
                                                program.TariffTable, program.Folder);
     main.frmRaport = &app.CreateForm<TfrmRaport>(program.Shell);
     TConnectHooks hooks;
-    hooks.DisconnectAll = [&main] { main.DisconnectAll(); };
-    hooks.EnableZegar = [&main] { main.Zegar->SetEnabled(true); };
     hooks.ReleaseStep = [&main, &app](TComponent* Sender, TMouseButton, TShiftState, int, int) {
         // A drag may end over one of the window's controls: the window is what is clamped.
         auto* form = dynamic_cast<TForm*>(Sender);
@@ -64,7 +62,7 @@ void TTaktomat::Start() {
         if (form) main.ReleaseDrag(*form);
     };
     main.frmConnect = &app.CreateForm<TfrmConnect>(program.Shell, settings, *main.DialUp1,
-                                                   program.IsOnline, std::move(hooks));
+                                                   *main.DialAttempts, std::move(hooks));
     main.SetVisible(false);
     // Made last, after the main window is hidden; it sets the limits the meter works with.
     TfrmMaxImp& limits =

@@ -16,8 +16,6 @@ constexpr int kRolledHeight = 25;
 constexpr int kWidth = 275;
 constexpr TColor kLightYellow = ColorRGB(255, 255, 128);
 constexpr const char* kCloseQuestion = "Podłączenie jest aktywne czy chcesz je rozłączyć ?";
-constexpr const char* kDialFailed = "Wystąpił błąd podłączania...";
-constexpr int kStateConnected = 8192;
 
 template <class T>
 T* Place(TfrmTaktomat* form, const char* name, int left, int top, int width, int height) {
@@ -162,6 +160,16 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     Zegar->SetEnabled(false);
     Zegar->SetInterval(1000);
     Zegar->OnTimer = [this](TComponent* s) { ZegarTimer(s); };
+
+    TDialAttempts::Hooks hooks;
+    hooks.ProcessMessages = [] { Application::Current().ProcessMessages(); };
+    hooks.DisconnectAll = [this] { DisconnectAll(); };
+    hooks.RunMeter = [this](bool run) { Zegar->SetEnabled(run); };
+    hooks.StopMeter = [this] {
+        Zegar->SetTag(0);
+        Zegar->SetEnabled(false);
+    };
+    DialAttempts = std::make_unique<TDialAttempts>(state_.IsOnline, std::move(hooks));
 
     ShadeTicked = [this] {
         if (frmOpcje) return frmOpcje->chkShade->Checked();
@@ -411,25 +419,12 @@ void TfrmTaktomat::DialUp1EntryGet(TComponent*, const std::string& EntryName) {
 
 void TfrmTaktomat::DialUp1Connect(TComponent*) {
     if (!frmConnect) return;
-    frmConnect->lblStatus->SetCaption("[" + frmConnect->cmbEntry->Text() +
-                                      "] Połączony pomyślnie...");
+    DialAttempts->SetStatus("[" + frmConnect->cmbEntry->Text() + "] Połączony pomyślnie...");
 }
 
 void TfrmTaktomat::DialUp1AsyncEvent(TComponent*, int State, int Error,
                                      const std::string& MessageText) {
-    Application::Current().ProcessMessages();
-    if (frmConnect) frmConnect->lblStatus->SetCaption(MessageText);
-    Zegar->SetEnabled(State == kStateConnected);
-    state_.IsOnline = State == kStateConnected;
-    if (Error == 0) return;
-    if (frmConnect) frmConnect->lblStatus->SetCaption(kDialFailed);
-    DisconnectAll();
-    if (frmConnect) {
-        frmConnect->Timer1->SetEnabled(true);
-        frmConnect->cntIleJeszcze->Show();
-    }
-    Zegar->SetTag(0);
-    Zegar->SetEnabled(false);
+    DialAttempts->DialEvent(State, Error, MessageText);
 }
 
 void TfrmTaktomat::DialUp1ActiveConnection(TComponent*, int Handle) {

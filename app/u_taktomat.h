@@ -11,6 +11,7 @@
 #include "controls/Shell.h"
 #include "controls/Shellage.h"
 #include "dialup/DialUp.h"
+#include "dialup/dial_attempts.h"
 #include "log/log_file.h"
 #include "metering/pulse_meter.h"
 #include "metering/settings.h"
@@ -83,6 +84,8 @@ class TfrmTaktomat : public TForm {
     TMenuItem* Zamknij1;
     TDialUp* DialUp1;
     TTimer* Zegar;
+    // The dialling sequence that the connect window shows and DialUp1AsyncEvent reports into.
+    std::unique_ptr<TDialAttempts> DialAttempts;
 
     bool HangUpRequested = false;
 

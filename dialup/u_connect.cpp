@@ -10,7 +10,6 @@ namespace {
 
 constexpr TColor kWindowColor = kCompanionColor;
 constexpr TColor kTextColor = kCompanionTextColor;
-constexpr const char* kIdleStatus = "Stan połączenia...";
 
 TLabel* MakeLabel(TForm* form, const char* name, int left, int top, const char* caption) {
     auto* label = new TLabel(form);
@@ -38,12 +37,12 @@ TBMPCounter* MakeCounter(TForm* form, const char* name, int left, int top, Image
 }  // namespace
 
 TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
-                         bool& IsOnline, TConnectHooks hooks)
+                         TDialAttempts& attempts, TConnectHooks hooks)
     : TForm(owner),
       shell_(shell),
       settings_(settings),
       DialUp1_(DialUp1),
-      IsOnline_(IsOnline),
+      attempts_(attempts),
       hooks_(std::move(hooks)) {
     SetName("frmConnect");
     SetUpCompanionWindow(*this, 102, false);
@@ -87,6 +86,21 @@ TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
     OnPaint = [this](TComponent* s) { FormPaint(s); };
     RouteDragEvents(*this);
+    attempts_.OnChanged = [this] { ShowAttempts(); };
+}
+
+TfrmConnect::~TfrmConnect() {
+    attempts_.OnChanged = nullptr;
+}
+
+void TfrmConnect::ShowAttempts() {
+    // The interval before the arming, so an armed timer runs with the pause it was given.
+    Timer1->SetTag(attempts_.Attempt());
+    Timer1->SetInterval(attempts_.IntervalMs());
+    Timer1->SetEnabled(attempts_.Waiting());
+    lblStatus->SetCaption(attempts_.Status());
+    cntIleJeszcze->SetValue(attempts_.Remaining());
+    cntIleJeszcze->SetVisible(attempts_.RemainingShown());
 }
 
 void TfrmConnect::FormCreate(TComponent*) {
@@ -126,62 +140,28 @@ void TfrmConnect::FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftSta
 void TfrmConnect::klawiszeClick(TComponent*) {
     switch (Klawisze->CommandIndex()) {
         case 0:  // dial
-            Timer1->SetTag(1);
-            Timer1->SetInterval(1);
-            if (cmbEntry->Items().empty()) return;
-            Timer1->SetEnabled(true);
+            if (!attempts_.Start(!cmbEntry->Items().empty())) return;
             // Taken now: choosing another entry during the attempts does not change them.
             DialUp1_.Entry = cmbEntry->Text();
             settings_.WriteInteger(keys::REP.Section, keys::REP.Key, cntPowtorz->Value());
             settings_.WriteInteger(keys::PAUSE.Section, keys::PAUSE.Key, cntCoIle->Value());
-            cntIleJeszcze->Show();
             return;
         case 1:  // cancel
             Close();
-            // Only while waiting for an attempt: an attempt that is dialling is left to end.
-            if (Timer1->Enabled() && hooks_.DisconnectAll) hooks_.DisconnectAll();
-            Timer1->SetEnabled(false);
-            lblStatus->SetCaption(kIdleStatus);
-            cntIleJeszcze->Hide();
+            attempts_.Cancel();
             return;
         default:
-            cntIleJeszcze->SetVisible(Timer1->Enabled());
+            attempts_.ShowRemainingIfWaiting();
             return;
     }
 }
 
 void TfrmConnect::Timer1Timer(TComponent*) {
-    // The tick handles messages before it dials; a tick of its own that falls due meanwhile
-    // would make the same attempt twice.
-    if (inTimer1Tick_) return;
-    inTimer1Tick_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{inTimer1Tick_};
-
-    if (!IsOnline_ && Timer1->Tag() <= cntPowtorz->Value()) {
-        Application::Current().ProcessMessages();
-        try {
-            DialUp1_.Dial();  // the outcome arrives through the main window's handler
-        } catch (const std::exception&) {
-            // No remote-access library, for one: every further tick would fail the same way
-            // and show the error again, so the attempts end here and the meter runs on.
-            Timer1->SetEnabled(false);
-            if (hooks_.EnableZegar) hooks_.EnableZegar();
-            cntIleJeszcze->Hide();
-            throw;
-        }
-    }
-    if (hooks_.EnableZegar) hooks_.EnableZegar();
-    Timer1->SetEnabled(false);
-    Timer1->SetInterval(cntCoIle->Value() * 1000);
-    cntIleJeszcze->SetValue(std::max(cntPowtorz->Value() - Timer1->Tag(), 0));
-    Timer1->SetTag(Timer1->Tag() + 1);
+    attempts_.Tick(cntPowtorz->Value(), cntCoIle->Value(), [this] { DialUp1_.Dial(); });
 }
 
 void TfrmConnect::cntPowtorzChange(TComponent*) {
-    cntIleJeszcze->SetValue(cntPowtorz->Value());
+    attempts_.RepeatChanged(cntPowtorz->Value());
 }
 
 }  // namespace tt

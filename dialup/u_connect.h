@@ -5,6 +5,7 @@
 #include "controls/BMPCounter.h"
 #include "controls/Shell.h"
 #include "dialup/DialUp.h"
+#include "dialup/dial_attempts.h"
 #include "metering/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
@@ -14,25 +15,22 @@ namespace tt {
 
 // What only the main window can do for the connect window.
 struct TConnectHooks {
-    // The one sequence that ends every connection (hang up all, then the controller's own).
-    std::function<void()> DisconnectAll;
-    // Lets the meter's one-second tick run again.
-    std::function<void()> EnableZegar;
     // The main window's release step: ends the drag and pushes Sender back into SnapArea.
     // Without it the window only clamps itself.
     TMouseEvent ReleaseStep;
 };
 
 // Picks a phone-book entry and dials it, with a number of attempts and a pause between them.
-// The retry timer Timer1 makes the attempts; the main window's dial-up handler shows their
-// progress in lblStatus and re-arms Timer1 after a failed one. The attempt counter is the tag
-// of Timer1: the number of the attempt its next tick makes.
+// The attempts are the main window's TDialAttempts; this window shows them: Timer1 is armed
+// while an attempt waits and its tag is the number of that attempt, lblStatus shows the
+// status and cntIleJeszcze the attempts left.
 class TfrmConnect : public TForm {
   public:
-    // `DialUp1` is the main window's controller and `IsOnline` the program's on-line flag;
-    // both must outlive the window.
+    // `DialUp1` is the main window's controller and `attempts` its dialling sequence; both
+    // must outlive the window.
     TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
-                bool& IsOnline, TConnectHooks hooks);
+                TDialAttempts& attempts, TConnectHooks hooks);
+    ~TfrmConnect() override;
 
     TLabel* lblStatus;
     TLabel* Label1;
@@ -54,12 +52,14 @@ class TfrmConnect : public TForm {
     void cntPowtorzChange(TComponent* Sender);
 
   private:
+    // Timer1, lblStatus and cntIleJeszcze follow the attempts.
+    void ShowAttempts();
+
     TShell& shell_;
     TSettings& settings_;
     TDialUp& DialUp1_;
-    bool& IsOnline_;
+    TDialAttempts& attempts_;
     TConnectHooks hooks_;
-    bool inTimer1Tick_ = false;
 };
 
 }  // namespace tt

@@ -40,8 +40,8 @@ class SwitchableLine : public SimulatedLine {
     }
 };
 
-// The connect window with a stand-in for what the main window does around it: its dial-up
-// handlers, the disconnect-all sequence and the meter's timer Zegar.
+// The connect window with the dialling sequence it shows, and a stand-in for what the main
+// window does around them: the disconnect-all sequence and the meter's timer Zegar.
 class ConnectTest : public ::testing::Test {
   protected:
     ConnectTest() {
@@ -65,18 +65,9 @@ class ConnectTest : public ::testing::Test {
             dialled.push_back(DialUp1.Entry);
             dialledAt.push_back(backend.MonotonicMs());
         };
+        // What the main window's handler does: the sequence itself takes the report.
         DialUp1.OnAsyncEvent = [this](TComponent*, int State, int Error, const std::string& text) {
-            app->ProcessMessages();
-            frmConnect->lblStatus->SetCaption(text);
-            Zegar->SetEnabled(State == static_cast<int>(RASCS_Connected));
-            IsOnline = State == static_cast<int>(RASCS_Connected);
-            if (Error == 0) return;
-            frmConnect->lblStatus->SetCaption(kFailureText);
-            DisconnectAll();
-            frmConnect->Timer1->SetEnabled(true);
-            frmConnect->cntIleJeszcze->Show();
-            Zegar->SetTag(0);
-            Zegar->SetEnabled(false);
+            attempts.DialEvent(State, Error, text);
         };
         DialUp1.OnActiveConnection = [this](TComponent*, int handle, TRasConnStatusA,
                                             const std::string&, const std::string&,
@@ -100,8 +91,6 @@ class ConnectTest : public ::testing::Test {
 
     void Create(bool releaseHook = true) {
         TConnectHooks hooks;
-        hooks.DisconnectAll = [this] { DisconnectAll(); };
-        hooks.EnableZegar = [this] { Zegar->SetEnabled(true); };
         if (releaseHook) {
             hooks.ReleaseStep = [this](TComponent* sender, TMouseButton, TShiftState, int, int) {
                 releasedBy.push_back(sender);
@@ -110,7 +99,7 @@ class ConnectTest : public ::testing::Test {
             };
         }
         frmConnect =
-            &app->CreateForm<TfrmConnect>(shell, settings, DialUp1, IsOnline, std::move(hooks));
+            &app->CreateForm<TfrmConnect>(shell, settings, DialUp1, attempts, std::move(hooks));
         frmConnect->SetBounds(300, 500, frmConnect->Width(), frmConnect->Height());
     }
 
@@ -149,6 +138,15 @@ class ConnectTest : public ::testing::Test {
     bool IsOnline = false;
     bool HangUpRequested = false;
     TTimer* Zegar = nullptr;
+    TDialAttempts attempts{IsOnline, TDialAttempts::Hooks{
+                                         [this] { app->ProcessMessages(); },
+                                         [this] { DisconnectAll(); },
+                                         [this](bool run) { Zegar->SetEnabled(run); },
+                                         [this] {
+                                             Zegar->SetTag(0);
+                                             Zegar->SetEnabled(false);
+                                         },
+                                     }};
     TfrmConnect* frmConnect = nullptr;
 
     std::vector<std::string> dialled;
