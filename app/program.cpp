@@ -54,20 +54,14 @@ void TTaktomat::Start() {
     main.frmOpcje = &app.CreateForm<TfrmOpcje>(program.Shell, settings, program.Format,
                                                program.TariffTable, program.Folder);
     main.frmRaport = &app.CreateForm<TfrmRaport>(program.Shell);
-    TConnectHooks hooks;
-    hooks.ReleaseStep = [&main, &app](TComponent* Sender, TMouseButton, TShiftState, int, int) {
-        // A drag may end over one of the window's controls: the window is what is clamped.
-        auto* form = dynamic_cast<TForm*>(Sender);
-        if (!form) form = app.FindForm("frmConnect");
-        if (form) main.ReleaseDrag(*form);
-    };
-    main.frmConnect = &app.CreateForm<TfrmConnect>(program.Shell, settings, *main.DialUp1,
-                                                   *main.DialAttempts, std::move(hooks));
+    main.frmConnect =
+        &app.CreateForm<TfrmConnect>(program.Shell, settings, *main.DialUp1, *main.DialAttempts);
+    main.frmConnect->ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.SetVisible(false);
     // Made last, after the main window is hidden; it sets the limits the meter works with.
     TfrmMaxImp& limits =
         app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits, program.Folder);
-    limits.ReleaseStep = [&main, &limits](TComponent*) { main.ReleaseDrag(limits); };
+    limits.ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.frmMaxImp = &limits;
 }
 

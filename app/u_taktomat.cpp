@@ -17,15 +17,6 @@ constexpr int kWidth = 275;
 constexpr TColor kLightYellow = ColorRGB(255, 255, 128);
 constexpr const char* kCloseQuestion = "Podłączenie jest aktywne czy chcesz je rozłączyć ?";
 
-template <class T>
-T* Place(TfrmTaktomat* form, const char* name, int left, int top, int width, int height) {
-    T* control = new T(form);  // owned by the form
-    control->SetName(name);
-    control->SetParent(form);
-    control->SetBounds(left, top, width, height);
-    return control;
-}
-
 TMenuItem* Item(TfrmTaktomat* form, TPopupMenu* menu, const char* name, const char* caption,
                 int tag) {
     auto* item = new TMenuItem(form);

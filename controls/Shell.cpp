@@ -32,16 +32,65 @@ void ClampToSnapArea(TForm& window, const TRect& snapArea) {
     }
 }
 
-void SetUpCompanionWindow(TForm& window, int height, bool stayOnTop) {
-    window.SetBorderStyle(TFormBorderStyle::bsNone);
-    if (stayOnTop) window.SetFormStyle(TFormStyle::fsStayOnTop);
-    window.SetToolWindow(true);
-    window.SetEraseBackground(false);
-    window.SetBounds(0, 0, 275, height);
-    window.SetColor(kCompanionColor);
+TCompanionForm::TCompanionForm(TComponent* owner, TShell& shell, const char* name, int height,
+                               bool stayOnTop, TCompanionMove move)
+    : TForm(owner), shell_(shell), move_(move) {
+    SetName(name);
+    SetBorderStyle(TFormBorderStyle::bsNone);
+    if (stayOnTop) SetFormStyle(TFormStyle::fsStayOnTop);
+    SetToolWindow(true);
+    SetEraseBackground(false);
+    SetBounds(0, 0, 275, height);
+    SetColor(kCompanionColor);
     TFont font;
     font.Color = kCompanionTextColor;
-    window.SetFont(font);
+    SetFont(font);
+
+    OnPaint = [this](TComponent* s) { FormPaint(s); };
+    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        FormMouseDown(s, b, sh, x, y);
+    };
+    if (move_ == TCompanionMove::Drag) {
+        OnMouseMove = [this](TComponent* s, TShiftState sh, int x, int y) {
+            FormMouseMove(s, sh, x, y);
+        };
+        OnMouseUp = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+            FormMouseUp(s, b, sh, x, y);
+        };
+    }
+}
+
+void TCompanionForm::FormPaint(TComponent*) {
+    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
+}
+
+void TCompanionForm::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
+    if (move_ == TCompanionMove::Drag) {
+        DragPress(shell_.DragState, Shift, X, Y);
+        return;
+    }
+    // Any button: the window has no title bar to take hold of, so its whole background is one.
+    StartSystemMove([this] { ClampToSnapArea(*this, shell_.SnapArea); });
+}
+
+void TCompanionForm::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
+    DragMove(shell_.DragState, *this, X, Y);
+}
+
+void TCompanionForm::FormMouseUp(TComponent*, TMouseButton, TShiftState, int, int) {
+    shell_.DragState.Dragging = false;
+    if (ReleaseStep) {
+        ReleaseStep(*this);
+    } else {
+        ClampToSnapArea(*this, shell_.SnapArea);
+    }
+}
+
+TLabel* PlaceLabel(TForm* form, const char* name, int left, int top, const std::string& caption) {
+    auto* label = Place<TLabel>(form, name, left, top, 1, 1);
+    label->SetTransparent(true);
+    label->SetCaption(caption);
+    return label;
 }
 
 void PaintSkinBackground(TForm& window, const Bitmap& skinBackground) {

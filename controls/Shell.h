@@ -1,11 +1,14 @@
 #pragma once
 #include <filesystem>
+#include <functional>
+#include <string>
 
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 #include "toolkit/gfx/bitmap.h"
 #include "toolkit/gfx/geometry.h"
 #include "toolkit/gfx/image_list.h"
+#include "toolkit/stdctrls.h"
 
 namespace tt {
 
@@ -54,12 +57,6 @@ void ClampToSnapArea(TForm& window, const TRect& snapArea);
 inline constexpr TColor kCompanionColor = ColorRGB(0, 0, 64);
 inline constexpr TColor kCompanionTextColor = ColorRGB(255, 255, 128);
 
-// What every companion window of the main window is: borderless and without a taskbar button
-// (the program has none), painted all over by the skin so nothing is erased first, 275 pixels
-// wide like the skin, in the companions' colours. Those opened from the always-on-top meter to
-// be edited stay on top of other programs too.
-void SetUpCompanionWindow(TForm& window, int height, bool stayOnTop);
-
 // The background of every window: the skin stretched over the window's current size.
 void PaintSkinBackground(TForm& window, const Bitmap& skinBackground);
 
@@ -70,19 +67,49 @@ void DragPress(TDragState& drag, TShiftState shift, int x, int y);
 // True when the window moved.
 bool DragMove(const TDragState& drag, TForm& window, int x, int y);
 
-// Hands the pointer events of a window that is dragged by its background to its handlers of
-// the usual names.
-template <class Form>
-void RouteDragEvents(Form& form) {
-    form.OnMouseDown = [&form](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        form.FormMouseDown(s, b, sh, x, y);
-    };
-    form.OnMouseMove = [&form](TComponent* s, TShiftState sh, int x, int y) {
-        form.FormMouseMove(s, sh, x, y);
-    };
-    form.OnMouseUp = [&form](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        form.FormMouseUp(s, b, sh, x, y);
-    };
+// How a companion window moves when its background is pressed.
+enum class TCompanionMove {
+    Drag,        // dragged with the shared DragState, ending in ReleaseStep
+    SystemMove,  // moved by the window system, then clamped into SnapArea
+};
+
+// What every companion window of the main window is: borderless and without a taskbar button
+// (the program has none), painted all over by the skin so nothing is erased first, 275 pixels
+// wide like the skin, in the companions' colours. Those opened from the always-on-top meter to
+// be edited stay on top of other programs too. Its background moves it.
+class TCompanionForm : public TForm {
+  public:
+    // The end of a drag of this window: the main window's release step, so the companions
+    // end a drag as it does. Until the program sets it, the window clamps itself.
+    std::function<void(TForm& window)> ReleaseStep;
+
+    void FormPaint(TComponent* Sender);
+    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void FormMouseMove(TComponent* Sender, TShiftState Shift, int X, int Y);
+    void FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  protected:
+    TCompanionForm(TComponent* owner, TShell& shell, const char* name, int height, bool stayOnTop,
+                   TCompanionMove move);
+
+    TShell& shell_;
+
+  private:
+    const TCompanionMove move_;
+};
+
+// Makes a control owned and parented by `form`, named and placed: every window makes its
+// controls this way.
+template <class T>
+T* Place(TForm* form, const char* name, int left, int top, int width, int height) {
+    T* control = new T(form);  // owned by the form
+    control->SetName(name);
+    control->SetParent(form);
+    control->SetBounds(left, top, width, height);
+    return control;
 }
+
+// A label on the skin: transparent, so the skin shows through, and sized to its text.
+TLabel* PlaceLabel(TForm* form, const char* name, int left, int top, const std::string& caption);
 
 }  // namespace tt

@@ -13,23 +13,16 @@
 
 namespace tt {
 
-// What only the main window can do for the connect window.
-struct TConnectHooks {
-    // The main window's release step: ends the drag and pushes Sender back into SnapArea.
-    // Without it the window only clamps itself.
-    TMouseEvent ReleaseStep;
-};
-
 // Picks a phone-book entry and dials it, with a number of attempts and a pause between them.
 // The attempts are the main window's TDialAttempts; this window shows them: Timer1 is armed
 // while an attempt waits and its tag is the number of that attempt, lblStatus shows the
 // status and cntIleJeszcze the attempts left.
-class TfrmConnect : public TForm {
+class TfrmConnect : public TCompanionForm {
   public:
     // `DialUp1` is the main window's controller and `attempts` its dialling sequence; both
     // must outlive the window.
     TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
-                TDialAttempts& attempts, TConnectHooks hooks);
+                TDialAttempts& attempts);
     ~TfrmConnect() override;
 
     TLabel* lblStatus;
@@ -43,10 +36,6 @@ class TfrmConnect : public TForm {
     TTimer* Timer1;
 
     void FormCreate(TComponent* Sender);
-    void FormPaint(TComponent* Sender);
-    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-    void FormMouseMove(TComponent* Sender, TShiftState Shift, int X, int Y);
-    void FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void klawiszeClick(TComponent* Sender);
     void Timer1Timer(TComponent* Sender);
     void cntPowtorzChange(TComponent* Sender);
@@ -55,11 +44,9 @@ class TfrmConnect : public TForm {
     // Timer1, lblStatus and cntIleJeszcze follow the attempts.
     void ShowAttempts();
 
-    TShell& shell_;
     TSettings& settings_;
     TDialUp& DialUp1_;
     TDialAttempts& attempts_;
-    TConnectHooks hooks_;
 };
 
 }  // namespace tt

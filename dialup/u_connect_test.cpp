@@ -90,16 +90,13 @@ class ConnectTest : public ::testing::Test {
     }
 
     void Create(bool releaseHook = true) {
-        TConnectHooks hooks;
+        frmConnect = &app->CreateForm<TfrmConnect>(shell, settings, DialUp1, attempts);
         if (releaseHook) {
-            hooks.ReleaseStep = [this](TComponent* sender, TMouseButton, TShiftState, int, int) {
-                releasedBy.push_back(sender);
-                shell.DragState.Dragging = false;
-                ClampToSnapArea(*static_cast<TForm*>(sender), shell.SnapArea);
+            frmConnect->ReleaseStep = [this](TForm& window) {
+                releasedBy.push_back(&window);
+                ClampToSnapArea(window, shell.SnapArea);
             };
         }
-        frmConnect =
-            &app->CreateForm<TfrmConnect>(shell, settings, DialUp1, attempts, std::move(hooks));
         frmConnect->SetBounds(300, 500, frmConnect->Width(), frmConnect->Height());
     }
 
@@ -152,7 +149,7 @@ class ConnectTest : public ::testing::Test {
     std::vector<std::string> dialled;
     std::vector<int64_t> dialledAt;
     int disconnectAlls = 0;
-    std::vector<TComponent*> releasedBy;
+    std::vector<TForm*> releasedBy;
 };
 
 DialPlan FailingPlan(int64_t stepMs) {

@@ -5,48 +5,26 @@
 
 namespace tt {
 
-namespace {
-
-constexpr TColor kWindowColor = kCompanionColor;
-constexpr TColor kTextColor = kCompanionTextColor;
-
-}  // namespace
-
-TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell) : TForm(owner), shell_(shell) {
-    SetName("frmRaport");
-    SetUpCompanionWindow(*this, 209, false);
-
-    ListBox1 = new TListBox(this);
-    ListBox1->SetName("ListBox1");
-    ListBox1->SetParent(this);
-    ListBox1->SetBounds(8, 24, 260, 145);
+TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell)
+    : TCompanionForm(owner, shell, "frmRaport", 209, false, TCompanionMove::SystemMove) {
+    ListBox1 = Place<TListBox>(this, "ListBox1", 8, 24, 260, 145);
     ListBox1->SetBorderStyle(TBorderStyle::bsNone);
-    ListBox1->SetColor(kWindowColor);
+    ListBox1->SetColor(kCompanionColor);
     ListBox1->SetItemHeight(16);
     ListBox1->SetTabOrder(0);
     ListBox1->OnDrawItem = [this](TWinControl* c, int i, TRect r, TOwnerDrawState s) {
         ListBox1DrawItem(c, i, r, s);
     };
 
-    PaintBox1 = new TPaintBox(this);
-    PaintBox1->SetName("PaintBox1");
-    PaintBox1->SetParent(this);
-    PaintBox1->SetBounds(8, 8, 260, 17);
+    PaintBox1 = Place<TPaintBox>(this, "PaintBox1", 8, 8, 260, 17);
     PaintBox1->OnPaint = [this](TComponent* s) { PaintBox1Paint(s); };
 
-    Klawisze = new TBMPButton(this);
-    Klawisze->SetName("Klawisze");
-    Klawisze->SetParent(this);
+    Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 176, 1, 1);
     Klawisze->SetButtons(&shell_.Skins.ImageList1);
     Klawisze->SetOrientation(TLayOut::loHor);
-    Klawisze->SetBounds(197, 176, Klawisze->Width(), Klawisze->Height());
     Klawisze->OnClick = [this](TComponent* s) { KlawiszeClick(s); };
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
-    OnPaint = [this](TComponent* s) { FormPaint(s); };
-    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        FormMouseDown(s, b, sh, x, y);
-    };
 }
 
 void TfrmRaport::CopyLog(const TLogLines& LogLines) {
@@ -58,15 +36,6 @@ void TfrmRaport::CopyLog(const TLogLines& LogLines) {
 
 void TfrmRaport::FormCreate(TComponent*) {
     Klawisze->SetAltDrawing(shell_.AltDrawing);
-}
-
-void TfrmRaport::FormPaint(TComponent*) {
-    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
-}
-
-void TfrmRaport::FormMouseDown(TComponent*, TMouseButton, TShiftState, int, int) {
-    // Any button: the window has no title bar to take hold of, so its whole background is one.
-    StartSystemMove([this] { ClampToSnapArea(*this, shell_.SnapArea); });
 }
 
 void TfrmRaport::PaintBox1Paint(TComponent*) {

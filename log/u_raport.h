@@ -12,7 +12,7 @@ namespace tt {
 // The log as a four-column table: date, duration, pulses and cost, one row per line, oldest
 // first. It shows a copy taken when the report command opens it, so a connection that ends
 // while it is open appears only at the next opening.
-class TfrmRaport : public TForm {
+class TfrmRaport : public TCompanionForm {
   public:
     TfrmRaport(TComponent* owner, TShell& shell);
 
@@ -25,14 +25,9 @@ class TfrmRaport : public TForm {
     void CopyLog(const TLogLines& LogLines);
 
     void FormCreate(TComponent* Sender);
-    void FormPaint(TComponent* Sender);
-    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void PaintBox1Paint(TComponent* Sender);
     void ListBox1DrawItem(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State);
     void KlawiszeClick(TComponent* Sender);
-
-  private:
-    TShell& shell_;
 };
 
 }  // namespace tt

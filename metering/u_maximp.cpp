@@ -8,9 +8,6 @@ namespace tt {
 
 namespace {
 
-constexpr TColor kFormColor = kCompanionColor;
-constexpr TColor kTextColor = kCompanionTextColor;
-
 struct LimitRow {
     const char* LabelName;
     const char* Caption;
@@ -37,33 +34,23 @@ constexpr int kCounterOffset = 58;  // from the label's left edge
 
 TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
                        TMeterLimits& meterLimits, std::filesystem::path programFolder)
-    : TForm(owner),
-      shell_(shell),
+    : TCompanionForm(owner, shell, "frmMaxImp", 80, true, TCompanionMove::Drag),
       settings_(settings),
       meterLimits_(meterLimits),
       programFolder_(std::move(programFolder)) {
-    SetName("frmMaxImp");
     SetCaption("Ustawienia impulsów");
-    SetUpCompanionWindow(*this, 80, true);
     SetShowHint(true);
 
     std::array<TLabel*, 4> labels{};
     std::array<TBMPCounter*, 4> counters{};
     for (size_t i = 0; i < kRows.size(); ++i) {
         const LimitRow& row = kRows[i];
-        TLabel* label = new TLabel(this);  // owned by the form
-        label->SetName(row.LabelName);
-        label->SetParent(this);
-        label->SetTransparent(true);
-        label->SetCaption(row.Caption);
-        label->SetBounds(row.Left, row.Top + 4, 1, 1);
+        TLabel* label = PlaceLabel(this, row.LabelName, row.Left, row.Top + 4, row.Caption);
         label->SetHint(row.Hint);
         labels[i] = label;
 
-        TBMPCounter* counter = new TBMPCounter(this);
-        counter->SetName(row.CounterName);
-        counter->SetParent(this);
-        counter->SetBounds(row.Left + kCounterOffset, row.Top, 50, 20);
+        auto* counter =
+            Place<TBMPCounter>(this, row.CounterName, row.Left + kCounterOffset, row.Top, 50, 20);
         counter->SetDigits(&shell_.Skins.imgCyfry);
         counter->SetMaxValue(row.Key->Max);
         counter->SetMinValue(row.Key->Min);
@@ -80,16 +67,11 @@ TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
     cntMAXIMP_M = counters[2];
     cntOODL = counters[3];
 
-    Klawisze = new TBMPButton(this);
-    Klawisze->SetName("Klawisze");
-    Klawisze->SetParent(this);
-    Klawisze->SetBounds(197, 54, 70, 20);
+    Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 54, 70, 20);
     Klawisze->SetButtons(&shell_.Skins.ImageList1);
     Klawisze->OnClick = [this](TComponent* s) { KlawiszeClick(s); };
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
-    OnPaint = [this](TComponent* s) { FormPaint(s); };
-    RouteDragEvents(*this);
 }
 
 void TfrmMaxImp::FormCreate(TComponent*) {
@@ -136,27 +118,6 @@ void TfrmMaxImp::KlawiszeClick(TComponent*) {
         default:
             break;
     }
-}
-
-void TfrmMaxImp::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
-    DragPress(shell_.DragState, Shift, X, Y);
-}
-
-void TfrmMaxImp::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
-    DragMove(shell_.DragState, *this, X, Y);
-}
-
-void TfrmMaxImp::FormMouseUp(TComponent*, TMouseButton, TShiftState, int, int) {
-    shell_.DragState.Dragging = false;
-    if (ReleaseStep) {
-        ReleaseStep(this);
-    } else {
-        ClampToSnapArea(*this, shell_.SnapArea);
-    }
-}
-
-void TfrmMaxImp::FormPaint(TComponent*) {
-    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
 }
 
 }  // namespace tt

@@ -14,7 +14,7 @@ namespace tt {
 // The limits window: pulses per connection, day and month, and the dialling delay. Only its
 // creation and its confirm set the limits the meter works with; the file is never read back
 // during a run.
-class TfrmMaxImp : public TForm {
+class TfrmMaxImp : public TCompanionForm {
   public:
     TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings, TMeterLimits& meterLimits,
                std::filesystem::path programFolder);
@@ -29,22 +29,12 @@ class TfrmMaxImp : public TForm {
     TBMPCounter* cntOODL;
     TBMPButton* Klawisze;
 
-    // The main window's release step, run with this window as Sender when a drag of it ends
-    // (the main window clamps the window it is given). Until the program sets it, the window
-    // ends the drag and clamps itself.
-    std::function<void(TComponent* Sender)> ReleaseStep;
-
     void FormCreate(TComponent* Sender);
     void KlawiszeClick(TComponent* Sender);
-    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-    void FormMouseMove(TComponent* Sender, TShiftState Shift, int X, int Y);
-    void FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-    void FormPaint(TComponent* Sender);
 
   private:
     void CopyToMeterLimits();
 
-    TShell& shell_;
     TSettings& settings_;
     TMeterLimits& meterLimits_;
     std::filesystem::path programFolder_;

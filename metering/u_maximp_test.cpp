@@ -145,15 +145,15 @@ TEST_F(MaxImpTest, ALeftDragMovesOnlyThisWindowAndEndsInTheMainWindowsReleaseSte
     EXPECT_FALSE(shell.DragState.Dragging);
     EXPECT_EQ(f.BoundsRect(), (TRect{1024 - 275, 95, 1024, 175}));
 
-    std::vector<TComponent*> released;
-    f.ReleaseStep = [&](TComponent* sender) {
+    std::vector<TForm*> released;
+    f.ReleaseStep = [&](TForm& window) {
         EXPECT_FALSE(shell.DragState.Dragging);
-        released.push_back(sender);
+        released.push_back(&window);
     };
     driver.Press("frmMaxImp", 150, 70);
     driver.Move("frmMaxImp", 250, 70, ssLeft);
     driver.Release("frmMaxImp", 250, 70);
-    EXPECT_EQ(released, std::vector<TComponent*>{&f});
+    EXPECT_EQ(released, std::vector<TForm*>{&f});
     EXPECT_EQ(f.Left(), 1024 - 275 + 100);  // the main window's step is the one that clamps
 }
 

@@ -10,46 +10,25 @@ namespace tt {
 
 namespace {
 
-constexpr TColor kFormColor = kCompanionColor;
-constexpr TColor kTextColor = kCompanionTextColor;
 constexpr const char* kBadPrice = "Nieprawidłowe wartości ceny!";
 constexpr const char* kPulseHint = "czas trwania impulsu w sekundach";
-
-template <class T>
-T* Place(TForm* form, const char* name, int left, int top, int width, int height) {
-    T* control = new T(form);  // owned by the form
-    control->SetName(name);
-    control->SetParent(form);
-    control->SetBounds(left, top, width, height);
-    return control;
-}
-
-TLabel* PlaceLabel(TForm* form, const char* name, const char* text, int left, int top) {
-    TLabel* label = Place<TLabel>(form, name, left, top, 1, 1);
-    label->SetTransparent(true);
-    label->SetCaption(text);
-    return label;
-}
 
 }  // namespace
 
 TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
                      const FormatSettings& fs, TTariffTable& tariffTable,
                      std::filesystem::path programFolder)
-    : TForm(owner),
-      shell_(shell),
+    : TCompanionForm(owner, shell, "frmOpcje", 140, true, TCompanionMove::SystemMove),
       settings_(settings),
       fs_(fs),
       tariffTable_(tariffTable),
       programFolder_(std::move(programFolder)) {
-    SetName("frmOpcje");
     SetCaption("Opcje Taktomata");
-    SetUpCompanionWindow(*this, 140, true);
     SetShowHint(true);
 
-    lblStrefa = PlaceLabel(this, "lblStrefa", "Strefa opłat", 8, 4);
-    lblImpuls = PlaceLabel(this, "lblImpuls", "Impuls", 98, 4);
-    lblCena = PlaceLabel(this, "lblCena", "Cena zł", 160, 4);
+    lblStrefa = PlaceLabel(this, "lblStrefa", 8, 4, "Strefa opłat");
+    lblImpuls = PlaceLabel(this, "lblImpuls", 98, 4, "Impuls");
+    lblCena = PlaceLabel(this, "lblCena", 160, 4, "Cena zł");
 
     // Dark text on the light field, so that the caret shows while a price is typed.
     TFont fieldFont = Font();
@@ -67,7 +46,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
     std::array<TEdit*, 3> prices{};
     for (size_t i = 0; i < 3; ++i) {
         const int top = 19 + 21 * static_cast<int>(i);
-        od[i] = PlaceLabel(this, odNames[i], "od:", 8, top + 4);
+        od[i] = PlaceLabel(this, odNames[i], 8, top + 4, "od:");
 
         TEdit* start = Place<TEdit>(this, startNames[i], 26, top, 62, 20);
         start->SetFont(fieldFont);
@@ -126,10 +105,6 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
 
     OnCreate = [this](TComponent* s) { OdczytZINI(s); };
     OnShow = [this](TComponent* s) { OdczytZINI(s); };
-    OnPaint = [this](TComponent* s) { FormPaint(s); };
-    OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        FormMouseDown(s, b, sh, x, y);
-    };
 }
 
 void TfrmOpcje::OdczytZINI(TComponent*) {
@@ -272,16 +247,6 @@ void TfrmOpcje::DoEkranuClick(TComponent*) {
     } else {
         DoEkranu->SetChecked(true);
     }
-}
-
-void TfrmOpcje::FormMouseDown(TComponent*, TMouseButton, TShiftState, int, int) {
-    // No title bar: any button on the background moves the window, and it is kept inside the
-    // snapping area once let go.
-    StartSystemMove([this] { ClampToSnapArea(*this, shell_.SnapArea); });
-}
-
-void TfrmOpcje::FormPaint(TComponent*) {
-    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
 }
 
 }  // namespace tt

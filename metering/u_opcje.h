@@ -17,7 +17,7 @@ namespace tt {
 // windows snap to and which way the main window rolls up. Loading it, on creation and on every
 // show, brings the tariff table up to the settings file, so a show also throws away edits that
 // were never confirmed.
-class TfrmOpcje : public TForm {
+class TfrmOpcje : public TCompanionForm {
   public:
     TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings, const FormatSettings& fs,
               TTariffTable& tariffTable, std::filesystem::path programFolder);
@@ -47,13 +47,10 @@ class TfrmOpcje : public TForm {
     void ZmianaUstawienStref(TComponent* Sender, int& Key, TShiftState Shift);
     void DoPulpituClick(TComponent* Sender);
     void DoEkranuClick(TComponent* Sender);
-    void FormMouseDown(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-    void FormPaint(TComponent* Sender);
 
   private:
     void Confirm();
 
-    TShell& shell_;
     TSettings& settings_;
     const FormatSettings& fs_;
     TTariffTable& tariffTable_;
