@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/code_page.h"
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -112,25 +114,11 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     return ok;
 }
 
-namespace {
-std::string Recode(const std::string& text, UINT from, UINT to) {
-    if (text.empty()) return text;
-    const int n = static_cast<int>(text.size());
-    const int wide = MultiByteToWideChar(from, 0, text.data(), n, nullptr, 0);
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(from, 0, text.data(), n, w.data(), wide);
-    const int len = WideCharToMultiByte(to, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(len), '\0');
-    WideCharToMultiByte(to, 0, w.data(), wide, out.data(), len, nullptr, nullptr);
-    return out;
-}
-}  // namespace
-
 std::string TextFromDisk(std::string bytes) {
-    return Recode(bytes, CP_ACP, CP_UTF8);
+    return AnsiToUtf8(bytes);
 }
 std::string TextToDisk(std::string text) {
-    return Recode(text, CP_UTF8, CP_ACP);
+    return Utf8ToAnsi(text);
 }
 
 fs::path ExecutableFolder() {

@@ -168,16 +168,9 @@ class Surface : public QRasterWindow {
             image_ = QImage(width, height, QImage::Format_RGB32);
             dirty = {0, 0, width, height};
         }
-        dirty.left = std::max(dirty.left, 0);
-        dirty.top = std::max(dirty.top, 0);
-        dirty.right = std::min(dirty.right, width);
-        dirty.bottom = std::min(dirty.bottom, height);
-        if (dirty.left >= dirty.right || dirty.top >= dirty.bottom) return;
-        const size_t bytes = static_cast<size_t>(dirty.Width()) * 4;
-        for (int y = dirty.top; y < dirty.bottom; ++y) {
-            const uint32_t* from = pixels + static_cast<ptrdiff_t>(y) * width + dirty.left;
-            std::memcpy(image_.scanLine(y) + static_cast<ptrdiff_t>(dirty.left) * 4, from, bytes);
-        }
+        dirty = ui::ClipToFrame(dirty, width, height);
+        if (dirty.Width() == 0) return;
+        ui::CopyFramePart(pixels, width, dirty, image_.bits(), image_.bytesPerLine());
         update(QRect(dirty.left, dirty.top, dirty.Width(), dirty.Height()));
     }
 

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/code_page.h"
+
 // The remote-access records in their single-byte forms, laid out as platform version 4.0 lays
 // them out on 32-bit Windows. The sizes are what the library checks in the first field, so they
 // are pinned below on every build, also where the records never reach a real library.
@@ -108,8 +110,11 @@ class RasApi {
 };
 
 // The records carry text in the platform's single-byte code page; the program works in UTF-8.
-// Both are the identity where the platform's remote-access text is UTF-8 already.
-std::string RasTextToUtf8(const std::string& text);
-std::string Utf8ToRasText(const std::string& text);
+inline std::string RasTextToUtf8(const std::string& text) {
+    return AnsiToUtf8(text);
+}
+inline std::string Utf8ToRasText(const std::string& text) {
+    return Utf8ToAnsi(text);
+}
 
 }  // namespace tt

@@ -1,5 +1,8 @@
 #pragma once
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +23,28 @@ struct Rect {
     int Height() const { return bottom - top; }
     bool operator==(const Rect&) const = default;
 };
+
+// The part of a frame of width x height pixels that a present must copy: `dirty` cut to the
+// frame, empty when nothing of it is inside.
+inline Rect ClipToFrame(Rect dirty, int width, int height) {
+    dirty.left = std::max(dirty.left, 0);
+    dirty.top = std::max(dirty.top, 0);
+    dirty.right = std::min(dirty.right, width);
+    dirty.bottom = std::min(dirty.bottom, height);
+    if (dirty.left >= dirty.right || dirty.top >= dirty.bottom) return {};
+    return dirty;
+}
+
+// Copies `part` (already clipped) of a frame of `width` pixels a row into a surface of the same
+// size whose rows are `pitch` bytes apart: what every backend does to show a present.
+inline void CopyFramePart(const uint32_t* pixels, int width, Rect part, unsigned char* surface,
+                          ptrdiff_t pitch) {
+    const size_t bytes = static_cast<size_t>(part.Width()) * 4;
+    for (int y = part.top; y < part.bottom; ++y) {
+        const uint32_t* from = pixels + static_cast<ptrdiff_t>(y) * width + part.left;
+        std::memcpy(surface + y * pitch + static_cast<ptrdiff_t>(part.left) * 4, from, bytes);
+    }
+}
 
 enum class MouseButton { Left, Right, Middle };
 

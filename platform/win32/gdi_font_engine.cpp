@@ -27,7 +27,7 @@ HFONT GdiFontEngine::Select(const TFont& font) {
         HFONT made = CreateFontA(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
                                  FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                  CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                 DEFAULT_PITCH | FF_DONTCARE, ToAcp(font.Name).c_str());
+                                 DEFAULT_PITCH | FF_DONTCARE, Utf8ToAnsi(font.Name).c_str());
         if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         it = fonts_.emplace(key, made).first;
     }
@@ -46,7 +46,7 @@ int GdiFontEngine::TextWidth(const TFont& font, std::string_view text) {
     if (text.empty()) return 0;
     Select(font);
     // The wide calls: the text keeps its letters whatever the ANSI code page lacks.
-    const std::wstring wide = ToWide(text);
+    const std::wstring wide = Utf8ToWide(text);
     SIZE size{};
     GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
     return static_cast<int>(size.cx);
@@ -83,7 +83,7 @@ void GdiFontEngine::DrawGlyphs(Bitmap& target, const TRect& clip, int x, int y, 
     SetBkMode(dc_, TRANSPARENT);
     SetTextColor(dc_, RGB(255, 255, 255));
     SetTextAlign(dc_, TA_TOP | TA_LEFT | TA_NOUPDATECP);
-    const std::wstring wide = ToWide(text);
+    const std::wstring wide = Utf8ToWide(text);
     ExtTextOutW(dc_, x - left, y - top, 0, nullptr, wide.c_str(), static_cast<UINT>(wide.size()),
                 nullptr);
     GdiFlush();

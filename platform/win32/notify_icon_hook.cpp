@@ -130,7 +130,7 @@ bool NotifyIconHook::Notify(unsigned operation, unsigned flags, const std::strin
     nid.uFlags = flags;
     nid.uCallbackMessage = CallbackMessage();
     nid.hIcon = icon_ ? icon_ : defaultIcon_;
-    const std::string tip = ToAcp(tipUtf8).substr(0, sizeof(nid.szTip) - 1);
+    const std::string tip = Utf8ToAnsi(tipUtf8).substr(0, sizeof(nid.szTip) - 1);
     std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
     return Shell_NotifyIconA(operation, &nid) != FALSE;
 }

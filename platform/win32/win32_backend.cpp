@@ -23,25 +23,6 @@ constexpr UINT kTrayId = 1;
 // The system move: SC_MOVE with the low bits saying "by the mouse".
 constexpr WPARAM kMoveByMouse = 0xF012;
 
-std::wstring Widen(std::string_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int n =
-        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(std::wstring_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-    return narrow;
-}
-
 Win32Backend* BackendOf(HWND hwnd) {
     return reinterpret_cast<Win32Backend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
@@ -143,18 +124,6 @@ HICON MakeIcon(int width, int height, const uint32_t* pixels) {
     return result;
 }
 
-std::string ToAcp(std::string_view utf8) {
-    return Narrow(Widen(utf8, CP_UTF8), CP_ACP);
-}
-
-std::string FromAcp(std::string_view acp) {
-    return Narrow(Widen(acp, CP_ACP), CP_UTF8);
-}
-
-std::wstring ToWide(std::string_view utf8) {
-    return Widen(utf8, CP_UTF8);
-}
-
 Win32Backend::Win32Backend(const std::string& title) {
     WNDCLASSA wc{};
     wc.style = CS_DBLCLKS;
@@ -167,8 +136,9 @@ Win32Backend::Win32Backend(const std::string& title) {
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         throw Error("RegisterClass failed");
     }
-    appWindow_ = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, ToAcp(title).c_str(), WS_POPUP, 0,
-                                 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    appWindow_ =
+        CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, Utf8ToAnsi(title).c_str(), WS_POPUP, 0, 0,
+                        0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this);
     if (!appWindow_) throw Error("CreateWindow failed");
     LARGE_INTEGER f{};
     QueryPerformanceFrequency(&f);
@@ -208,8 +178,8 @@ int Win32Backend::CreateTopWindow(const ui::WindowStyle& style, const std::strin
     const int id = nextWindow_++;
     ++quiet_;
     // Owned by the hidden application window: an owned window never gets a taskbar button.
-    HWND hwnd = CreateWindowExA(exStyle, kWindowClass, ToAcp(title).c_str(), WS_POPUP, 0, 0, 0, 0,
-                                appWindow_, nullptr, GetModuleHandleA(nullptr), this);
+    HWND hwnd = CreateWindowExA(exStyle, kWindowClass, Utf8ToAnsi(title).c_str(), WS_POPUP, 0, 0, 0,
+                                0, appWindow_, nullptr, GetModuleHandleA(nullptr), this);
     --quiet_;
     if (!hwnd) throw Error("CreateWindow failed");
     windows_[id] = Window{.hwnd = hwnd, .style = style};
@@ -244,7 +214,7 @@ void Win32Backend::DestroyWindow(int window) {
 }
 
 void Win32Backend::SetTitle(int window, const std::string& title) {
-    if (Window* w = Find(window)) SetWindowTextA(w->hwnd, ToAcp(title).c_str());
+    if (Window* w = Find(window)) SetWindowTextA(w->hwnd, Utf8ToAnsi(title).c_str());
 }
 
 void Win32Backend::SetBounds(int window, ui::Rect bounds) {
@@ -308,17 +278,11 @@ void Win32Backend::Present(int window, const uint32_t* pixels, int width, int he
         w->height = height;
         dirty = {0, 0, width, height};
     }
-    dirty.left = std::max(dirty.left, 0);
-    dirty.top = std::max(dirty.top, 0);
-    dirty.right = std::min(dirty.right, width);
-    dirty.bottom = std::min(dirty.bottom, height);
-    if (dirty.left >= dirty.right || dirty.top >= dirty.bottom) return;
+    dirty = ui::ClipToFrame(dirty, width, height);
+    if (dirty.Width() == 0) return;
     GdiFlush();  // GDI may still be drawing into the section from an earlier call
-    for (int y = dirty.top; y < dirty.bottom; ++y) {
-        const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
-        std::copy(pixels + row + dirty.left, pixels + row + dirty.right,
-                  w->bits + row + dirty.left);
-    }
+    ui::CopyFramePart(pixels, width, dirty, reinterpret_cast<unsigned char*>(w->bits),
+                      static_cast<ptrdiff_t>(width) * 4);
     RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
     InvalidateRect(w->hwnd, &r, FALSE);
     ++quiet_;
@@ -506,7 +470,7 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
         case WM_CHAR:
         case WM_SYSCHAR: {
             const char byte = static_cast<char>(wParam & 0xFF);
-            const std::wstring wide = Widen(std::string_view(&byte, 1), CP_ACP);
+            const std::wstring wide = AnsiUtf8ToWide(std::string_view(&byte, 1));
             if (wide.empty()) return 0;
             Queue(ui::Event{.kind = ui::EventKind::Char,
                             .window = id,
@@ -598,7 +562,7 @@ int Win32Backend::ShowMessageBox(const std::string& text, const std::string& cap
     // Owned by the program's active window, so that it stands above an always-on-top form.
     HWND owner = GetActiveWindow();
     if (!owner) owner = appWindow_;
-    return MessageBoxA(owner, ToAcp(text).c_str(), ToAcp(caption).c_str(), flags);
+    return MessageBoxA(owner, Utf8ToAnsi(text).c_str(), Utf8ToAnsi(caption).c_str(), flags);
 }
 
 void Win32Backend::Beep(int type) {
@@ -624,7 +588,7 @@ int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int 
             AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
         } else {
             AppendMenuA(menu, MF_STRING | (e.enabled ? 0u : MF_GRAYED), i + 1,
-                        ToAcp(e.caption).c_str());
+                        Utf8ToAnsi(e.caption).c_str());
         }
     }
     // Without the foreground the menu would not close when the user clicks elsewhere.
@@ -647,7 +611,7 @@ void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = kTrayMessage;
     nid.hIcon = made ? made : LoadIconA(nullptr, IDI_APPLICATION);
-    const std::string tip = ToAcp(icon.tip).substr(0, sizeof(nid.szTip) - 1);
+    const std::string tip = Utf8ToAnsi(icon.tip).substr(0, sizeof(nid.szTip) - 1);
     std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
     Shell_NotifyIconA(trayShown_ ? NIM_MODIFY : NIM_ADD, &nid);
     trayShown_ = true;
@@ -673,7 +637,7 @@ std::string Win32Backend::ClipboardText() {
     std::string text;
     if (HANDLE data = GetClipboardData(CF_TEXT)) {
         if (const auto* p = static_cast<const char*>(GlobalLock(data))) {
-            text = FromAcp(p);
+            text = AnsiToUtf8(p);
             GlobalUnlock(data);
         }
     }
@@ -682,7 +646,7 @@ std::string Win32Backend::ClipboardText() {
 }
 
 void Win32Backend::SetClipboardText(const std::string& text) {
-    const std::string acp = ToAcp(text);
+    const std::string acp = Utf8ToAnsi(text);
     if (!OpenClipboard(appWindow_)) return;
     EmptyClipboard();
     if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, acp.size() + 1)) {

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/code_page.h"
 #include "platform/ui/backend.h"
 #include "toolkit/gfx/font.h"
 
@@ -21,12 +22,6 @@ struct HFONT__;
 struct HICON__;
 
 namespace tt::win32 {
-
-// UTF-8 inside, the ANSI code page in the "A" functions; characters the code page lacks
-// become "?", as the system itself does.
-std::string ToAcp(std::string_view utf8);
-std::string FromAcp(std::string_view acp);
-std::wstring ToWide(std::string_view utf8);
 
 // An icon handle made from pixel words 0xFFRRGGBB, rows top-down; null when there are no
 // pixels. The caller destroys it (DestroyIcon).

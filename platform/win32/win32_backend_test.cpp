@@ -210,11 +210,11 @@ TEST_F(Win32BackendTest, ClocksScreenAndTextConversion) {
     EXPECT_LE(work.bottom, screen.bottom);
     EXPECT_GT(backend.DoubleClickTime(), 0);
 
-    EXPECT_EQ(ToAcp("Taktomat 2000"), "Taktomat 2000");
-    EXPECT_EQ(FromAcp(ToAcp("Taktomat 2000")), "Taktomat 2000");
-    EXPECT_EQ(ToWide("Zażółć"), L"Za\u017c\u00f3\u0142\u0107");
+    EXPECT_EQ(Utf8ToAnsi("Taktomat 2000"), "Taktomat 2000");
+    EXPECT_EQ(AnsiToUtf8(Utf8ToAnsi("Taktomat 2000")), "Taktomat 2000");
+    EXPECT_EQ(Utf8ToWide("Zażółć"), L"Za\u017c\u00f3\u0142\u0107");
     if (GetACP() == 1250) {
-        EXPECT_EQ(ToAcp("ł"), "\xB3");
+        EXPECT_EQ(Utf8ToAnsi("ł"), "\xB3");
     }
 }
 
@@ -252,7 +252,7 @@ TEST_F(Win32BackendTest, TimersRunInsideMessageBoxesAndMenusWhichAnswerAsTheSyst
     const int answer =
         backend.ShowMessageBox("Zakończyć?", "Taktomat 2000", ui::kMbYesNo | ui::kMbIconQuestion);
     EXPECT_EQ(answer, ui::kIdNo);
-    EXPECT_EQ(seenText, ToAcp("Zakończyć?"));
+    EXPECT_EQ(seenText, Utf8ToAnsi("Zakończyć?"));
     EXPECT_GT(modal.timers, 0);
 
     // A menu dismissed without a choice gives -1; the timers went on meanwhile.
