@@ -470,7 +470,7 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
         case WM_CHAR:
         case WM_SYSCHAR: {
             const char byte = static_cast<char>(wParam & 0xFF);
-            const std::wstring wide = AnsiUtf8ToWide(std::string_view(&byte, 1));
+            const std::wstring wide = AnsiToWide(std::string_view(&byte, 1));
             if (wide.empty()) return 0;
             Queue(ui::Event{.kind = ui::EventKind::Char,
                             .window = id,
