@@ -108,7 +108,7 @@ int RunProgram(const tt::ProgramOptions& options) {
 
 // A GUI program has no console to print to: what the command line asks to read is a message.
 void Tell(const std::string& text, unsigned icon) {
-    MessageBoxA(nullptr, tt::win32::ToAcp(text).c_str(), kTitle, MB_OK | icon);
+    MessageBoxA(nullptr, tt::Utf8ToAnsi(text).c_str(), kTitle, MB_OK | icon);
 }
 
 }  // namespace
