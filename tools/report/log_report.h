@@ -30,6 +30,21 @@ class RecordReader {
 
   private:
     bool ReadDuration(std::string_view text, int32_t& seconds) const;
+    bool ReadFixedTime(std::string_view text, int32_t& seconds) const;
+    // The usual line in one pass: the date of the line before, a duration in the fixed
+    // layout, plain digits and a plain decimal. False for anything else, which Read then
+    // takes apart field by field.
+    bool ReadUsual(std::string_view line, LogRecord& out) const;
+
+    // When the time pattern writes every time in the same width (hh:nn:ss, not h:nn:ss or
+    // AM/PM), where its hour, minute and second digits stand; durations are read there
+    // directly, anything else the long way.
+    std::string fixedTime_;  // 11:22:33 as the pattern writes it, empty when not fixed
+    size_t hourAt_ = 0, minuteAt_ = 0, secondAt_ = 0;
+    std::vector<size_t> timeLiterals_;  // where the rest of fixedTime_ stands
+    // For a layout of eight bytes (hh:nn:ss), its literal bytes as one word and their mask.
+    uint64_t timeWord_ = 0;
+    uint64_t timeMask_ = 0;
 
     FormatSettings fs_;
     PatternReader dates_;
@@ -37,6 +52,11 @@ class RecordReader {
     std::string lastDate_;
     DateParts lastParts_;
     bool haveLast_ = false;
+    // Dates of 8 to 16 bytes (every short date pattern in use) are compared as two
+    // overlapping words, without a call.
+    bool lastWords_ = false;
+    uint64_t lastHead_ = 0;
+    uint64_t lastTail_ = 0;
 };
 
 // A line the report could not read, by its number in the file (from 1).

@@ -26,7 +26,36 @@ Money Money::FromCents(int64_t cents) {
     return Money(whole, rest * (kFractionScale / 100));
 }
 
+namespace {
+
+bool ParsePlain(std::string_view text, char decimalSeparator, int64_t& whole, int64_t& fraction) {
+    size_t i = 0;
+    uint64_t w = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        w = w * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (i == 0 || i > static_cast<size_t>(Money::kMaxWholeDigits)) return false;
+    uint64_t f = 0;
+    size_t fractionDigits = 0;
+    if (i < text.size()) {
+        if (text[i] != decimalSeparator) return false;
+        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+            f = f * 10 + static_cast<uint64_t>(text[i] - '0');
+            ++fractionDigits;
+        }
+        if (i != text.size() || fractionDigits > 18) return false;
+    }
+    whole = static_cast<int64_t>(w);
+    fraction = static_cast<int64_t>(f) * Money::PowerOfTen(static_cast<int>(18 - fractionDigits));
+    return true;
+}
+
+}  // namespace
+
 std::optional<Money> Money::Parse(std::string_view text, char decimalSeparator) {
+    int64_t plainWhole = 0;
+    int64_t plainFraction = 0;
+    if (ParsePlain(text, decimalSeparator, plainWhole, plainFraction))
+        return Money(plainWhole, plainFraction);
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     size_t i = 0;
@@ -99,22 +128,6 @@ std::optional<Money> Money::Parse(std::string_view text, char decimalSeparator) 
         }
     }
     return Money(signedWhole, fraction);
-}
-
-bool Money::Add(const Money& other) {
-    int64_t fraction = fraction_ + other.fraction_;
-    int64_t carry = 0;
-    if (fraction >= kFractionScale) {
-        fraction -= kFractionScale;
-        carry = 1;
-    }
-    int64_t whole = 0;
-    if (__builtin_add_overflow(whole_, other.whole_, &whole) ||
-        __builtin_add_overflow(whole, carry, &whole))
-        return false;
-    whole_ = whole;
-    fraction_ = fraction;
-    return true;
 }
 
 void Money::Magnitude(uint64_t& whole, int64_t& fraction) const {

@@ -17,6 +17,11 @@ class Money {
 
     Money() = default;
     static Money FromCents(int64_t cents);
+    // A non-negative amount from its whole units and its fraction in 10^-18 units
+    // (0..kFractionScale-1), for readers that have taken the digits apart themselves.
+    static Money FromParts(int64_t whole, int64_t fraction) { return Money(whole, fraction); }
+    // 10^n for n of 0..18.
+    static int64_t PowerOfTen(int n) { return kPowersOfTen[n]; }
 
     // The cost field as the log writes it: an optional sign, digits with at most one
     // `decimalSeparator`, an optional exponent (E or e), blanks around ignored. Digits past
@@ -24,8 +29,23 @@ class Money {
     // amounts of more than 15 whole digits.
     static std::optional<Money> Parse(std::string_view text, char decimalSeparator);
 
-    // Adds `other`; false, leaving this one alone, when the sum would not fit.
-    bool Add(const Money& other);
+    // Adds `other`; false, leaving this one alone, when the sum would not fit. Inline: a
+    // summary adds a million of these.
+    bool Add(const Money& other) {
+        int64_t fraction = fraction_ + other.fraction_;
+        int64_t carry = 0;
+        if (fraction >= kFractionScale) {
+            fraction -= kFractionScale;
+            carry = 1;
+        }
+        int64_t whole = 0;
+        if (__builtin_add_overflow(whole_, other.whole_, &whole) ||
+            __builtin_add_overflow(whole, carry, &whole))
+            return false;
+        whole_ = whole;
+        fraction_ = fraction;
+        return true;
+    }
 
     bool IsNegative() const { return whole_ < 0; }
     // Rounded half away from zero to hundredths.
@@ -38,6 +58,26 @@ class Money {
     bool operator==(const Money&) const = default;
 
   private:
+    static constexpr int64_t kPowersOfTen[] = {1,
+                                               10,
+                                               100,
+                                               1000,
+                                               10000,
+                                               100000,
+                                               1000000,
+                                               10000000,
+                                               100000000,
+                                               1000000000,
+                                               10000000000,
+                                               100000000000,
+                                               1000000000000,
+                                               10000000000000,
+                                               100000000000000,
+                                               1000000000000000,
+                                               10000000000000000,
+                                               100000000000000000,
+                                               1000000000000000000};
+
     Money(int64_t whole, int64_t fraction) : whole_(whole), fraction_(fraction) {}
     // The magnitude as whole units and fraction, and the sign apart.
     void Magnitude(uint64_t& whole, int64_t& fraction) const;

@@ -1,5 +1,6 @@
 #include "tools/report/report_cli.h"
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -259,16 +260,17 @@ int Finish(const std::vector<UnreadLine>& unread, size_t lineCount, const Progra
     return kReportLinesUnread;
 }
 
-std::string PadLeft(const std::string& text, size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
 std::string PadRight(const std::string& text, size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
 void PrintSummaryText(const std::vector<PeriodRow>& rows, const DayTotals& total, char separator,
                       std::ostream& out) {
-    std::vector<std::vector<std::string>> table;
+    // Every cell is short enough to stay inside its string, so a table of years of days
+    // costs one allocation.
+    using Row = std::array<std::string, 5>;
+    std::vector<Row> table;
+    table.reserve(rows.size() + 2);
     table.push_back({"Period", "Connections", "Time", "Pulses", "Cost"});
     auto add = [&](const std::string& period, const DayTotals& t) {
         table.push_back({period, std::to_string(t.Connections), HoursMinutesSeconds(t.Seconds),
@@ -276,20 +278,27 @@ void PrintSummaryText(const std::vector<PeriodRow>& rows, const DayTotals& total
     };
     for (const PeriodRow& r : rows) add(r.Period, r.Totals);
     add("Total", total);
-    std::vector<size_t> widths(5, 0);
-    for (const auto& row : table) {
+    std::array<size_t, 5> widths{};
+    for (const Row& row : table) {
         for (size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], row[k].size());
     }
-    auto print = [&](const std::vector<std::string>& row) {
-        std::string line = PadRight(row[0], widths[0]);
-        for (size_t k = 1; k < row.size(); ++k) line += "  " + PadLeft(row[k], widths[k]);
-        out << line << "\n";
+    std::string text;
+    auto print = [&](const Row& row) {
+        text += row[0];
+        text.append(widths[0] - row[0].size(), ' ');
+        for (size_t k = 1; k < row.size(); ++k) {
+            text.append(2 + widths[k] - row[k].size(), ' ');
+            text += row[k];
+        }
+        text += '\n';
     };
     for (size_t i = 0; i + 1 < table.size(); ++i) print(table[i]);
     size_t rule = widths[0];
     for (size_t k = 1; k < widths.size(); ++k) rule += 2 + widths[k];
-    out << std::string(rule, '-') << "\n";
+    text.append(rule, '-');
+    text += '\n';
     print(table.back());
+    out << text;
 }
 
 int Summary(const Invocation& inv, const ProgramFiles& files, std::ostream& out,
