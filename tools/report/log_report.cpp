@@ -146,28 +146,26 @@ bool RecordReader::ReadUsual(std::string_view line, LogRecord& out) const {
     }
     p += width + 1;
 
+    // Digits are counted after each run rather than at every step; a run too long for its
+    // number is refused whatever it added up to.
     auto digit = [](char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - '0'); };
     const char* start = p;
     uint32_t pulses = 0;
-    for (unsigned d = 0; p < end && (d = digit(*p)) <= 9 && p - start < 10; ++p)
-        pulses = pulses * 10 + d;
+    for (unsigned d = 0; p < end && (d = digit(*p)) <= 9; ++p) pulses = pulses * 10 + d;
     if (p == start || p - start > 9 || p == end || *p != '\t') return false;
 
     // The cost: digits, maybe a separator and more digits, then the end or a TAB.
     start = ++p;
     uint64_t whole = 0;
-    for (unsigned d = 0; p < end && (d = digit(*p)) <= 9 && p - start <= Money::kMaxWholeDigits;
-         ++p)
-        whole = whole * 10 + d;
+    for (unsigned d = 0; p < end && (d = digit(*p)) <= 9; ++p) whole = whole * 10 + d;
     if (p == start || p - start > Money::kMaxWholeDigits) return false;
     uint64_t fraction = 0;
     int fractionDigits = 0;
     if (p < end && *p == fs_.DecimalSeparator) {
-        for (unsigned d = 0; ++p < end && (d = digit(*p)) <= 9 && fractionDigits <= 18;) {
-            fraction = fraction * 10 + d;
-            ++fractionDigits;
-        }
-        if (fractionDigits > 18) return false;
+        start = ++p;
+        for (unsigned d = 0; p < end && (d = digit(*p)) <= 9; ++p) fraction = fraction * 10 + d;
+        if (p - start > 18) return false;
+        fractionDigits = static_cast<int>(p - start);
     }
     if (p != end && *p != '\t') return false;
     out.Date = lastParts_;
@@ -180,6 +178,10 @@ bool RecordReader::ReadUsual(std::string_view line, LogRecord& out) const {
 
 const char* RecordReader::Read(std::string_view line, LogRecord& out) {
     if (ReadUsual(line, out)) return nullptr;
+    return ReadFieldByField(line, out);
+}
+
+const char* RecordReader::ReadFieldByField(std::string_view line, LogRecord& out) {
     if (line.empty()) return "an empty line";
     // The first four TABs in one pass: the fields are short, a search call each costs more.
     size_t tabs[4] = {line.size(), line.size(), line.size(), line.size()};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace tt {
 namespace {
 
@@ -100,6 +102,54 @@ TEST(DailyTotals, ListsEveryUnreadableLineByNumberAndKeepsTheRest) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].Totals.Connections, 3);
     EXPECT_EQ(rows[0].Totals.Cost.Fixed2(','), "3,48");
+}
+
+// The one-pass reading of the usual line must agree with the field-by-field one on every
+// line, the odd ones included: the tails after a known date and time are made up of the
+// bytes that matter to either.
+TEST(RecordReader, TheShortcutAgreesWithTheFieldByFieldReading) {
+    const char alphabet[] = {'0', '1', '5', '9', ',', '.', '\t', '-', 'E', ' ', '\0', 'x'};
+    std::mt19937 random(17);
+    RecordReader fast(kPolish);
+    RecordReader slow(kPolish);
+    LogRecord warmUp;
+    ASSERT_EQ(fast.Read("2026-12-07\t00:00:01\t1\t0,29\t", warmUp), nullptr);
+    int agreedRecords = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string tail;
+        const int length = 1 + static_cast<int>(random() % 22);
+        for (int k = 0; k < length; ++k) {
+            // Mostly digits, so that many tails are records.
+            const unsigned pick = random() % 24;
+            tail += pick < 12 ? alphabet[pick % 4 == 3 ? 3 : pick % 3] : alphabet[pick - 12];
+        }
+        const std::string line = "2026-12-07\t01:02:03\t" + tail;
+        LogRecord a, b;
+        const char* whyA = fast.Read(line, a);
+        const char* whyB = slow.ReadFieldByField(line, b);
+        ASSERT_EQ(whyA == nullptr, whyB == nullptr) << "tail: " << tail;
+        if (whyA != nullptr) continue;
+        ++agreedRecords;
+        ASSERT_EQ(a.Pulses, b.Pulses) << tail;
+        ASSERT_EQ(a.Cost, b.Cost) << tail;
+        ASSERT_EQ(a.Seconds, 3723);
+        ASSERT_EQ(a.Date, (DateParts{2026, 12, 7}));
+    }
+    EXPECT_GT(agreedRecords, 1000);
+    // And the usual shapes, one by one.
+    for (const char* tail :
+         {"5\t1,45\t", "12\t3,48", "1234567\t12345678\t", "7\t0\t", "12345678\t1,5\t",
+          "3\t123456789,5\t", "3\t1,2345678901\t", "3\t5,\t", "3\t,5\t", "3\t1,5\textra"}) {
+        const std::string line = std::string("2026-12-07\t01:02:03\t") + tail;
+        LogRecord a, b;
+        const char* whyA = fast.Read(line, a);
+        const char* whyB = slow.ReadFieldByField(line, b);
+        ASSERT_EQ(whyA == nullptr, whyB == nullptr) << tail;
+        if (whyA == nullptr) {
+            EXPECT_EQ(a.Pulses, b.Pulses) << tail;
+            EXPECT_EQ(a.Cost, b.Cost) << tail;
+        }
+    }
 }
 
 TEST(DailyTotals, ReadsALogOfAnotherLocale) {
