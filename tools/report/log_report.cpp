@@ -227,7 +227,11 @@ inline void DailyTotals::Add(std::string_view line) {
     ++lineCount_;
     LogRecord record;
     if (const char* why = reader_.Read(line, record)) {
-        unread_.push_back(MakeUnreadLine(lineCount_, why, line));
+        // Past so many, a log of another locale would fill the memory with copies: the rest
+        // are listed by number and reason only.
+        constexpr size_t kShownLines = 10000;
+        unread_.push_back(MakeUnreadLine(lineCount_, why,
+                                         unread_.size() < kShownLines ? line : std::string_view()));
         return;
     }
     const int key = DayKey(record.Date);
@@ -320,7 +324,11 @@ Forecast MakeForecast(const std::map<int, DayTotals>& days, int year, int month,
     }
     if (f.DaysElapsed > 0) {
         f.ProjectedPulses = DivideRounded(f.Pulses * f.DaysInMonth, f.DaysElapsed);
-        f.ProjectedCents = DivideRounded(f.Cost.Cents() * f.DaysInMonth, f.DaysElapsed);
+        int64_t scaled = 0;
+        f.ProjectedCents =
+            __builtin_mul_overflow(f.Cost.Cents(), int64_t{f.DaysInMonth}, &scaled)
+                ? f.Cost.Cents()  // beyond any bill: the month so far is all that can be said
+                : DivideRounded(scaled, f.DaysElapsed);
     }
     f.PulsesLeft = monthLimit - f.Pulses;
     if (f.Pulses >= monthLimit) {

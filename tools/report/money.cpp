@@ -1,5 +1,6 @@
 #include "tools/report/money.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace tt {
@@ -143,24 +144,45 @@ void Money::Magnitude(uint64_t& whole, int64_t& fraction) const {
     }
 }
 
+namespace {
+
+// The magnitude in whole hundredths, rounded half up; false when it does not fit.
+bool MagnitudeCents(uint64_t whole, int64_t fraction, uint64_t& cents) {
+    constexpr int64_t kCent = Money::kFractionScale / 100;
+    const uint64_t part =
+        static_cast<uint64_t>(fraction / kCent + (fraction % kCent >= kCent / 2 ? 1 : 0));
+    return !__builtin_mul_overflow(whole, uint64_t{100}, &cents) &&
+           !__builtin_add_overflow(cents, part, &cents);
+}
+
+}  // namespace
+
 int64_t Money::Cents() const {
     uint64_t whole = 0;
     int64_t fraction = 0;
     Magnitude(whole, fraction);
-    constexpr int64_t kCent = kFractionScale / 100;
-    int64_t cents = fraction / kCent + (fraction % kCent >= kCent / 2 ? 1 : 0);
-    const int64_t magnitude = static_cast<int64_t>(whole) * 100 + cents;
-    return IsNegative() ? -magnitude : magnitude;
+    uint64_t cents = 0;
+    if (!MagnitudeCents(whole, fraction, cents) || cents > uint64_t{INT64_MAX})
+        return IsNegative() ? -INT64_MAX : INT64_MAX;
+    return IsNegative() ? -static_cast<int64_t>(cents) : static_cast<int64_t>(cents);
 }
 
 std::string Money::Fixed2(char separator) const {
-    const int64_t cents = Cents();
-    const uint64_t magnitude = cents < 0 ? 0 - static_cast<uint64_t>(cents) : cents;
-    std::string text = cents < 0 ? "-" : "";
-    text += std::to_string(magnitude / 100);
+    uint64_t whole = 0;
+    int64_t fraction = 0;
+    Magnitude(whole, fraction);
+    // Rounding may carry into the whole units, which hold any value the sums reach.
+    constexpr int64_t kCent = kFractionScale / 100;
+    uint64_t cents = static_cast<uint64_t>(fraction / kCent + (fraction % kCent >= kCent / 2));
+    if (cents == 100) {
+        cents = 0;
+        ++whole;
+    }
+    std::string text = IsNegative() && (whole != 0 || cents != 0) ? "-" : "";
+    text += std::to_string(whole);
     text += separator;
-    text += static_cast<char>('0' + magnitude % 100 / 10);
-    text += static_cast<char>('0' + magnitude % 10);
+    text += static_cast<char>('0' + cents / 10);
+    text += static_cast<char>('0' + cents % 10);
     return text;
 }
 

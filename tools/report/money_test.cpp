@@ -70,6 +70,10 @@ TEST(Money, SumsAcrossZeroAndStopsBeforeOverflow) {
     const Money before = big;
     EXPECT_FALSE(big.Add(M("999999999999999")));
     EXPECT_EQ(big, before);
+    // Far beyond hundredths in 64 bits, still written out whole.
+    EXPECT_EQ(big.Fixed2(','), "9222999999999990777,00");
+    EXPECT_EQ(big.Cents(), INT64_MAX);
+    EXPECT_EQ(M("-0,001").Fixed2(','), "0,00");
 }
 
 TEST(Money, DivideRoundedRoundsHalvesOutwards) {

@@ -1,10 +1,13 @@
 #include "tools/report/report_cli.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 #include "app/options.h"
 #include "base/error.h"
@@ -250,10 +253,17 @@ std::string Shown(std::string_view text) {
 int Finish(const std::vector<UnreadLine>& unread, size_t lineCount, const ProgramFiles& files,
            std::ostream& out, std::ostream& err) {
     out.flush();
+    if (!out) {
+        err << kName << ": the output could not be written\n";
+        return kReportFailed;
+    }
     if (unread.empty()) return kReportOk;
     const std::string log = FullPathText(files.Log());
-    for (const UnreadLine& u : unread)
-        err << log << ":" << u.Number << ": " << u.Why << ": " << Shown(u.Text) << "\n";
+    for (const UnreadLine& u : unread) {
+        err << log << ":" << u.Number << ": " << u.Why;
+        if (!u.Text.empty()) err << ": " << Shown(u.Text);
+        err << "\n";
+    }
     err << kName << ": " << unread.size() << " of " << lineCount
         << " lines could not be read and are left out (the log's date pattern is "
         << files.Format.ShortDateFormat << "; --locale reads other ones)\n";
