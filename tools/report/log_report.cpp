@@ -77,16 +77,9 @@ bool RecordReader::ReadFixedTime(std::string_view text, int32_t& seconds) const 
 
 bool RecordReader::ReadDuration(std::string_view text, int32_t& seconds) const {
     if (ReadFixedTime(text, seconds)) return true;
-    PatternReader::Fields f;
-    if (times_.Read(text, f) && f.Hour >= 0 && f.Minute >= 0) {
-        int h = f.Hour;
-        if (f.AmPm != 0) {
-            if (h < 1 || h > 12) return false;
-            h = h % 12 + (f.AmPm == 2 ? 12 : 0);
-        }
-        const int s = f.Second < 0 ? 0 : f.Second;
-        if (h > 23 || f.Minute > 59 || s > 59) return false;
-        seconds = h * 3600 + f.Minute * 60 + s;
+    TimeParts t;
+    if (times_.ReadTime(text, t)) {
+        seconds = t.Hour * 3600 + t.Minute * 60 + t.Second;
         return true;
     }
     // Times written with the separator but another layout of fields.

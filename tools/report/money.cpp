@@ -3,16 +3,14 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/format.h"
+
 namespace tt {
 
 namespace {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
 }
 
 }  // namespace
@@ -57,8 +55,7 @@ std::optional<Money> Money::Parse(std::string_view text, char decimalSeparator) 
     int64_t plainFraction = 0;
     if (ParsePlain(text, decimalSeparator, plainWhole, plainFraction))
         return Money(plainWhole, plainFraction);
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    text = Trim(text);
     size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
