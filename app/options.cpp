@@ -8,6 +8,41 @@ constexpr const char* kVersion = "0.1.0";
 
 }  // namespace
 
+size_t TakeFolderOrLocale(const std::vector<std::string>& args, size_t i, ProgramOptions& options,
+                          std::string& error) {
+    const std::string& arg = args[i];
+    const size_t left = args.size() - i - 1;
+    auto fail = [&error](std::string message) {
+        error = std::move(message);
+        return size_t{0};
+    };
+    if (arg == "--dir") {
+        if (left < 1 || args[i + 1].empty()) return fail("--dir needs a folder");
+        options.Dir = args[i + 1];
+        return 2;
+    }
+    if (arg.rfind("--dir=", 0) == 0) {
+        if (arg.size() == 6) return fail("--dir needs a folder");
+        options.Dir = arg.substr(6);
+        return 1;
+    }
+    if (arg != "--locale") return 0;
+    if (left < 3) return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
+    const std::string& date = args[i + 1];
+    const std::string& time = args[i + 2];
+    const std::string& decimal = args[i + 3];
+    if (date.empty() || time.empty()) return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
+    // One byte only: the separator is a char, and half of a UTF-8 letter would corrupt every
+    // number the program writes.
+    if (decimal.size() != 1 || static_cast<unsigned char>(decimal[0]) >= 0x80 ||
+        (decimal[0] >= '0' && decimal[0] <= '9')) {
+        return fail("--locale: the decimal separator must be one character, not a digit: " +
+                    decimal);
+    }
+    options.Format = MakeFormatSettings(date, time, decimal[0]);
+    return 4;
+}
+
 ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     ParsedOptions result;
     ProgramOptions& options = result.Options;
@@ -17,28 +52,11 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const size_t left = args.size() - i - 1;
-        if (arg == "--dir") {
-            if (left < 1 || args[i + 1].empty()) return fail("--dir needs a folder");
-            options.Dir = args[++i];
-        } else if (arg.rfind("--dir=", 0) == 0) {
-            if (arg.size() == 6) return fail("--dir needs a folder");
-            options.Dir = arg.substr(6);
-        } else if (arg == "--locale") {
-            if (left < 3) return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
-            const std::string& date = args[i + 1];
-            const std::string& time = args[i + 2];
-            const std::string& decimal = args[i + 3];
-            if (date.empty() || time.empty())
-                return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
-            // One byte only: the separator is a char, and half of a UTF-8 letter would
-            // corrupt every number the program writes.
-            if (decimal.size() != 1 || static_cast<unsigned char>(decimal[0]) >= 0x80 ||
-                (decimal[0] >= '0' && decimal[0] <= '9'))
-                return fail("--locale: the decimal separator must be one character, not a digit: " +
-                            decimal);
-            options.Format = MakeFormatSettings(date, time, decimal[0]);
-            i += 3;
+        std::string error;
+        if (const size_t taken = TakeFolderOrLocale(args, i, options, error); taken != 0) {
+            i += taken - 1;
+        } else if (!error.empty()) {
+            return fail(std::move(error));
         } else if (arg == "--simulate") {
             options.Simulate = true;
         } else if (arg == "--help" || arg == "-h") {

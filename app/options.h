@@ -29,6 +29,12 @@ struct ParsedOptions {
 ParsedOptions ParseOptions(const std::vector<std::string>& args);
 ParsedOptions ParseOptions(int argc, const char* const* argv);
 
+// --dir DIR, --dir=DIR or --locale SHORTDATE LONGTIME DECIMAL at args[i], for every command
+// line that reads the program's files: how many arguments it took, 0 when args[i] is neither
+// (or, with `error` set, when its values are wrong).
+size_t TakeFolderOrLocale(const std::vector<std::string>& args, size_t i, ProgramOptions& options,
+                          std::string& error);
+
 // The text of --help, for a program called `program`.
 std::string UsageText(std::string_view program);
 // The text of --version: the name and the version number, one line.

@@ -419,18 +419,9 @@ std::string TimeToStr(TDateTime value, const FormatSettings& fs) {
 bool TryStrToTime(std::string_view text, const FormatSettings& fs, TDateTime& out) {
     if (TryTimeBySeparator(text, fs, out)) return true;
     // Patterns with literal text between the fields only read back by the pattern itself.
-    PatternReader::Fields f;
-    if (!PatternReader(fs.LongTimeFormat, fs).Read(text, f) || f.Hour < 0 || f.Minute < 0) {
-        return false;
-    }
-    int h = f.Hour;
-    if (f.AmPm != 0) {
-        if (h < 1 || h > 12) return false;
-        h = h % 12 + (f.AmPm == 2 ? 12 : 0);
-    }
-    const int sec = f.Second < 0 ? 0 : f.Second;
-    if (h > 23 || f.Minute > 59 || sec > 59) return false;
-    out = EncodeTime(h, f.Minute, sec);
+    TimeParts t;
+    if (!PatternReader(fs.LongTimeFormat, fs).ReadTime(text, t)) return false;
+    out = EncodeTime(t.Hour, t.Minute, t.Second);
     return true;
 }
 
@@ -568,6 +559,20 @@ bool PatternReader::ReadDate(std::string_view text, DateParts& out) const {
     }
     if (!IsValidDate(year, f.Month, f.Day)) return false;
     out = DateParts{year, f.Month, f.Day};
+    return true;
+}
+
+bool PatternReader::ReadTime(std::string_view text, TimeParts& out) const {
+    Fields f;
+    if (!Read(text, f) || f.Hour < 0 || f.Minute < 0) return false;
+    int h = f.Hour;
+    if (f.AmPm != 0) {
+        if (h < 1 || h > 12) return false;
+        h = h % 12 + (f.AmPm == 2 ? 12 : 0);
+    }
+    const int sec = f.Second < 0 ? 0 : f.Second;
+    if (h > 23 || f.Minute > 59 || sec > 59) return false;
+    out = TimeParts{h, f.Minute, sec, 0};
     return true;
 }
 

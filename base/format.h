@@ -63,6 +63,9 @@ class PatternReader {
     bool Read(std::string_view text, Fields& out) const;
     // The date a short date pattern reads, checked against the calendar.
     bool ReadDate(std::string_view text, DateParts& out) const;
+    // The time of day a long time pattern reads (a missing second is 0), checked against
+    // the clock.
+    bool ReadTime(std::string_view text, TimeParts& out) const;
 
   private:
     struct Element {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "log/log_file.h"
 #include "metering/online_probe.h"
 #include "metering/totals.h"
+#include "tools/report/report_cli.h"
 
 extern char** environ;
 
@@ -93,6 +95,20 @@ void BM_LoadLogAndTotals(benchmark::State& state) {
     }
 }
 
+// taktomat-report summary over the same log, printing its table of 10,000 days: the tool
+// reads every field of every line where the program's start reads two.
+void BM_ReportSummary(benchmark::State& state) {
+    const fs::path& file = BigLog();
+    const std::vector<std::string> args = {
+        "summary", "--dir", file.parent_path().string(), "--locale", "yyyy-mm-dd", "hh:mm:ss", ","};
+    for (auto _ : state) {
+        std::ostringstream out, err;
+        const int code = tt::RunReport(args, out, err, tt::DateParts{2001, 3, 15});
+        if (code != 0 || out.str().find("Total") == std::string::npos)
+            state.SkipWithError("the summary failed");
+    }
+}
+
 // The tools' own CPU time is the children's, which the benchmark's CPU column does not see.
 void ReportChildCpu(benchmark::State& state, double startMs) {
     state.counters["child_cpu_ms"] =
@@ -137,6 +153,7 @@ void BM_ProbeOnlinePosix(benchmark::State& state) {
 }
 
 BENCHMARK(BM_LoadLogAndTotals)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ReportSummary)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_ReadWholeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_WcL)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_AppendRecord)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
@@ -164,6 +181,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ConsoleReporter::Finalize();
         Ratio("BM_LoadLogAndTotals", "BM_WcL", "load + totals / wc -l", 3);
         Ratio("BM_AppendRecord", "BM_Cp", "AppendRecord / cp", 2);
+        Ratio("BM_ReportSummary", "BM_LoadLogAndTotals", "report summary / load", 3);
     }
 
   private:
