@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/utf8.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -188,24 +189,6 @@ std::string_view DefaultWithoutTrailingSpaces(std::string_view d) {
     return d.substr(0, n);
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // A lone surrogate becomes U+FFFD; an odd last byte is no character and is dropped.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
@@ -223,7 +206,7 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
             c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
+            c = kReplacementChar;
         }
         AppendUtf8(out, c);
     }
@@ -241,31 +224,7 @@ std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
         out += bigEndian ? lo : hi;
     };
     for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const size_t len = b < 0x80         ? 1
-                           : (b >> 5) == 6  ? 2
-                           : (b >> 4) == 14 ? 3
-                           : (b >> 3) == 30 ? 4
-                                            : 0;
-        char32_t c = 0xFFFD;
-        size_t used = 1;
-        if (len == 1) {
-            c = b;
-        } else if (len > 1 && i + len <= text.size()) {
-            char32_t v = b & (0x7F >> len);
-            bool ok = true;
-            for (size_t k = 1; k < len && ok; ++k) {
-                const auto cb = static_cast<unsigned char>(text[i + k]);
-                ok = (cb & 0xC0) == 0x80;
-                v = (v << 6) | (cb & 0x3F);
-            }
-            static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-            if (ok && v >= kMin[len] && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
-                c = v;
-                used = len;
-            }
-        }
-        i += used;
+        const char32_t c = NextCodePoint(text, i);
         if (c >= 0x10000) {
             put(static_cast<char32_t>(0xD800 + ((c - 0x10000) >> 10)));
             put(static_cast<char32_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
