@@ -86,7 +86,7 @@ TEST(IniText, LineWithoutEqualsNamesAKeyWithoutValue) {
 }
 
 TEST(IniText, NulEndsTheText) {
-    const std::string text = std::string("[S\0x]\r\nk\0junk=1\r\na=4\0 5\r\nb=6 \0\r\n", 30);
+    const std::string text = std::string("[S\0x]\r\nk\0junk=1\r\na=4\0 5\r\nb=6 \0\r\n", 32);
     EXPECT_EQ(Read(text, "S", "k"), "1");
     EXPECT_EQ(Read(text, "S", "a"), "4");
     EXPECT_EQ(Read(text, "S", "b"), "6 ");  // the blanks before the NUL are part of the value
