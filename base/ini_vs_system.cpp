@@ -434,6 +434,7 @@ void Runner::RunCase(uint64_t index) {
         const std::optional<std::string> ownBefore = own;
         if (written) own = written;
         ++tally_.Writes;
+        tally_.WritesLineBreak += lineBreak ? 1 : 0;
         if (lineBreak)
             ++tally_.Known["write of a value with CR/LF: ours puts spaces in their place"];
         const std::string detail = where + " value " + Show(value) + "\n  system " +
