@@ -4,7 +4,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
-#include "base/format.h"
+#include "base/utf8.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -17,7 +17,36 @@ namespace tt {
 
 namespace {
 
+// The reader hands back at most this many characters, as the system's reader with its
+// 1024-character buffer does.
 constexpr size_t kMaxValue = 1023;
+
+// The blanks the system trims around names and values: tab to CR, Ctrl-Z and space. Other
+// control bytes are text.
+bool IsBlank(char c) {
+    return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' ';
+}
+
+std::string_view TrimLeft(std::string_view s) {
+    size_t b = 0;
+    while (b < s.size() && IsBlank(s[b])) ++b;
+    return s.substr(b);
+}
+
+std::string_view TrimRight(std::string_view s) {
+    size_t e = s.size();
+    while (e > 0 && IsBlank(s[e - 1])) --e;
+    return s.substr(0, e);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    return TrimRight(TrimLeft(s));
+}
+
+// The system keeps names and values as C strings: a NUL ends them.
+std::string_view UpToNul(std::string_view s) {
+    return s.substr(0, s.find('\0'));
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -44,75 +73,228 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-// The section a "[NAME]" line opens, or nothing for any other line.
-std::optional<std::string_view> SectionOf(std::string_view line) {
-    const std::string_view t = Trim(line);
-    if (t.empty() || t[0] != '[') return std::nullopt;
-    const size_t close = t.find(']');
-    return Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+// One line as the system reads it. A line that starts with "[" and has a "]" is a header naming
+// what lies between the "[" and the last "]"; any other line that is not blank is a key, with
+// a value when it has an "=" (a line without one names a key that has no value).
+struct IniLine {
+    enum Kind { Blank, Header, Key } Type = Blank;
+    std::string_view Name;
+    std::optional<std::string_view> Value;
+};
+
+IniLine ParseLine(std::string_view raw) {
+    IniLine line;
+    const std::string_view t = TrimBlanks(raw);
+    if (t.empty()) return line;
+    if (t[0] == '[') {
+        const size_t close = t.rfind(']');
+        if (close != std::string_view::npos) {
+            line.Type = IniLine::Header;
+            line.Name = UpToNul(TrimBlanks(t.substr(1, close - 1)));
+            return line;
+        }
+    }
+    line.Type = IniLine::Key;
+    const size_t eq = t.find('=');
+    if (eq == std::string_view::npos) {
+        line.Name = UpToNul(t);
+    } else {
+        line.Name = UpToNul(TrimRight(t.substr(0, eq)));
+        line.Value = UpToNul(TrimLeft(t.substr(eq + 1)));
+    }
+    return line;
 }
 
-bool IsKeyLine(std::string_view line, std::string_view key) {
-    const size_t eq = line.find('=');
-    return eq != std::string_view::npos && EqualNoCase(Trim(line.substr(0, eq)), key);
+// Where a key lives in the text: its section's header line and the key's own line, either of
+// which may be missing. Only the first section of a name is looked at, and in it the first line
+// naming the key, with or without a value. Lines before the first header belong to no section.
+struct IniPlace {
+    std::optional<size_t> Section;
+    std::optional<size_t> Key;
+    IniLine KeyLine;
+    size_t SectionEnd = 0;  // one past the section's last line that is not blank
+};
+
+IniPlace Locate(const std::vector<std::string_view>& lines, std::string_view section,
+                std::string_view key) {
+    section = TrimBlanks(UpToNul(section));
+    key = TrimBlanks(UpToNul(key));
+    IniPlace place;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const IniLine line = ParseLine(lines[i]);
+        if (line.Type == IniLine::Header) {
+            if (place.Section) break;
+            if (EqualNoCase(line.Name, section)) {
+                place.Section = i;
+                place.SectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (!place.Section || line.Type == IniLine::Blank) continue;
+        place.SectionEnd = i + 1;
+        if (EqualNoCase(line.Name, key)) {
+            place.Key = i;
+            place.KeyLine = line;
+            break;
+        }
+    }
+    return place;
 }
 
-// Cut at most at kMaxValue bytes, but never inside a UTF-8 sequence.
-std::string_view Clip(std::string_view value) {
-    if (value.size() <= kMaxValue) return value;
-    size_t n = kMaxValue;
-    while (n > 0 && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
-    return value.substr(0, n);
+bool IsLeadByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+size_t CountChars(std::string_view s) {
+    size_t n = 0;
+    for (const char c : s) n += IsLeadByte(c) ? 1 : 0;
+    return n;
+}
+
+// The first `count` characters; a cut never splits a UTF-8 character.
+std::string_view FirstChars(std::string_view s, size_t count) {
+    size_t chars = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (!IsLeadByte(s[i])) continue;
+        if (chars == count) return s.substr(0, i);
+        ++chars;
+    }
+    return s;
+}
+
+std::string_view DropLastChar(std::string_view s) {
+    if (s.empty()) return s;
+    size_t i = s.size() - 1;
+    while (i > 0 && !IsLeadByte(s[i])) --i;
+    return s.substr(0, i);
+}
+
+// The copy into the caller's buffer: a value enclosed in a pair of the same quote loses them,
+// and the buffer holds at most kMaxValue characters. When the closing quote is the one that
+// does not fit, the last character that fits goes instead, as on the system.
+std::string CopyOut(std::string_view value) {
+    const bool quoted =
+        value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+    if (quoted) value.remove_prefix(1);
+    std::string_view out = FirstChars(value, kMaxValue);
+    if (quoted && CountChars(value) <= kMaxValue + 1) out = DropLastChar(out);
+    return std::string(out);
+}
+
+// The system drops trailing spaces (spaces only) from the default, but keeps one of a default
+// that is nothing else.
+std::string_view DefaultWithoutTrailingSpaces(std::string_view d) {
+    size_t n = d.size();
+    while (n > 1 && d[n - 1] == ' ') --n;
+    return d.substr(0, n);
+}
+
+// A lone surrogate becomes U+FFFD; an odd last byte is no character and is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size());
+    const size_t units = bytes.size() / 2;
+    auto unit = [&](size_t i) -> char32_t {
+        const auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
+        const auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
+        return static_cast<char32_t>(hi << 8 | lo);
+    };
+    for (size_t i = 0; i < units; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacementChar;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// Bytes that are no valid UTF-8 become U+FFFD.
+std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    auto put = [&](char32_t u) {
+        const auto hi = static_cast<char>(u >> 8);
+        const auto lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    for (size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
+        if (c >= 0x10000) {
+            put(static_cast<char32_t>(0xD800 + ((c - 0x10000) >> 10)));
+            put(static_cast<char32_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            put(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
-std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
-                                        std::string_view key) {
-    bool seen = false;
-    bool inside = false;
-    for (const std::string_view line : SplitLines(text)) {
-        if (const auto name = SectionOf(line)) {
-            if (inside) break;  // only the first section of that name counts
-            inside = !seen && EqualNoCase(*name, section);
-            seen = seen || inside;
-            continue;
-        }
-        if (inside && IsKeyLine(line, key)) {
-            return std::string(Clip(Trim(line.substr(line.find('=') + 1))));
-        }
+IniText DecodeIniFile(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return {std::string(bytes.substr(3)), IniEncoding::Utf8Bom};
     }
-    return std::nullopt;
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        return {Utf16ToUtf8(bytes.substr(2), false), IniEncoding::Utf16Le};
+    }
+    if (bytes.substr(0, 2) == "\xFE\xFF") {
+        return {Utf16ToUtf8(bytes.substr(2), true), IniEncoding::Utf16Be};
+    }
+    return {TextFromDisk(std::string(bytes)), IniEncoding::Plain};
 }
 
-std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
-                        std::string_view value) {
-    // A line break in the value would start a line of its own, a key nobody wrote.
-    std::string entry = std::string(key) + "=";
-    for (const char c : value) entry += (c == '\r' || c == '\n') ? ' ' : c;
-
-    std::vector<std::string_view> lines = SplitLines(text);
-    std::vector<std::string> extra;
-    size_t sectionAt = lines.size();
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const auto name = SectionOf(lines[i]);
-        if (name && EqualNoCase(*name, section)) {
-            sectionAt = i;
+std::string EncodeIniFile(std::string_view text, IniEncoding encoding) {
+    switch (encoding) {
+        case IniEncoding::Utf8Bom:
+            return "\xEF\xBB\xBF" + std::string(text);
+        case IniEncoding::Utf16Le:
+            return "\xFF\xFE" + Utf8ToUtf16(text, false);
+        case IniEncoding::Utf16Be:
+            return "\xFE\xFF" + Utf8ToUtf16(text, true);
+        case IniEncoding::Plain:
             break;
-        }
     }
-    size_t replaceAt = lines.size();
-    size_t insertAt = lines.size();
-    if (sectionAt < lines.size()) {
-        insertAt = sectionAt + 1;
-        for (size_t i = sectionAt + 1; i < lines.size() && !SectionOf(lines[i]); ++i) {
-            if (IsKeyLine(lines[i], key)) {
-                replaceAt = i;
-                break;
-            }
-            if (!Trim(lines[i]).empty()) insertAt = i + 1;
-        }
-    }
+    return TextToDisk(std::string(text));
+}
+
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
+                                        std::string_view key) {
+    const IniPlace place = Locate(SplitLines(text), section, key);
+    if (!place.Key || !place.KeyLine.Value) return std::nullopt;
+    return std::string(*place.KeyLine.Value);
+}
+
+std::string ReadIniValue(std::string_view text, std::string_view section, std::string_view key,
+                         std::string_view defaultValue) {
+    if (const auto value = FindIniValue(text, section, key)) return CopyOut(*value);
+    return CopyOut(DefaultWithoutTrailingSpaces(UpToNul(defaultValue)));
+}
+
+std::optional<std::string> SetIniValue(std::string_view text, std::string_view section,
+                                       std::string_view key, std::string_view value) {
+    // The names and the value reach the system as C strings.
+    section = UpToNul(section);
+    key = UpToNul(key);
+    // A line break in the value would start a line of its own, a key nobody wrote.
+    std::string clean(UpToNul(value));
+    for (char& c : clean) c = (c == '\r' || c == '\n') ? ' ' : c;
+    const std::string_view newValue = TrimLeft(clean);
+
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const IniPlace place = Locate(lines, section, key);
+    if (place.Key && place.KeyLine.Value == newValue) return std::nullopt;
+
+    // A new key or section is named as the caller spelt it, less leading blanks.
+    std::string entry(place.Key ? place.KeyLine.Name : TrimLeft(key));
+    entry += '=';
+    entry.append(newValue);
 
     std::string out;
     out.reserve(text.size() + entry.size() + section.size() + 8);
@@ -121,21 +303,32 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         out.append("\r\n");
     };
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (sectionAt < lines.size() && replaceAt == lines.size() && i == insertAt) put(entry);
-        put(i == replaceAt ? std::string_view(entry) : lines[i]);
+        if (place.Section && !place.Key && i == place.SectionEnd) put(entry);
+        put(place.Key && i == *place.Key ? std::string_view(entry) : lines[i]);
     }
-    if (sectionAt < lines.size() && replaceAt == lines.size() && insertAt == lines.size()) {
-        put(entry);
-    }
-    if (sectionAt == lines.size()) {
-        if (!lines.empty() && !Trim(lines.back()).empty()) put("");
-        std::string header = "[";
-        header.append(section);
-        header += ']';
-        put(header);
+    if (place.Section && !place.Key && place.SectionEnd == lines.size()) put(entry);
+    if (!place.Section) {
+        out += '[';
+        out.append(TrimLeft(section));
+        out += "]\r\n";
         put(entry);
     }
     return out;
+}
+
+std::string ReadIniBytes(const std::optional<std::string>& bytes, std::string_view section,
+                         std::string_view key, std::string_view defaultValue) {
+    return ReadIniValue(bytes ? DecodeIniFile(*bytes).Text : std::string(), section, key,
+                        defaultValue);
+}
+
+std::optional<std::string> WriteIniBytes(const std::optional<std::string>& bytes,
+                                         std::string_view section, std::string_view key,
+                                         std::string_view value) {
+    const IniText old = bytes ? DecodeIniFile(*bytes) : IniText{};
+    const std::optional<std::string> text = SetIniValue(old.Text, section, key, value);
+    if (!text) return std::nullopt;
+    return EncodeIniFile(*text, old.Encoding);
 }
 
 #ifdef _WIN32
@@ -171,11 +364,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    const std::optional<std::string> bytes = ReadWholeFile(file_);
-    if (bytes) {
-        if (auto value = FindIniValue(TextFromDisk(*bytes), section, key)) return *value;
-    }
-    return std::string(Clip(defaultValue));
+    return ReadIniBytes(ReadWholeFile(file_), section, key, defaultValue);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
@@ -183,10 +372,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     const bool exists = std::filesystem::exists(file_, ec);
     const std::optional<std::string> bytes = ReadWholeFile(file_);
     // A file that is there but cannot be read must not be replaced by one key.
-    if (ec || (exists && !bytes) ||
-        !ReplaceFileAtomically(
-            file_, TextToDisk(SetIniValue(bytes ? TextFromDisk(*bytes) : std::string(), section,
-                                          key, value)))) {
+    if (ec || (exists && !bytes)) throw Error("Unable to write to " + FullPathText(file_));
+    const std::optional<std::string> updated = WriteIniBytes(bytes, section, key, value);
+    if (updated && !ReplaceFileAtomically(file_, *updated)) {
         throw Error("Unable to write to " + FullPathText(file_));
     }
 }

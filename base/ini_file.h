@@ -6,10 +6,12 @@
 
 namespace tt {
 
-// A settings file with the private-profile rules: "[SECTION]" lines and "KEY=value" lines,
-// sections and keys compared without regard to case, the first of duplicates wins, values
-// trimmed and cut to 1023 characters. Every call goes to the file: nothing is cached, a
-// missing file reads as all defaults and the first write creates it.
+// A settings file with the private-profile rules of Windows: "[SECTION]" lines and "KEY=value"
+// lines, sections and keys compared without regard to (ASCII) case, the first of duplicates wins,
+// values trimmed, a pair of enclosing quotes removed and cut to 1023 characters. Every call goes
+// to the file: nothing is cached, a missing file reads as all defaults and the first write
+// creates it. On Windows the system's own functions do the work; elsewhere the functions below
+// do the same.
 class IniFile {
   public:
     explicit IniFile(std::filesystem::path file) : file_(std::move(file)) {}
@@ -18,19 +20,45 @@ class IniFile {
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
-    // Throws tt::Error "Unable to write to <full path>" when the file cannot be written.
+    // Throws tt::Error "Unable to write to <full path>" when the file cannot be written. Writing
+    // the value the file already holds leaves the file untouched.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
   private:
     std::filesystem::path file_;
 };
 
-// The file-format halves of the portable implementation, on text already in UTF-8.
+// How a settings file is stored: the system's text (UTF-8 on Linux, the ANSI code page on
+// Windows) without a mark, or Unicode behind a byte-order mark. A write keeps the file's form.
+enum class IniEncoding { Plain, Utf8Bom, Utf16Le, Utf16Be };
+struct IniText {
+    std::string Text;  // UTF-8
+    IniEncoding Encoding = IniEncoding::Plain;
+};
+IniText DecodeIniFile(std::string_view bytes);
+std::string EncodeIniFile(std::string_view text, IniEncoding encoding);
+
+// The file-format halves, on text already in UTF-8.
+// The value as the file stores it (trimmed, ending at a NUL), or nothing when the key is missing
+// or its line has no "=".
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key);
-// The whole new text: the key's line replaced in place, or the key added at the end of its
-// section, or the section added at the end. Lines end in CR LF.
-std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
-                        std::string_view value);
+// What a read answers: the stored value, or else the default without its trailing spaces; then
+// a pair of enclosing quotes removed and at most 1023 characters.
+std::string ReadIniValue(std::string_view text, std::string_view section, std::string_view key,
+                         std::string_view defaultValue);
+// The whole new text: the key's line replaced in place (keeping the file's spelling of the key),
+// or the key added at the end of its section, or the section added at the end. Lines end in
+// CR LF. Nothing when the file already holds exactly this value, so it stays untouched.
+std::optional<std::string> SetIniValue(std::string_view text, std::string_view section,
+                                       std::string_view key, std::string_view value);
+
+// The same on the file's bytes (nothing for a missing file): what IniFile does where the system
+// has no profile functions. The write answers the new bytes, or nothing to leave the file be.
+std::string ReadIniBytes(const std::optional<std::string>& bytes, std::string_view section,
+                         std::string_view key, std::string_view defaultValue);
+std::optional<std::string> WriteIniBytes(const std::optional<std::string>& bytes,
+                                         std::string_view section, std::string_view key,
+                                         std::string_view value);
 
 }  // namespace tt

@@ -2,23 +2,33 @@
 // just written must be what the next read answers.
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "base/format.h"
 #include "base/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
     for (const char* key : {"IMPULS1", "S1_Start", "H", ""}) {
-        tt::FindIniValue(text, "OPCJE", key);
-        tt::FindIniValue(text, "okno", key);
+        if (tt::ReadIniBytes(bytes, "OPCJE", key, "'180'").size() > 4 * 1023) std::abort();
+        tt::ReadIniBytes(bytes, "okno", key, "");
     }
-    const std::string written = tt::SetIniValue(text, "OPCJE", "impuls1", "  0x3C ");
-    const auto back = tt::FindIniValue(written, "opcje", "IMPULS1");
+    const std::string text = tt::DecodeIniFile(bytes).Text;
+    const std::optional<std::string> written =
+        tt::WriteIniBytes(bytes, "OPCJE", "impuls1", "  0x3C ");
+    // Nothing written only when the file already holds the value.
+    const std::string after = written ? tt::DecodeIniFile(*written).Text : text;
+    const auto back = tt::FindIniValue(after, "opcje", "IMPULS1");
     if (!back || *back != "0x3C") std::abort();
-    // Writing one key leaves every other key of another section as it was.
-    if (tt::FindIniValue(text, "MAX", "OODL") != tt::FindIniValue(written, "MAX", "OODL")) {
+    if (written && tt::DecodeIniFile(*written).Encoding != tt::DecodeIniFile(bytes).Encoding) {
         std::abort();
     }
+    // Writing one key leaves every other key of another section as it was.
+    if (tt::FindIniValue(text, "MAX", "OODL") != tt::FindIniValue(after, "MAX", "OODL")) {
+        std::abort();
+    }
+    // A second write of the same value finds nothing to do.
+    if (tt::SetIniValue(after, "OPCJE", "IMPULS1", "0x3C")) std::abort();
     return 0;
 }

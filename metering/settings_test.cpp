@@ -85,6 +85,18 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
     EXPECT_EQ(ReadClamped(settings, keys::H), -7);
 }
 
+TEST_F(SettingsTest, QuotedValuesInAMarkedFileReadAsOnWindows) {
+    Write("\xEF\xBB\xBF[OPCJE]\r\nIMPULS1=\"45\"\r\nIMPULS2='60'\r\nCENA1=\"0,35\"\r\n");
+    TSettings settings(file_);
+    TTariffTable table;
+    ReadTariffTable(settings, kPolish, table);
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 30}));
+    EXPECT_EQ(table.PulsePrice[1], 0.35L);
+    settings.WriteInteger("OPCJE", "IMPULS1", 90);
+    EXPECT_EQ(ReadWholeFile(file_),
+              "\xEF\xBB\xBF[OPCJE]\r\nIMPULS1=90\r\nIMPULS2='60'\r\nCENA1=\"0,35\"\r\n");
+}
+
 TEST_F(SettingsTest, HostileFileNeverCrashesAndWritesRoundTrip) {
     std::string junk = "[MAX]\r\nOODL=" + std::string(100000, '9') + "\r\n";
     junk += "\0\xff\x01=\r\n[\r\n=\r\n[OPCJE]IMPULS1=50\r\n"s;

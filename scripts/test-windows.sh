@@ -5,5 +5,8 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh --windows
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+# Our settings reader and writer against the system's profile functions on generated files; the
+# seed it prints replays a failure (--seed S --case K), and a larger run is --cases 100000.
+bash scripts/wine-run.sh build/windows/base/ini_vs_system.exe --cases "${TT_INI_CASES:-2000}"
 # The smokes drive real windows under Wine with fixed waits; one failed run is tried again.
 ctest --preset windows --repeat until-pass:2

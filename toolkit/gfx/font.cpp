@@ -28,52 +28,6 @@ void SetCurrentFontEngine(FontEngine* engine) {
     currentEngine = engine;
 }
 
-char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        cp = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        cp = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        cp = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        ++pos;
-        return kReplacementChar;
-    }
-    if (pos + extra >= text.size()) {
-        ++pos;
-        return kReplacementChar;
-    }
-    for (int i = 1; i <= extra; ++i) {
-        const unsigned char c = byte(pos + i);
-        if ((c & 0xC0) != 0x80) {
-            ++pos;
-            return kReplacementChar;
-        }
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++pos;
-        return kReplacementChar;
-    }
-    pos += extra + 1;
-    return cp;
-}
-
 PrefixedText ParsePrefix(std::string_view caption) {
     PrefixedText result;
     bool marked = false;

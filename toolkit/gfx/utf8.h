@@ -1,14 +1,3 @@
 #pragma once
-#include <cstddef>
-#include <string_view>
-
-namespace tt {
-
-inline constexpr char32_t kReplacementChar = 0xFFFD;
-
-// Reads the code point at pos and moves pos past it. A malformed or overlong sequence, or a
-// surrogate, counts as one replacement character and consumes one byte, so garbage never
-// swallows the valid text after it.
-char32_t NextCodePoint(std::string_view text, std::size_t& pos);
-
-}  // namespace tt
+// The UTF-8 codec lives in base, where the settings file needs it too.
+#include "base/utf8.h"
