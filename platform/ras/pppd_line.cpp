@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/ras/ras_errors.h"
+#include "platform/ras/ras_records.h"
 
 extern char** environ;
 
@@ -29,13 +30,6 @@ namespace {
 // A flood of output is read and dropped past this length of line, so pppd never blocks on a
 // full pipe and the program's memory stays bounded.
 constexpr size_t kMaxLine = 1024;
-
-template <size_t N>
-void CopyText(char (&field)[N], const std::string& text) {
-    const size_t length = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), length);
-    field[length] = '\0';
-}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
@@ -536,10 +530,9 @@ void PppdLine::Follow(const std::shared_ptr<Dial>& dial) {
 
 uint32_t PppdLine::RasEnumConnectionsA(RASCONNA* connections, uint32_t* bufferSize,
                                        uint32_t* count) {
-    if (connections == nullptr || bufferSize == nullptr || count == nullptr) {
-        return kErrorInvalidParameter;
+    if (const uint32_t invalid = CheckRasList(connections, bufferSize, count); invalid != 0) {
+        return invalid;
     }
-    if (connections[0].dwSize != sizeof(RASCONNA)) return kErrorInvalidSize;
     struct Listed {
         HRasConn Handle;
         std::string Name;
@@ -563,41 +556,33 @@ uint32_t PppdLine::RasEnumConnectionsA(RASCONNA* connections, uint32_t* bufferSi
         listed.push_back({static_cast<HRasConn>(link.Pid),
                           link.Name.empty() ? link.Interface : link.Name, link.Interface});
     }
-    const uint32_t needed = static_cast<uint32_t>(listed.size() * sizeof(RASCONNA));
-    *count = static_cast<uint32_t>(listed.size());
-    if (*bufferSize < needed) {
-        *bufferSize = needed;
-        return kErrorBufferTooSmall;
+    if (const uint32_t full = FitRasList<RASCONNA>(listed.size(), bufferSize, count); full != 0) {
+        return full;
     }
-    *bufferSize = needed;
     for (size_t i = 0; i < listed.size(); ++i) {
         RASCONNA& record = connections[i];
         record.dwSize = sizeof(RASCONNA);
         record.hrasconn = listed[i].Handle;
-        CopyText(record.szEntryName, listed[i].Name);
-        CopyText(record.szDeviceType, "modem");
-        CopyText(record.szDeviceName, listed[i].Device);
+        CopyRasField(record.szEntryName, listed[i].Name);
+        CopyRasField(record.szDeviceType, "modem");
+        CopyRasField(record.szDeviceName, listed[i].Device);
     }
     return 0;
 }
 
 uint32_t PppdLine::RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* entries,
                                    uint32_t* bufferSize, uint32_t* count) {
-    if (entries == nullptr || bufferSize == nullptr || count == nullptr) {
-        return kErrorInvalidParameter;
+    if (const uint32_t invalid = CheckRasList(entries, bufferSize, count); invalid != 0) {
+        return invalid;
     }
-    if (entries[0].dwSize != sizeof(RASENTRYNAMEA)) return kErrorInvalidSize;
     const std::vector<std::string> names = ListPeerEntries(config_.PeersDir);
-    const uint32_t needed = static_cast<uint32_t>(names.size() * sizeof(RASENTRYNAMEA));
-    *count = static_cast<uint32_t>(names.size());
-    if (*bufferSize < needed) {
-        *bufferSize = needed;
-        return kErrorBufferTooSmall;
+    if (const uint32_t full = FitRasList<RASENTRYNAMEA>(names.size(), bufferSize, count);
+        full != 0) {
+        return full;
     }
-    *bufferSize = needed;
     for (size_t i = 0; i < names.size(); ++i) {
         entries[i].dwSize = sizeof(RASENTRYNAMEA);
-        CopyText(entries[i].szEntryName, names[i]);
+        CopyRasField(entries[i].szEntryName, names[i]);
     }
     return 0;
 }
@@ -613,8 +598,8 @@ uint32_t PppdLine::RasGetConnectStatusA(HRasConn handle, RASCONNSTATUSA* status)
             status->rasconnstate =
                 dial->HangUpRequested ? RASCS_Disconnected : dial->Progress.State();
             status->dwError = 0;
-            CopyText(status->szDeviceType, "modem");
-            CopyText(status->szDeviceName, dial->Progress.Interface());
+            CopyRasField(status->szDeviceType, "modem");
+            CopyRasField(status->szDeviceName, dial->Progress.Interface());
             return 0;
         }
     }
@@ -624,11 +609,11 @@ uint32_t PppdLine::RasGetConnectStatusA(HRasConn handle, RASCONNSTATUSA* status)
     }
     status->rasconnstate = RASCS_Connected;
     status->dwError = 0;
-    CopyText(status->szDeviceType, "modem");
+    CopyRasField(status->szDeviceType, "modem");
     for (const PppdLink& link : FindPppdLinks(config_.RunDir, config_.ProcDir)) {
         if (link.Pid == static_cast<pid_t>(handle)) device = link.Interface;
     }
-    CopyText(status->szDeviceName, device);
+    CopyRasField(status->szDeviceName, device);
     return 0;
 }
 
