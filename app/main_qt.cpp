@@ -234,6 +234,13 @@ int main(int argc, char** argv) {
             options.Simulate && options.Dir.empty()
                 ? ProgramFolder((ProgramFolder("") / "simulation").string())
                 : ProgramFolder(options.Dir);
+        // The connect window only lists; say here why it may be empty.
+        if (ListPeerEntries(peers).empty()) {
+            std::fprintf(stderr,
+                         "taktomat: no dial-up entries: no readable pppd peer file in %s "
+                         "(see README, \"Dial-up on Linux\")\n",
+                         peers.c_str());
+        }
         const TSettings settings(folder / "taktomat.ini");
         const OnlineRule rule = ReadOnlineRule(settings);
         if (options.Simulate) {

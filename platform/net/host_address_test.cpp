@@ -113,6 +113,11 @@ TEST(HostAddressSources, TheLanAdapterIsNoDialUpConnection) {
     }
     if (!lan) GTEST_SKIP() << "no LAN adapter with an address here";
     EXPECT_EQ(source.FirstIPv4(), "127.0.0.1");
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(0x0101, &data), 0);
+    const auto byHostName = WinsockHostAddressSource().FirstIPv4();
+    WSACleanup();
+    std::printf("the host-name rule would answer %s\n", byHostName.value_or("nothing").c_str());
 }
 #else
 TEST(HostAddressSources, TheDialUpRuleCountsNoLanInterface) {
