@@ -352,11 +352,11 @@ PppdLine::Dial* PppdLine::FindDial(HRasConn handle) {
 
 uint32_t PppdLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uint32_t notifierType,
                             RasDialFunc notifier, HRasConn* connection) {
-    if (params == nullptr || connection == nullptr) return kErrorInvalidParameter;
-    if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
-    if (notifier != nullptr && notifierType != 0) return kErrorInvalidParameter;
-    const std::string name(params->szEntryName,
-                           strnlen(params->szEntryName, sizeof(params->szEntryName)));
+    if (const uint32_t invalid = CheckRasDial(params, notifierType, notifier, connection);
+        invalid != 0) {
+        return invalid;
+    }
+    const std::string name = RasEntryName(*params);
     if (!IsEntry(name)) return kErrorCannotFindPhonebookEntry;
 
     auto dial = std::make_shared<Dial>();
@@ -654,8 +654,7 @@ uint32_t PppdLine::RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* params,
                                           int32_t* passwordSaved) {
     if (params == nullptr) return kErrorInvalidParameter;
     if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
-    const std::string name(params->szEntryName,
-                           strnlen(params->szEntryName, sizeof(params->szEntryName)));
+    const std::string name = RasEntryName(*params);
     if (!IsEntry(name)) return kErrorCannotFindPhonebookEntry;
     // The number, the user and the secret live in the peer file, its chat script and pppd's
     // secrets files, where pppd reads them itself.

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "platform/ras/ras_api.h"
@@ -37,6 +38,21 @@ uint32_t FitRasList(size_t n, uint32_t* bufferSize, uint32_t* count) {
     const bool fits = *bufferSize >= needed;
     *bufferSize = needed;
     return fits ? 0 : kErrorBufferTooSmall;
+}
+
+// The arguments of a dial: parameters of the right size, somewhere for the handle, and a
+// notifier only of type 0. 0 when they are usable.
+inline uint32_t CheckRasDial(const RASDIALPARAMSA* params, uint32_t notifierType,
+                             RasDialFunc notifier, const HRasConn* connection) {
+    if (params == nullptr || connection == nullptr) return kErrorInvalidParameter;
+    if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
+    if (notifier != nullptr && notifierType != 0) return kErrorInvalidParameter;
+    return 0;
+}
+
+// The entry name of dial parameters, up to its NUL.
+inline std::string RasEntryName(const RASDIALPARAMSA& params) {
+    return std::string(params.szEntryName, strnlen(params.szEntryName, sizeof(params.szEntryName)));
 }
 
 }  // namespace tt

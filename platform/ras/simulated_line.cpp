@@ -258,12 +258,12 @@ SimulatedLine::Outcome SimulatedLine::Apply(const Event& event) {
 
 uint32_t SimulatedLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uint32_t notifierType,
                                  RasDialFunc notifier, HRasConn* connection) {
-    if (params == nullptr || connection == nullptr) return kErrorInvalidParameter;
-    if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
-    if (notifier != nullptr && notifierType != 0) return kErrorInvalidParameter;
+    if (const uint32_t invalid = CheckRasDial(params, notifierType, notifier, connection);
+        invalid != 0) {
+        return invalid;
+    }
     std::unique_lock lock(mutex_);
-    const std::string name(params->szEntryName,
-                           strnlen(params->szEntryName, sizeof(params->szEntryName)));
+    const std::string name = RasEntryName(*params);
     const Entry* entry = FindEntry(name.c_str());
     if (entry == nullptr) return kErrorCannotFindPhonebookEntry;
 
@@ -389,8 +389,7 @@ uint32_t SimulatedLine::RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* para
     if (params == nullptr) return kErrorInvalidParameter;
     if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
     std::unique_lock lock(mutex_);
-    const std::string name(params->szEntryName,
-                           strnlen(params->szEntryName, sizeof(params->szEntryName)));
+    const std::string name = RasEntryName(*params);
     if (FindEntry(name.c_str()) == nullptr) return kErrorCannotFindPhonebookEntry;
     CopyRasField(params->szPhoneNumber, "0555 0100");
     CopyRasField(params->szUserName, "user");

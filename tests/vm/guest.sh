@@ -95,11 +95,12 @@ ok=1; [ $rc = 0 ] && [ $rc2 = 1 ] && [ "$out" = "off-line" ] && [ -z "$("$dial" 
 result "hang-up: link gone, probe off-line" $ok
 endline
 
-for answer in BUSY "NO CARRIER" "NO DIALTONE"; do
+for answer in BUSY "NO CARRIER" "NO DIALTONE" "NO ANSWER"; do
   case "$answer" in
     BUSY) text="Linia jest zajęta." ;;
     "NO CARRIER") text="Brak nośnej." ;;
     "NO DIALTONE") text="Brak sygnału wybierania." ;;
+    "NO ANSWER") text="Brak odpowiedzi." ;;
   esac
   echo "== case: $answer"
   line "$answer"

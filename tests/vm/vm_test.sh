@@ -21,4 +21,4 @@ passed=$(grep -c '^PASS' "$work/vm.log")
 failed=$(grep -c '^FAIL' "$work/vm.log")
 echo "vm_test: $passed passed, $failed failed"
 grep -q '^VM-DONE' "$work/vm.log" || { echo "vm_test: the machine did not finish"; exit 1; }
-[ "$failed" = 0 ] && [ "$passed" -ge 12 ]
+[ "$failed" = 0 ] && [ "$passed" -ge 13 ]
