@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,10 +18,13 @@
 #include "app/program.h"
 #include "base/files.h"
 #include "base/format.h"
+#include "metering/online_probe.h"
+#include "metering/settings.h"
 #include "metering/tariff.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/net/host_address.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/ras/pppd_line.h"
 #include "platform/ras/simulated_line.h"
 #include "toolkit/gfx/font.h"
 #include "toolkit/headless_driver.h"
@@ -29,42 +33,18 @@ using namespace tt;
 
 namespace {
 
-// The entries of "phonebook.txt" in the program folder, one a line; "Internet" without one.
-std::vector<std::string> PhoneBook(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    if (auto text = ReadWholeFile(folder / "phonebook.txt")) {
-        std::string all = TextFromDisk(*text);
-        size_t start = 0;
-        while (start <= all.size()) {
-            size_t end = all.find('\n', start);
-            if (end == std::string::npos) end = all.size();
-            std::string name = all.substr(start, end - start);
-            while (!name.empty() &&
-                   (name.back() == '\r' || name.back() == ' ' || name.back() == '\t'))
-                name.pop_back();
-            const size_t first = name.find_first_not_of(" \t");
-            name = first == std::string::npos ? "" : name.substr(first);
-            // Longer names would not fit the dial-up entry and could never be dialled.
-            if (!name.empty() && name[0] != '#' &&
-                name.size() <= static_cast<size_t>(kRasMaxEntryName))
-                names.push_back(name);
-            start = end + 1;
-        }
-    }
-    if (names.empty()) names.push_back("Internet");
-    return names;
-}
-
-// While the simulated line has a connection up, the host name resolves to its address; else
-// the machine's own answer counts. The line tells us from its own thread.
+// While the simulated line has a connection up, the probe sees its address; else the machine's
+// own answer counts. The line tells us from its own thread.
 class LineHostAddressSource : public HostAddressSource {
   public:
+    explicit LineHostAddressSource(std::unique_ptr<HostAddressSource> system)
+        : system_(std::move(system)) {}
     std::optional<std::string> FirstIPv4() override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (lineAddress_) return lineAddress_;
         }
-        auto address = system_.FirstIPv4();
+        auto address = system_->FirstIPv4();
         // Debian names the host 127.0.1.1 in /etc/hosts: still the loopback, never a
         // connection, though the probe knows only 127.0.0.1 as off-line.
         if (address && address->rfind("127.", 0) == 0) address = "127.0.0.1";
@@ -80,7 +60,7 @@ class LineHostAddressSource : public HostAddressSource {
   private:
     std::mutex mutex_;
     std::optional<std::string> lineAddress_;
-    PosixHostAddressSource system_;
+    std::unique_ptr<HostAddressSource> system_;
 };
 
 bool HasDisplay() {
@@ -92,12 +72,6 @@ bool HasDisplay() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     return platform && *platform && std::string(platform).rfind("xcb", 0) != 0 &&
            std::string(platform).rfind("wayland", 0) != 0;
-}
-
-bool HasDialUpService() {
-    for (const char* path : {"/usr/sbin/pppd", "/sbin/pppd", "/usr/bin/pppd"})
-        if (access(path, X_OK) == 0) return true;
-    return false;
 }
 
 void TT_RAS_CALL IgnoreDialProgress(uint32_t, uint32_t, uint32_t) {}
@@ -205,9 +179,13 @@ int main(int argc, char** argv) {
     bool demo = false;
     bool builtinFont = false;
     std::string snapshot;
+    std::string peers = PppdLine::kDefaultPeersDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--demo") {
+        if (arg == "--peers" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            peers = argv[++i];
+            while (peers.size() > 1 && peers.back() == '/') peers.pop_back();
+        } else if (arg == "--demo") {
             demo = true;
         } else if (arg == "--snapshot" && i + 1 < argc) {
             snapshot = argv[++i];
@@ -231,7 +209,9 @@ int main(int argc, char** argv) {
             "  --demo             the headless demonstration, even with a display\n"
             "  --snapshot FILE    save the idle meter's window as the headless backend\n"
             "                     shows it (PNG) and end\n"
-            "  --builtin-font     draw text with the built-in font, as that snapshot does\n",
+            "  --builtin-font     draw text with the built-in font, as that snapshot does\n"
+            "  --peers DIR        the phone book: pppd peer files in DIR instead of\n"
+            "                     /etc/ppp/peers\n",
             stdout);
         return 0;
     }
@@ -248,18 +228,44 @@ int main(int argc, char** argv) {
                     "a demonstration of one metered connection instead.\n");
             return Demonstrate(format, snapshot);
         }
-        const std::filesystem::path folder = ProgramFolder(options.Dir);
-        if (!options.Simulate && HasDialUpService())
+        // A simulation never writes into the user's real log: without --dir it keeps a folder
+        // of its own.
+        const std::filesystem::path folder =
+            options.Simulate && options.Dir.empty()
+                ? ProgramFolder((ProgramFolder("") / "simulation").string())
+                : ProgramFolder(options.Dir);
+        // The connect window only lists; say here why it may be empty.
+        if (ListPeerEntries(peers).empty()) {
             std::fprintf(stderr,
-                         "taktomat: dialling through pppd is not supported yet; "
-                         "using the simulated line\n");
-        LineHostAddressSource host;
-        SimulatedLine line(SimulatedLine::Timing::Real,
-                           [&host](std::optional<std::string> a) { host.LineSays(std::move(a)); });
-        line.SetPhoneBook(PhoneBook(folder));
+                         "taktomat: no dial-up entries: no readable pppd peer file in %s "
+                         "(see README, \"Dial-up on Linux\")\n",
+                         peers.c_str());
+        }
+        const TSettings settings(folder / "taktomat.ini");
+        const OnlineRule rule = ReadOnlineRule(settings);
+        if (options.Simulate) {
+            std::printf("taktomat: dialling on a simulated line; its settings and log are in %s\n",
+                        folder.string().c_str());
+            std::fflush(stdout);
+            LineHostAddressSource host(MakeOnlineAddressSource(rule));
+            SimulatedLine line(SimulatedLine::Timing::Real, [&host](std::optional<std::string> a) {
+                host.LineSays(std::move(a));
+            });
+            // The user's own phone book, dialled on the simulated line.
+            line.SetPhoneBook(ListPeerEntries(peers));
+            qt::QtBackend backend(argc, argv);
+            if (builtinFont) SetCurrentFontEngine(nullptr);
+            TTaktomat program(TProgramServices{backend, host, line, folder, format});
+            program.Start();
+            return program.Run();
+        }
+        const std::unique_ptr<HostAddressSource> host = MakeOnlineAddressSource(rule);
+        PppdLine::Config config;
+        config.PeersDir = peers;
+        PppdLine line(config);
         qt::QtBackend backend(argc, argv);
         if (builtinFont) SetCurrentFontEngine(nullptr);
-        TTaktomat program(TProgramServices{backend, host, line, folder, format});
+        TTaktomat program(TProgramServices{backend, *host, line, folder, format});
         program.Start();
         return program.Run();
     } catch (const std::exception& e) {

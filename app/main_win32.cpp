@@ -16,6 +16,8 @@
 #include "app/program.h"
 #include "base/files.h"
 #include "base/format.h"
+#include "metering/online_probe.h"
+#include "metering/settings.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/ras_binding.h"
 #include "platform/ras/simulated_line.h"
@@ -44,16 +46,18 @@ class WinsockSession {
     bool started_ = false;
 };
 
-// With the simulated line, the host name resolves to the line's address while it has a
-// connection up; otherwise Winsock's answer counts. The line tells us from its own thread.
+// With the simulated line, the probe sees the line's address while it has a connection up;
+// otherwise the machine's own answer counts. The line tells us from its own thread.
 class SimulatedHostAddressSource : public tt::HostAddressSource {
   public:
+    explicit SimulatedHostAddressSource(std::unique_ptr<tt::HostAddressSource> system)
+        : system_(std::move(system)) {}
     std::optional<std::string> FirstIPv4() override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (lineAddress_) return lineAddress_;
         }
-        return system_.FirstIPv4();
+        return system_->FirstIPv4();
     }
     void LineSays(const std::optional<std::string>& address) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -65,7 +69,7 @@ class SimulatedHostAddressSource : public tt::HostAddressSource {
     }
 
   private:
-    tt::WinsockHostAddressSource system_;
+    std::unique_ptr<tt::HostAddressSource> system_;
     std::mutex mutex_;
     std::optional<std::string> lineAddress_;
 };
@@ -87,9 +91,11 @@ int RunProgram(const tt::ProgramOptions& options) {
     // The program's files sit beside the executable unless --dir names another folder.
     const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
     const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
+    // On-line means a dial-up adapter is up, unless the settings ask for the host-name rule.
+    const tt::OnlineRule rule = tt::ReadOnlineRule(tt::TSettings(folder / "taktomat.ini"));
 
     if (options.Simulate) {
-        SimulatedHostAddressSource host;
+        SimulatedHostAddressSource host(tt::MakeOnlineAddressSource(rule));
         tt::SimulatedLine line(tt::SimulatedLine::Timing::Real,
                                [&host](std::optional<std::string> a) { host.LineSays(a); });
         line.SetPhoneBook({"Internet"});
@@ -97,11 +103,11 @@ int RunProgram(const tt::ProgramOptions& options) {
         program.Start();
         return program.Run();
     }
-    tt::WinsockHostAddressSource host;
+    const std::unique_ptr<tt::HostAddressSource> host = tt::MakeOnlineAddressSource(rule);
     // Bound on first use, so that a machine without dial-up service still meters.
     const std::unique_ptr<tt::LibraryLoader> loader = tt::MakeWin32LibraryLoader();
     tt::RasBinding ras(*loader);
-    tt::TTaktomat program(tt::TProgramServices{backend, host, ras, folder, format});
+    tt::TTaktomat program(tt::TProgramServices{backend, *host, ras, folder, format});
     program.Start();
     return program.Run();
 }

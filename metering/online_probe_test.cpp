@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/test_temp_folder.h"
+#include "metering/settings.h"
+
 namespace tt {
 namespace {
 
@@ -19,6 +22,24 @@ TEST(ProbeOnline, OnlyTheWholeLoopbackOrNullAddressIsOffline) {
         EXPECT_EQ(ProbeOnline(source, IsOnline), c.online) << c.address;
         EXPECT_EQ(IsOnline, c.online) << c.address;
     }
+}
+
+TEST(ProbeOnline, TheRuleComesFromTheSettingsFile) {
+    const testing::TempFolder folder;
+    TSettings settings(folder / "taktomat.ini");
+    OnlineRule rule = ReadOnlineRule(settings);
+    EXPECT_FALSE(rule.HostName);
+    EXPECT_EQ(rule.Interfaces, std::vector<std::string>{"ppp*"});
+    settings.WriteString("ONLINE", "RULE", "HostName");
+    settings.WriteString("ONLINE", "INTERFACES", "ppp*, wwan0  dsl?");
+    rule = ReadOnlineRule(settings);
+    EXPECT_TRUE(rule.HostName);
+    EXPECT_EQ(rule.Interfaces, (std::vector<std::string>{"ppp*", "wwan0", "dsl?"}));
+    settings.WriteString("ONLINE", "RULE", "dialup");
+    settings.WriteString("ONLINE", "INTERFACES", " , ");
+    rule = ReadOnlineRule(settings);
+    EXPECT_FALSE(rule.HostName);
+    EXPECT_EQ(rule.Interfaces, std::vector<std::string>{"ppp*"});
 }
 
 TEST(ProbeOnline, EveryCallOverwritesTheFlag) {

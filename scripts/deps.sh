@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, with one package-list update at
 # the most; does nothing when they are all there already.
-#   deps.sh              the Linux build and its tests
+#   deps.sh              the Linux build and its tests (with the virtual machine of the pppd tests)
 #   deps.sh --windows    also the MinGW-w64 cross build and Wine for its tests
 #   deps.sh NAME...      also these packages
 set -euo pipefail
 want=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-      clang-format qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer)
+      clang-format qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer
+      qemu-system-x86 linux-image-amd64 busybox-static ppp socat cpio)
 for arg in "$@"; do
   case "$arg" in
     --windows) want+=(g++-mingw-w64-i686 googletest wine wine32:i386 wine64) ;;

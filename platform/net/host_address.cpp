@@ -6,6 +6,9 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+// After Winsock 2: the IP Helper's header needs its types.
+#include <iphlpapi.h>
+#include <windows.h>
 #else
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -95,7 +98,101 @@ std::string AddressFromInterfaces(const std::vector<InterfaceAddress>& interface
     return "127.0.0.1";
 }
 
+bool InterfaceNameMatches(std::string_view name, const std::vector<std::string>& patterns) {
+    // Wildcard match with backtracking to the last *.
+    const auto matches = [](std::string_view text, std::string_view pattern) {
+        size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
+        while (t < text.size()) {
+            if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+                ++t;
+                ++p;
+            } else if (p < pattern.size() && pattern[p] == '*') {
+                starP = p++;
+                starT = t;
+            } else if (starP != std::string_view::npos) {
+                p = starP + 1;
+                t = ++starT;
+            } else {
+                return false;
+            }
+        }
+        while (p < pattern.size() && pattern[p] == '*') ++p;
+        return p == pattern.size();
+    };
+    for (const std::string& pattern : patterns) {
+        if (matches(name, pattern)) return true;
+    }
+    return false;
+}
+
+std::string AddressFromDialUpInterfaces(const std::vector<InterfaceAddress>& interfaces,
+                                        const std::vector<std::string>& patterns) {
+    for (const InterfaceAddress& i : interfaces) {
+        if (i.Up && i.Address != "0.0.0.0" && InterfaceNameMatches(i.Name, patterns)) {
+            return i.Address;
+        }
+    }
+    return "127.0.0.1";
+}
+
+std::string AddressFromDialUpAdapters(const std::vector<AdapterAddress>& adapters) {
+    for (const AdapterAddress& a : adapters) {
+        if (a.Type == kAdapterTypePpp && !a.Address.empty() && a.Address != "0.0.0.0") {
+            return a.Address;
+        }
+    }
+    return "127.0.0.1";
+}
+
 #ifdef _WIN32
+
+std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rule) {
+    if (rule.HostName) return std::make_unique<WinsockHostAddressSource>();
+    return std::make_unique<DialUpAdapterAddressSource>();
+}
+
+DialUpAdapterAddressSource::DialUpAdapterAddressSource() = default;
+
+DialUpAdapterAddressSource::~DialUpAdapterAddressSource() {
+    if (library_ != nullptr) FreeLibrary(static_cast<HMODULE>(library_));
+}
+
+std::optional<std::vector<AdapterAddress>> DialUpAdapterAddressSource::Adapters() {
+    using GetAdaptersInfoFn = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    if (!tried_) {
+        tried_ = true;
+        library_ = LoadLibraryA("iphlpapi.dll");
+        if (library_ != nullptr) {
+            getAdaptersInfo_ = reinterpret_cast<void*>(
+                GetProcAddress(static_cast<HMODULE>(library_), "GetAdaptersInfo"));
+        }
+    }
+    if (getAdaptersInfo_ == nullptr) return std::nullopt;
+    const auto getAdaptersInfo = reinterpret_cast<GetAdaptersInfoFn>(getAdaptersInfo_);
+    std::vector<AdapterAddress> adapters;
+    ULONG size = 0;
+    DWORD result = getAdaptersInfo(nullptr, &size);
+    if (result == ERROR_NO_DATA) return adapters;  // no adapter at all: off-line
+    if (result != ERROR_BUFFER_OVERFLOW || size == 0) return std::nullopt;
+    // IP_ADAPTER_INFO records chain through pointers inside the buffer: keep it aligned.
+    std::vector<IP_ADAPTER_INFO> buffer(size / sizeof(IP_ADAPTER_INFO) + 1);
+    size = static_cast<ULONG>(buffer.size() * sizeof(IP_ADAPTER_INFO));
+    result = getAdaptersInfo(buffer.data(), &size);
+    if (result == ERROR_NO_DATA) return adapters;
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    for (const IP_ADAPTER_INFO* a = buffer.data(); a != nullptr; a = a->Next) {
+        adapters.push_back({static_cast<uint32_t>(a->Type),
+                            std::string(a->IpAddressList.IpAddress.String,
+                                        strnlen(a->IpAddressList.IpAddress.String,
+                                                sizeof a->IpAddressList.IpAddress.String))});
+    }
+    return adapters;
+}
+
+std::optional<std::string> DialUpAdapterAddressSource::FirstIPv4() {
+    if (auto adapters = Adapters()) return AddressFromDialUpAdapters(*adapters);
+    return WinsockHostAddressSource().FirstIPv4();
+}
 
 std::optional<std::string> WinsockHostAddressSource::FirstIPv4() {
     char name[128] = {};
@@ -123,20 +220,34 @@ std::optional<std::string> PosixHostAddressSource::FirstIPv4() {
     if (const auto hosts = ReadWholeFile(hostsFile_)) {
         if (auto address = FindInHostsText(*hosts, name)) return address;
     }
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return std::nullopt;
+    return AddressFromInterfaces(ListInterfaces());
+}
+
+std::vector<InterfaceAddress> ListInterfaces() {
     std::vector<InterfaceAddress> interfaces;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return interfaces;
     for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
         if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
         sockaddr_in in{};
         std::memcpy(&in, i->ifa_addr, sizeof in);
         char text[INET_ADDRSTRLEN] = {};
         if (inet_ntop(AF_INET, &in.sin_addr, text, sizeof text) == nullptr) continue;
-        interfaces.push_back(
-            {text, (i->ifa_flags & IFF_UP) != 0, (i->ifa_flags & IFF_LOOPBACK) != 0});
+        interfaces.push_back({text, (i->ifa_flags & IFF_UP) != 0,
+                              (i->ifa_flags & IFF_LOOPBACK) != 0,
+                              i->ifa_name != nullptr ? i->ifa_name : ""});
     }
     freeifaddrs(list);
-    return AddressFromInterfaces(interfaces);
+    return interfaces;
+}
+
+std::optional<std::string> DialUpInterfaceAddressSource::FirstIPv4() {
+    return AddressFromDialUpInterfaces(ListInterfaces(), patterns_);
+}
+
+std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rule) {
+    if (rule.HostName) return std::make_unique<PosixHostAddressSource>();
+    return std::make_unique<DialUpInterfaceAddressSource>(rule.Interfaces);
 }
 
 #endif

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,12 +50,78 @@ struct InterfaceAddress {
     std::string Address;  // dotted IPv4
     bool Up = false;
     bool Loopback = false;
+    std::string Name;  // eth0, wlan0, ppp0, ...
 };
 // What a name missing from the hosts file stands for: the first address of an interface that
 // is up and not the loopback, else the loopback's 127.0.0.1 (so the machine is off-line).
 std::string AddressFromInterfaces(const std::vector<InterfaceAddress>& interfaces);
 
+// Which rule tells the probe that the computer is on-line. A meter of telephone pulses must
+// count only the telephone link: by default the address of an up dial-up link (a pppd
+// interface on Linux, an adapter of the PPP type on Windows), else 127.0.0.1. The host-name
+// rule, where the first address of the local host name counts, is for machines where that is
+// what the user wants; there any network card makes the computer on-line.
+struct OnlineRule {
+    bool HostName = false;
+    // Linux: the interfaces that are dial-up links, as names with the wildcards * and ?.
+    std::vector<std::string> Interfaces = {"ppp*"};
+};
+
+// A name against patterns with * (any run of characters) and ? (one character).
+bool InterfaceNameMatches(std::string_view name, const std::vector<std::string>& patterns);
+// The first interface named by the patterns that is up with an IPv4 address other than
+// 0.0.0.0, else 127.0.0.1 (off-line).
+std::string AddressFromDialUpInterfaces(const std::vector<InterfaceAddress>& interfaces,
+                                        const std::vector<std::string>& patterns);
+
+// An adapter as the Windows IP Helper lists it.
+struct AdapterAddress {
+    uint32_t Type = 0;    // 23: a PPP link (dial-up); 6: Ethernet; 71: wireless; ...
+    std::string Address;  // the first IPv4 address, dotted
+};
+constexpr uint32_t kAdapterTypePpp = 23;
+// The first PPP adapter's address other than 0.0.0.0, else 127.0.0.1 (off-line).
+std::string AddressFromDialUpAdapters(const std::vector<AdapterAddress>& adapters);
+
+// The address source of the rule for this machine.
+std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rule);
+
+#ifndef _WIN32
+// The IPv4 interfaces of this machine, from the kernel.
+std::vector<InterfaceAddress> ListInterfaces();
+
+// Linux: the address of an up dial-up interface. Asks the kernel only, never a resolver.
+class DialUpInterfaceAddressSource : public HostAddressSource {
+  public:
+    explicit DialUpInterfaceAddressSource(std::vector<std::string> patterns)
+        : patterns_(std::move(patterns)) {}
+    std::optional<std::string> FirstIPv4() override;
+
+  private:
+    std::vector<std::string> patterns_;
+};
+#endif
+
 #ifdef _WIN32
+// Windows: the address of an up PPP adapter, from GetAdaptersInfo of the IP Helper, which is
+// loaded when first needed so that the program still starts where it is missing. Where the
+// system cannot list its adapters, the host-name rule answers instead.
+class DialUpAdapterAddressSource : public HostAddressSource {
+  public:
+    DialUpAdapterAddressSource();
+    ~DialUpAdapterAddressSource() override;
+    DialUpAdapterAddressSource(const DialUpAdapterAddressSource&) = delete;
+    DialUpAdapterAddressSource& operator=(const DialUpAdapterAddressSource&) = delete;
+    std::optional<std::string> FirstIPv4() override;
+    // The adapters, or nothing where the system cannot list them.
+    std::optional<std::vector<AdapterAddress>> Adapters();
+
+  private:
+    void* library_ = nullptr;
+    void* getAdaptersInfo_ = nullptr;
+    bool tried_ = false;
+};
+
 // Windows: gethostname, gethostbyname and inet_ntoa of Winsock 1.1. The program starts and
 // cleans up the library; the local name is answered by the system without a query.
 class WinsockHostAddressSource : public HostAddressSource {

@@ -33,10 +33,49 @@ TEST(HostsFile, FirstIPv4LineThatNamesTheHostWins) {
 
 TEST(HostsFile, InterfacesStandInForAMissingName) {
     EXPECT_EQ(AddressFromInterfaces({}), "127.0.0.1");
+    EXPECT_EQ(AddressFromInterfaces({{"127.0.0.1", true, true, "lo"},
+                                     {"192.168.1.9", false, false, "eth1"},
+                                     {"10.64.0.2", true, false, "eth0"}}),
+              "10.64.0.2");
+}
+
+TEST(DialUpRule, OnlyAnUpDialUpInterfaceWithAnAddressCounts) {
+    const std::vector<std::string> ppp = {"ppp*"};
+    // A LAN and a wireless card are up: still off-line, they are no telephone connection.
+    EXPECT_EQ(AddressFromDialUpInterfaces({{"127.0.0.1", true, true, "lo"},
+                                           {"192.168.1.9", true, false, "eth0"},
+                                           {"10.64.0.2", true, false, "wlan0"}},
+                                          ppp),
+              "127.0.0.1");
+    EXPECT_EQ(AddressFromDialUpInterfaces({{"192.168.1.9", true, false, "eth0"},
+                                           {"10.9.0.9", false, false, "ppp1"},
+                                           {"0.0.0.0", true, false, "ppp2"},
+                                           {"212.160.1.2", true, false, "ppp0"}},
+                                          ppp),
+              "212.160.1.2");
+    EXPECT_EQ(AddressFromDialUpInterfaces({{"10.0.0.3", true, false, "wwan0"}}, ppp), "127.0.0.1");
+    EXPECT_EQ(AddressFromDialUpInterfaces({{"10.0.0.3", true, false, "wwan0"}}, {"ppp*", "wwan?"}),
+              "10.0.0.3");
+}
+
+TEST(DialUpRule, InterfaceNamesMatchWildcards) {
+    EXPECT_TRUE(InterfaceNameMatches("ppp0", {"ppp*"}));
+    EXPECT_TRUE(InterfaceNameMatches("ppp", {"ppp*"}));
+    EXPECT_FALSE(InterfaceNameMatches("xppp0", {"ppp*"}));
+    EXPECT_TRUE(InterfaceNameMatches("dsl-link", {"*-link"}));
+    EXPECT_TRUE(InterfaceNameMatches("a1b", {"a?b"}));
+    EXPECT_FALSE(InterfaceNameMatches("a12b", {"a?b"}));
+    EXPECT_TRUE(InterfaceNameMatches("eth0", {"eth0"}));
+    EXPECT_FALSE(InterfaceNameMatches("eth0", {}));
+}
+
+TEST(DialUpRule, OnlyAPppAdapterCountsOnWindows) {
+    EXPECT_EQ(AddressFromDialUpAdapters({}), "127.0.0.1");
+    EXPECT_EQ(AddressFromDialUpAdapters({{6, "192.168.1.9"}, {71, "10.64.0.2"}}), "127.0.0.1");
     EXPECT_EQ(
-        AddressFromInterfaces(
-            {{"127.0.0.1", true, true}, {"192.168.1.9", false, false}, {"10.64.0.2", true, false}}),
-        "10.64.0.2");
+        AddressFromDialUpAdapters(
+            {{6, "192.168.1.9"}, {kAdapterTypePpp, "0.0.0.0"}, {kAdapterTypePpp, "212.160.1.2"}}),
+        "212.160.1.2");
 }
 
 TEST(HostAddressSources, Scripted) {
@@ -59,7 +98,39 @@ TEST(HostAddressSources, WinsockAnswersTheLocalNameAsDottedText) {
     char end = 0;
     EXPECT_EQ(std::sscanf(address->c_str(), "%d.%d.%d.%d%c", &a, &b, &c, &d, &end), 4) << *address;
 }
+
+// The mend: Wine, like any Windows PC with a network card, lists its LAN adapter and gives the
+// host name a LAN address; the dial-up rule no longer counts that as on-line.
+TEST(HostAddressSources, TheLanAdapterIsNoDialUpConnection) {
+    DialUpAdapterAddressSource source;
+    const auto adapters = source.Adapters();
+    ASSERT_TRUE(adapters.has_value()) << "the IP Helper could not list the adapters";
+    bool lan = false;
+    for (const AdapterAddress& a : *adapters) {
+        std::printf("adapter type %u address %s\n", static_cast<unsigned>(a.Type),
+                    a.Address.c_str());
+        if (a.Type != kAdapterTypePpp && a.Address != "0.0.0.0" && !a.Address.empty()) lan = true;
+    }
+    if (!lan) GTEST_SKIP() << "no LAN adapter with an address here";
+    EXPECT_EQ(source.FirstIPv4(), "127.0.0.1");
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(0x0101, &data), 0);
+    const auto byHostName = WinsockHostAddressSource().FirstIPv4();
+    WSACleanup();
+    std::printf("the host-name rule would answer %s\n", byHostName.value_or("nothing").c_str());
+}
 #else
+TEST(HostAddressSources, TheDialUpRuleCountsNoLanInterface) {
+    bool lan = false;
+    for (const InterfaceAddress& i : ListInterfaces()) {
+        if (i.Up && !i.Loopback && !InterfaceNameMatches(i.Name, {"ppp*"})) lan = true;
+        if (InterfaceNameMatches(i.Name, {"ppp*"})) GTEST_SKIP() << "a dial-up link is up here";
+    }
+    if (!lan) GTEST_SKIP() << "no LAN interface here";
+    EXPECT_EQ(DialUpInterfaceAddressSource({"ppp*"}).FirstIPv4(), "127.0.0.1");
+    EXPECT_EQ(MakeOnlineAddressSource(OnlineRule{})->FirstIPv4(), "127.0.0.1");
+}
+
 TEST(HostAddressSources, PosixReadsTheHostsFileThenTheInterfaces) {
     char name[128] = {};
     ASSERT_EQ(gethostname(name, sizeof name - 1), 0);

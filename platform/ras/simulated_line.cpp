@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/ras/ras_records.h"
+
 namespace tt {
 namespace {
 
@@ -24,13 +26,6 @@ constexpr ErrorText kErrorTexts[] = {
     {SimulatedLine::kErrorAuthenticationFailure,
      "Access denied: the user name or password is not valid."},
 };
-
-template <size_t N>
-void CopyText(char (&field)[N], const std::string& text) {
-    const size_t length = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), length);
-    field[length] = '\0';
-}
 
 bool ParseNumber(std::string_view text, uint32_t& value) {
     if (text.empty()) return false;
@@ -263,12 +258,12 @@ SimulatedLine::Outcome SimulatedLine::Apply(const Event& event) {
 
 uint32_t SimulatedLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uint32_t notifierType,
                                  RasDialFunc notifier, HRasConn* connection) {
-    if (params == nullptr || connection == nullptr) return kErrorInvalidParameter;
-    if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
-    if (notifier != nullptr && notifierType != 0) return kErrorInvalidParameter;
+    if (const uint32_t invalid = CheckRasDial(params, notifierType, notifier, connection);
+        invalid != 0) {
+        return invalid;
+    }
     std::unique_lock lock(mutex_);
-    const std::string name(params->szEntryName,
-                           strnlen(params->szEntryName, sizeof(params->szEntryName)));
+    const std::string name = RasEntryName(*params);
     const Entry* entry = FindEntry(name.c_str());
     if (entry == nullptr) return kErrorCannotFindPhonebookEntry;
 
@@ -315,46 +310,38 @@ uint32_t SimulatedLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uin
 
 uint32_t SimulatedLine::RasEnumConnectionsA(RASCONNA* connections, uint32_t* bufferSize,
                                             uint32_t* count) {
-    if (connections == nullptr || bufferSize == nullptr || count == nullptr) {
-        return kErrorInvalidParameter;
+    if (const uint32_t invalid = CheckRasList(connections, bufferSize, count); invalid != 0) {
+        return invalid;
     }
-    if (connections[0].dwSize != sizeof(RASCONNA)) return kErrorInvalidSize;
     std::unique_lock lock(mutex_);
-    const uint32_t needed = static_cast<uint32_t>(connections_.size() * sizeof(RASCONNA));
-    *count = static_cast<uint32_t>(connections_.size());
-    if (*bufferSize < needed) {
-        *bufferSize = needed;
-        return kErrorBufferTooSmall;
+    if (const uint32_t full = FitRasList<RASCONNA>(connections_.size(), bufferSize, count);
+        full != 0) {
+        return full;
     }
-    *bufferSize = needed;
     for (size_t i = 0; i < connections_.size(); ++i) {
         RASCONNA& record = connections[i];
         record.dwSize = sizeof(RASCONNA);
         record.hrasconn = connections_[i].Handle;
-        CopyText(record.szEntryName, connections_[i].EntryName);
-        CopyText(record.szDeviceType, "modem");
-        CopyText(record.szDeviceName, "Simulated modem");
+        CopyRasField(record.szEntryName, connections_[i].EntryName);
+        CopyRasField(record.szDeviceType, "modem");
+        CopyRasField(record.szDeviceName, "Simulated modem");
     }
     return 0;
 }
 
 uint32_t SimulatedLine::RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* entries,
                                         uint32_t* bufferSize, uint32_t* count) {
-    if (entries == nullptr || bufferSize == nullptr || count == nullptr) {
-        return kErrorInvalidParameter;
+    if (const uint32_t invalid = CheckRasList(entries, bufferSize, count); invalid != 0) {
+        return invalid;
     }
-    if (entries[0].dwSize != sizeof(RASENTRYNAMEA)) return kErrorInvalidSize;
     std::unique_lock lock(mutex_);
-    const uint32_t needed = static_cast<uint32_t>(phoneBook_.size() * sizeof(RASENTRYNAMEA));
-    *count = static_cast<uint32_t>(phoneBook_.size());
-    if (*bufferSize < needed) {
-        *bufferSize = needed;
-        return kErrorBufferTooSmall;
+    if (const uint32_t full = FitRasList<RASENTRYNAMEA>(phoneBook_.size(), bufferSize, count);
+        full != 0) {
+        return full;
     }
-    *bufferSize = needed;
     for (size_t i = 0; i < phoneBook_.size(); ++i) {
         entries[i].dwSize = sizeof(RASENTRYNAMEA);
-        CopyText(entries[i].szEntryName, phoneBook_[i].Name);
+        CopyRasField(entries[i].szEntryName, phoneBook_[i].Name);
     }
     return 0;
 }
@@ -367,8 +354,8 @@ uint32_t SimulatedLine::RasGetConnectStatusA(HRasConn handle, RASCONNSTATUSA* st
     if (connection == nullptr) return kErrorInvalidHandle;
     status->rasconnstate = connection->HangingUp ? RASCS_Disconnected : connection->State;
     status->dwError = connection->HangingUp ? 0 : connection->Error;
-    CopyText(status->szDeviceType, "modem");
-    CopyText(status->szDeviceName, "Simulated modem");
+    CopyRasField(status->szDeviceType, "modem");
+    CopyRasField(status->szDeviceName, "Simulated modem");
     return 0;
 }
 
@@ -402,12 +389,11 @@ uint32_t SimulatedLine::RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* para
     if (params == nullptr) return kErrorInvalidParameter;
     if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
     std::unique_lock lock(mutex_);
-    const std::string name(params->szEntryName,
-                           strnlen(params->szEntryName, sizeof(params->szEntryName)));
+    const std::string name = RasEntryName(*params);
     if (FindEntry(name.c_str()) == nullptr) return kErrorCannotFindPhonebookEntry;
-    CopyText(params->szPhoneNumber, "0555 0100");
-    CopyText(params->szUserName, "user");
-    CopyText(params->szPassword, "password");
+    CopyRasField(params->szPhoneNumber, "0555 0100");
+    CopyRasField(params->szUserName, "user");
+    CopyRasField(params->szPassword, "password");
     params->szCallbackNumber[0] = '\0';
     params->szDomain[0] = '\0';
     if (passwordSaved != nullptr) *passwordSaved = 1;

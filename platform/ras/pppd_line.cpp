@@ -1,0 +1,670 @@
+#include "platform/ras/pppd_line.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "platform/ras/ras_errors.h"
+#include "platform/ras/ras_records.h"
+
+extern char** environ;
+
+namespace tt {
+
+namespace {
+
+// A flood of output is read and dropped past this length of line, so pppd never blocks on a
+// full pipe and the program's memory stays bounded.
+constexpr size_t kMaxLine = 1024;
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    // chat shows a carriage return it received as "^M".
+    while (text.ends_with("^M")) text = Trim(text.substr(0, text.size() - 2));
+    return text;
+}
+
+bool UsableEntryName(std::string_view name) {
+    if (name.empty() || name.size() > static_cast<size_t>(kRasMaxEntryName)) return false;
+    if (name.front() == '.') return false;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '/' || u < 0x20 || u == 0x7F) return false;
+    }
+    return true;
+}
+
+bool UsableEntryFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), R_OK) == 0;
+}
+
+std::optional<std::string> ReadSmallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text(4096, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return text;
+}
+
+// A live pppd process: its name is pppd and it is not a zombie waiting for its parent.
+bool IsLivePppd(const std::string& procDir, pid_t pid) {
+    const auto stat = ReadSmallFile(procDir + "/" + std::to_string(pid) + "/stat");
+    if (!stat) return false;
+    const size_t open = stat->find('(');
+    const size_t close = stat->rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return false;
+    if (stat->substr(open + 1, close - open - 1) != "pppd") return false;
+    const size_t state = stat->find_first_not_of(' ', close + 1);
+    return state != std::string::npos && (*stat)[state] != 'Z' && (*stat)[state] != 'X';
+}
+
+// The peer a pppd was started for, from its command line: "call NAME" or "file PATH".
+std::string PeerFromCommandLine(const std::string& procDir, pid_t pid) {
+    const auto text = ReadSmallFile(procDir + "/" + std::to_string(pid) + "/cmdline");
+    if (!text) return {};
+    std::vector<std::string> args;
+    std::string current;
+    for (const char c : *text) {
+        if (c == '\0') {
+            args.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) args.push_back(current);
+    for (size_t i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "call") return args[i + 1];
+        if (args[i] == "file") {
+            const size_t slash = args[i + 1].rfind('/');
+            return slash == std::string::npos ? args[i + 1] : args[i + 1].substr(slash + 1);
+        }
+    }
+    return {};
+}
+
+std::optional<pid_t> ParsePid(std::string_view text) {
+    text = Trim(text.substr(0, text.find('\n')));
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    pid_t pid = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid > 0 ? std::optional<pid_t>(pid) : std::nullopt;
+}
+
+// What chat's report of the modem's answer means.
+uint32_t ModemAnswerError(std::string_view answer) {
+    if (answer == "BUSY") return kErrorLineBusy;
+    if (answer == "NO CARRIER") return kErrorNoCarrier;
+    if (answer == "NO DIALTONE" || answer == "NO DIAL TONE") return kErrorNoDialTone;
+    if (answer == "NO ANSWER") return kErrorNoAnswer;
+    return 0;
+}
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+std::vector<std::string> ListPeerEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (UsableEntryName(name) && UsableEntryFile(folder + "/" + name)) names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint32_t> PppdDialProgress::Reach(uint32_t state) {
+    std::vector<uint32_t> reached;
+    for (int i = 0; i < static_cast<int>(std::size(kOrder)); ++i) {
+        if (i > reached_) reached.push_back(kOrder[i]);
+        if (kOrder[i] == state) {
+            if (i > reached_) reached_ = i;
+            return reached;
+        }
+    }
+    return {};
+}
+
+std::vector<uint32_t> PppdDialProgress::Start() {
+    return Reach(0);
+}
+
+std::vector<uint32_t> PppdDialProgress::Line(std::string_view raw) {
+    const std::string_view line = Trim(raw);
+    if (line.empty() || Connected()) return {};
+    // chat, when it reports to standard error: it talks to the modem, so the port is open.
+    if (line.starts_with("send (") || line.starts_with("expect (") ||
+        line.starts_with("abort on (") || line.starts_with("-- got it")) {
+        return Reach(2);
+    }
+    if (line.starts_with("Failed (") && line.ends_with(")")) {
+        chatFailure_ = std::string(line.substr(8, line.size() - 9));
+        return {};
+    }
+    // The modem's answer itself, as chat echoes it (-V, -e) or reports it (REPORT).
+    if (chatFailure_.empty() && ModemAnswerError(line) != 0) {
+        chatFailure_ = std::string(line);
+        return {};
+    }
+    if (line == "Serial connection established.") return Reach(3);
+    if (line.starts_with("Using interface ")) {
+        interface_ = std::string(line.substr(16));
+        return {};
+    }
+    if (line.starts_with("Connect: ")) {
+        // "Connect: ppp0 <--> /dev/ttyS0": the link is there, authentication comes next.
+        const size_t arrow = line.find(" <--> ");
+        if (arrow != std::string_view::npos) {
+            if (interface_.empty()) interface_ = std::string(line.substr(9, arrow - 9));
+            device_ = std::string(line.substr(arrow + 6));
+        }
+        return Reach(5);
+    }
+    if (line.find("peer authentication") == std::string_view::npos) {
+        if (line.find("authentication succeeded") != std::string_view::npos) return Reach(14);
+        if (line.find("authentication failed") != std::string_view::npos ||
+            line == "Authentication failed") {
+            authFailed_ = true;
+            return {};
+        }
+    }
+    if (line.find("terminated by peer") != std::string_view::npos || line == "Modem hangup") {
+        hungUpByPeer_ = true;
+        return {};
+    }
+    for (const std::string_view prefix : {"local  IP address ", "local IP address "}) {
+        if (line.starts_with(prefix)) {
+            address_ = std::string(Trim(line.substr(prefix.size())));
+            return Reach(RASCS_Connected);
+        }
+    }
+    return {};
+}
+
+uint32_t PppdDialProgress::Ended(int exitCode, int signal, bool hangUpRequested) const {
+    if (hangUpRequested || Connected()) return 0;
+    if (const uint32_t modem = ModemAnswerError(chatFailure_); modem != 0) return modem;
+    if (!chatFailure_.empty()) return kErrorFromDevice;
+    if (authFailed_) return kErrorAuthenticationFailure;
+    if (hungUpByPeer_) return kErrorRemoteDisconnection;
+    if (signal != 0) return kErrorDisconnection;
+    // pppd's documented exit codes.
+    switch (exitCode) {
+        case 2:
+            return kErrorCorruptPhonebook;
+        case 3:
+            return kErrorAccessDenied;
+        case 4:
+            return kErrorDeviceDoesNotExist;
+        case 5:
+            return kErrorUserDisconnection;
+        case 6:
+            return kErrorPortAlreadyOpen;
+        case 7:
+            return kErrorPortNotAvailable;
+        case 8:
+        case 18:
+            return kErrorFromDevice;
+        case 10:
+        case 17:
+            return kErrorPppNegotiation;
+        case 11:
+        case 19:
+            return kErrorAuthenticationFailure;
+        case 15:
+        case 16:
+            return kErrorRemoteDisconnection;
+        default:
+            return kErrorDisconnection;
+    }
+}
+
+uint32_t PppdDialProgress::StartFailed(int error) {
+    if (error == EACCES || error == EPERM) return kErrorAccessDenied;
+    if (error == ENOENT || error == ENOTDIR) return kErrorServiceMissing;
+    return kErrorDisconnection;
+}
+
+std::vector<PppdLink> FindPppdLinks(const std::string& runDir, const std::string& procDir) {
+    std::map<pid_t, PppdLink> links;
+    DIR* dir = opendir(runDir.c_str());
+    if (dir == nullptr) return {};
+    while (const dirent* entry = readdir(dir)) {
+        const std::string file = entry->d_name;
+        if (!file.starts_with("ppp") || !file.ends_with(".pid") || file.size() <= 7) continue;
+        const std::string middle = file.substr(3, file.size() - 7);
+        const bool linkFile = middle.size() > 1 && middle[0] == '-';
+        const bool unitFile =
+            !middle.empty() &&
+            std::all_of(middle.begin(), middle.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!linkFile && !unitFile) continue;
+        const auto text = ReadSmallFile(runDir + "/" + file);
+        if (!text) continue;
+        const auto pid = ParsePid(*text);
+        if (!pid || !IsLivePppd(procDir, *pid)) continue;
+        PppdLink& link = links[*pid];
+        link.Pid = *pid;
+        if (linkFile) {
+            link.Name = middle.substr(1);
+            // A link's pid file names its interface on the second line once there is one.
+            const size_t newline = text->find('\n');
+            if (newline != std::string::npos) {
+                const std::string_view second = Trim(std::string_view(*text).substr(newline + 1));
+                if (!second.empty()) link.Interface = std::string(second);
+            }
+        } else if (link.Interface.empty()) {
+            link.Interface = "ppp" + middle;
+        }
+    }
+    closedir(dir);
+    std::vector<PppdLink> result;
+    for (auto& [pid, link] : links) {
+        if (link.Name.empty()) link.Name = PeerFromCommandLine(procDir, pid);
+        result.push_back(link);
+    }
+    return result;
+}
+
+// One dial of the program's own: the pppd it started and what its output has said so far.
+struct PppdLine::Dial {
+    HRasConn Handle = 0;
+    pid_t Pid = 0;  // 0: pppd could not be started
+    int StartError = 0;
+    std::string Entry;
+    RasDialFunc Notifier = nullptr;
+    int OutFd = -1;
+    // Guarded by the line's mutex:
+    PppdDialProgress Progress;
+    bool Ended = false;   // the dial is over: connected, failed or hung up
+    bool Reaped = false;  // pppd is gone
+    uint32_t Error = 0;
+    bool HangUpRequested = false;
+    int64_t HangUpAt = 0;
+    std::thread Follower;
+};
+
+PppdLine::PppdLine(Config config) : config_(std::move(config)) {
+    if (pipe2(stopPipe_, O_CLOEXEC) != 0) stopPipe_[0] = stopPipe_[1] = -1;
+}
+
+PppdLine::~PppdLine() {
+    if (stopPipe_[1] >= 0) close(stopPipe_[1]);
+    for (const auto& dial : dials_) {
+        if (dial->Follower.joinable()) dial->Follower.join();
+        if (dial->OutFd >= 0) close(dial->OutFd);
+    }
+    if (stopPipe_[0] >= 0) close(stopPipe_[0]);
+}
+
+std::vector<std::string> PppdLine::PppdArguments(const std::string& entry) const {
+    std::vector<std::string> args;
+    if (config_.PeersDir == kDefaultPeersDir) {
+        args = {"call", entry};
+    } else {
+        args = {"file", config_.PeersDir + "/" + entry};
+    }
+    // After the peer's own options, so that they win: the program follows pppd through its
+    // output and its exit, so pppd must stay its child, end when the dial fails instead of
+    // redialling, and never become a daemon.
+    args.insert(args.end(), {"nodetach", "nopersist"});
+    return args;
+}
+
+bool PppdLine::IsEntry(const std::string& name) const {
+    return UsableEntryName(name) && UsableEntryFile(config_.PeersDir + "/" + name);
+}
+
+PppdLine::Dial* PppdLine::FindDial(HRasConn handle) {
+    for (const auto& dial : dials_) {
+        if (dial->Handle == handle) return dial.get();
+    }
+    return nullptr;
+}
+
+uint32_t PppdLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uint32_t notifierType,
+                            RasDialFunc notifier, HRasConn* connection) {
+    if (const uint32_t invalid = CheckRasDial(params, notifierType, notifier, connection);
+        invalid != 0) {
+        return invalid;
+    }
+    const std::string name = RasEntryName(*params);
+    if (!IsEntry(name)) return kErrorCannotFindPhonebookEntry;
+
+    auto dial = std::make_shared<Dial>();
+    dial->Entry = name;
+    dial->Notifier = notifier;
+
+    std::vector<std::string> args = PppdArguments(name);
+    args.insert(args.begin(), config_.Pppd);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    int out[2] = {-1, -1};
+    if (pipe2(out, O_CLOEXEC) != 0) return kErrorDisconnection;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A session of its own: closing the program's terminal or its process group must not end
+    // the link. The signals come back to their defaults, whatever the program ignores.
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, config_.Pppd.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(out[1]);
+
+    std::unique_lock lock(mutex_);
+    if (spawned != 0) {
+        close(out[0]);
+        dial->StartError = spawned;
+        dial->Handle = nextFailedHandle_++;
+    } else {
+        dial->Pid = pid;
+        dial->Handle = static_cast<HRasConn>(pid);
+        dial->OutFd = out[0];
+        fcntl(dial->OutFd, F_SETFL, O_NONBLOCK);
+    }
+    dials_.push_back(dial);
+    *connection = dial->Handle;
+    dial->Follower = std::thread([this, dial] { Follow(dial); });
+    if (notifier != nullptr) return 0;
+    // Without a notifier the caller waits for the end of the dial.
+    changed_.wait(lock, [&] { return dial->Ended; });
+    return dial->Error;
+}
+
+void PppdLine::Follow(const std::shared_ptr<Dial>& dial) {
+    const auto notify = [&](const std::vector<uint32_t>& states, uint32_t error) {
+        if (dial->Notifier == nullptr) return;
+        for (const uint32_t state : states) dial->Notifier(kRasDialEventMessage, state, 0);
+        if (error != 0) dial->Notifier(kRasDialEventMessage, dial->Progress.State(), error);
+    };
+    const auto finish = [&](uint32_t error) {
+        {
+            std::lock_guard lock(mutex_);
+            dial->Reaped = true;
+            if (!dial->Ended) dial->Error = error;
+            dial->Ended = true;
+        }
+        changed_.notify_all();
+    };
+
+    if (dial->Pid == 0) {
+        const uint32_t error = PppdDialProgress::StartFailed(dial->StartError);
+        std::vector<uint32_t> start;
+        {
+            std::lock_guard lock(mutex_);
+            start = dial->Progress.Start();
+        }
+        finish(error);
+        notify(start, error);
+        return;
+    }
+
+    std::vector<uint32_t> start;
+    {
+        std::lock_guard lock(mutex_);
+        start = dial->Progress.Start();
+    }
+    notify(start, 0);
+
+    std::string pending;
+    bool dropping = false;  // the rest of an overlong line
+    int fd = dial->OutFd;
+    char buffer[4096];
+    const auto handleLine = [&](std::string_view line) {
+        std::vector<uint32_t> states;
+        bool report = false;
+        {
+            std::lock_guard lock(mutex_);
+            states = dial->Progress.Line(line);
+            // Once hung up, the dial reports nothing more, as a real library stops.
+            report = !dial->HangUpRequested && !states.empty();
+            if (dial->Progress.Connected() && !dial->Ended) {
+                dial->Ended = true;
+                changed_.notify_all();
+            }
+        }
+        if (report) notify(states, 0);
+    };
+    const auto readAvailable = [&] {
+        while (fd >= 0) {
+            const ssize_t got = read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                if (got == 0 || errno != EAGAIN) fd = -1;  // end of output
+                return;
+            }
+            for (ssize_t i = 0; i < got; ++i) {
+                const char c = buffer[i];
+                if (c == '\n') {
+                    if (!dropping) handleLine(pending);
+                    pending.clear();
+                    dropping = false;
+                } else if (!dropping) {
+                    pending += c;
+                    if (pending.size() > kMaxLine) {
+                        pending.clear();
+                        dropping = true;
+                    }
+                }
+            }
+        }
+    };
+
+    for (;;) {
+        pollfd fds[2] = {{stopPipe_[0], POLLIN, 0}, {fd, POLLIN, 0}};
+        const int ready = poll(fds, fd >= 0 ? 2 : 1, 100);
+        if (ready > 0 && fds[0].revents != 0) return;  // the line is going away; the link stays
+        if (fd >= 0 && ready > 0 && fds[1].revents != 0) readAvailable();
+
+        int status = 0;
+        const pid_t gone = waitpid(dial->Pid, &status, WNOHANG);
+        if (gone == dial->Pid || (gone < 0 && errno == ECHILD)) {
+            readAvailable();
+            if (!pending.empty() && !dropping) handleLine(pending);
+            uint32_t error = 0;
+            bool report = false;
+            {
+                std::lock_guard lock(mutex_);
+                const int code = gone == dial->Pid && WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+                const int signal = gone == dial->Pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+                error = dial->Progress.Ended(code, signal, dial->HangUpRequested);
+                report = !dial->Ended && !dial->HangUpRequested;
+            }
+            finish(error);
+            if (report && error != 0) notify({}, error);
+            return;
+        }
+        bool kill9 = false;
+        {
+            std::lock_guard lock(mutex_);
+            kill9 = dial->HangUpRequested && NowMs() - dial->HangUpAt >= config_.HangUpGraceMs;
+        }
+        // A pppd that does not end when asked is ended for it; the hang-up must finish.
+        if (kill9) kill(dial->Pid, SIGKILL);
+    }
+}
+
+uint32_t PppdLine::RasEnumConnectionsA(RASCONNA* connections, uint32_t* bufferSize,
+                                       uint32_t* count) {
+    if (const uint32_t invalid = CheckRasList(connections, bufferSize, count); invalid != 0) {
+        return invalid;
+    }
+    struct Listed {
+        HRasConn Handle;
+        std::string Name;
+        std::string Device;
+    };
+    std::vector<Listed> listed;
+    std::vector<pid_t> own;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& dial : dials_) {
+            if (dial->Reaped || dial->Pid == 0) continue;
+            own.push_back(dial->Pid);
+            const std::string& device = dial->Progress.Interface().empty()
+                                            ? dial->Progress.Device()
+                                            : dial->Progress.Interface();
+            listed.push_back({dial->Handle, dial->Entry, device});
+        }
+    }
+    for (const PppdLink& link : FindPppdLinks(config_.RunDir, config_.ProcDir)) {
+        if (std::find(own.begin(), own.end(), link.Pid) != own.end()) continue;
+        listed.push_back({static_cast<HRasConn>(link.Pid),
+                          link.Name.empty() ? link.Interface : link.Name, link.Interface});
+    }
+    if (const uint32_t full = FitRasList<RASCONNA>(listed.size(), bufferSize, count); full != 0) {
+        return full;
+    }
+    for (size_t i = 0; i < listed.size(); ++i) {
+        RASCONNA& record = connections[i];
+        record.dwSize = sizeof(RASCONNA);
+        record.hrasconn = listed[i].Handle;
+        CopyRasField(record.szEntryName, listed[i].Name);
+        CopyRasField(record.szDeviceType, "modem");
+        CopyRasField(record.szDeviceName, listed[i].Device);
+    }
+    return 0;
+}
+
+uint32_t PppdLine::RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* entries,
+                                   uint32_t* bufferSize, uint32_t* count) {
+    if (const uint32_t invalid = CheckRasList(entries, bufferSize, count); invalid != 0) {
+        return invalid;
+    }
+    const std::vector<std::string> names = ListPeerEntries(config_.PeersDir);
+    if (const uint32_t full = FitRasList<RASENTRYNAMEA>(names.size(), bufferSize, count);
+        full != 0) {
+        return full;
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+        entries[i].dwSize = sizeof(RASENTRYNAMEA);
+        CopyRasField(entries[i].szEntryName, names[i]);
+    }
+    return 0;
+}
+
+uint32_t PppdLine::RasGetConnectStatusA(HRasConn handle, RASCONNSTATUSA* status) {
+    if (status == nullptr) return kErrorInvalidParameter;
+    if (status->dwSize != sizeof(RASCONNSTATUSA)) return kErrorInvalidSize;
+    std::string device;
+    {
+        std::lock_guard lock(mutex_);
+        if (const Dial* dial = FindDial(handle)) {
+            if (dial->Reaped) return kErrorInvalidHandle;
+            status->rasconnstate =
+                dial->HangUpRequested ? RASCS_Disconnected : dial->Progress.State();
+            status->dwError = 0;
+            CopyRasField(status->szDeviceType, "modem");
+            CopyRasField(status->szDeviceName, dial->Progress.Interface());
+            return 0;
+        }
+    }
+    if (handle == 0 || handle >= 0x40000000 ||
+        !IsLivePppd(config_.ProcDir, static_cast<pid_t>(handle))) {
+        return kErrorInvalidHandle;
+    }
+    status->rasconnstate = RASCS_Connected;
+    status->dwError = 0;
+    CopyRasField(status->szDeviceType, "modem");
+    for (const PppdLink& link : FindPppdLinks(config_.RunDir, config_.ProcDir)) {
+        if (link.Pid == static_cast<pid_t>(handle)) device = link.Interface;
+    }
+    CopyRasField(status->szDeviceName, device);
+    return 0;
+}
+
+uint32_t PppdLine::RasGetErrorStringA(uint32_t error, char* buffer, uint32_t bufferSize) {
+    return CopyRasErrorText(error, buffer, bufferSize);
+}
+
+uint32_t PppdLine::RasHangUpA(HRasConn handle) {
+    {
+        std::lock_guard lock(mutex_);
+        if (Dial* dial = FindDial(handle)) {
+            if (dial->Reaped) return kErrorInvalidHandle;
+            if (!dial->HangUpRequested) {
+                dial->HangUpRequested = true;
+                dial->HangUpAt = NowMs();
+                if (!dial->Ended) {
+                    dial->Ended = true;
+                    dial->Error = kErrorUserDisconnection;
+                }
+                changed_.notify_all();
+                if (kill(dial->Pid, SIGTERM) != 0 && errno == EPERM) return kErrorAccessDenied;
+            }
+            return 0;
+        }
+    }
+    if (handle == 0 || handle >= 0x40000000 ||
+        !IsLivePppd(config_.ProcDir, static_cast<pid_t>(handle))) {
+        return kErrorInvalidHandle;
+    }
+    // Another program's link: ended as pppd's own documentation ends one, with SIGTERM.
+    if (kill(static_cast<pid_t>(handle), SIGTERM) != 0) {
+        return errno == ESRCH ? kErrorInvalidHandle : kErrorAccessDenied;
+    }
+    return 0;
+}
+
+uint32_t PppdLine::RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* params,
+                                          int32_t* passwordSaved) {
+    if (params == nullptr) return kErrorInvalidParameter;
+    if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
+    const std::string name = RasEntryName(*params);
+    if (!IsEntry(name)) return kErrorCannotFindPhonebookEntry;
+    // The number, the user and the secret live in the peer file, its chat script and pppd's
+    // secrets files, where pppd reads them itself.
+    params->szPhoneNumber[0] = '\0';
+    params->szCallbackNumber[0] = '\0';
+    params->szUserName[0] = '\0';
+    params->szPassword[0] = '\0';
+    params->szDomain[0] = '\0';
+    if (passwordSaved != nullptr) *passwordSaved = 0;
+    return 0;
+}
+
+}  // namespace tt

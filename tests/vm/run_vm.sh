@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Boots a small virtual machine with real PPP and runs one script in it, with the machine's own
+# root shared read-only (so pppd, chat, socat and the build tree are there inside). The script's
+# output is the console's; the machine powers off when it ends.
+#   run_vm.sh WORKDIR GUEST_SCRIPT [ARG]
+# The machine's own kernel has no PPP, and user-mode Linux and KVM do not work on these
+# machines, so this is plain emulation: the guest is kept to a shell and the programs under test.
+set -euo pipefail
+work=$1
+script=$2
+arg=${3:-}
+kernel=$(ls /boot/vmlinuz-*-amd64 2>/dev/null | grep -v -- '-cloud-' | sort -V | tail -n1 || true)
+if [ -z "$kernel" ]; then
+  echo "run_vm.sh: no /boot/vmlinuz-*-amd64 (install linux-image-amd64)" >&2
+  exit 1
+fi
+version=${kernel#/boot/vmlinuz-}
+mods=/lib/modules/$version/kernel
+mkdir -p "$work"
+initrd=$work/initrd-$version.cpio.gz
+if [ ! -s "$initrd" ] || [ "$0" -nt "$initrd" ]; then
+  root=$(mktemp -d "$work/initrd.XXXXXX")
+  mkdir -p "$root/bin" "$root/mods" "$root/proc" "$root/sys" "$root/dev" "$root/newroot"
+  cp /bin/busybox "$root/bin/busybox"
+  # What mounting the shared root needs, in load order.
+  for m in netfs fscache 9pnet 9p virtio_ring virtio 9pnet_virtio virtio_pci_modern_dev \
+           virtio_pci_legacy_dev virtio_pci; do
+    found=$(find "$mods" -name "$m.ko*" | head -n1)
+    [ -n "$found" ] || { echo "run_vm.sh: module $m missing in $mods" >&2; exit 1; }
+    case "$found" in
+      *.ko.xz) xz -dc "$found" >"$root/mods/$m.ko" ;;
+      *.ko.zst) zstd -qdc "$found" >"$root/mods/$m.ko" ;;
+      *) cp "$found" "$root/mods/$m.ko" ;;
+    esac
+    echo "$m" >>"$root/mods/order"
+  done
+  cat >"$root/init" <<'INIT'
+#!/bin/busybox sh
+b=/bin/busybox
+$b mount -t proc proc /proc
+$b mount -t devtmpfs dev /dev
+for m in $($b cat /mods/order); do $b insmod /mods/$m.ko || echo "init: insmod $m failed"; done
+$b mount -t 9p -o trans=virtio,version=9p2000.L,ro hostroot /newroot || echo "init: no shared root"
+$b mount -t proc proc /newroot/proc
+$b mount -t sysfs sys /newroot/sys
+$b mount -t devtmpfs dev /newroot/dev
+$b mkdir -p /newroot/dev/pts
+$b mount -t devpts devpts /newroot/dev/pts
+$b mount -t tmpfs run /newroot/run
+$b mount -t tmpfs tmp /newroot/tmp
+$b mkdir -p /newroot/run/lock
+$b chroot /newroot /bin/sh -c "cd / && exec /bin/bash \"\$ttscript\" \"\$ttarg\"" </dev/console >/dev/console 2>&1
+echo "VM-EXIT $?"
+$b poweroff -f
+INIT
+  chmod +x "$root/init"
+  (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.tmp"
+  mv "$initrd.tmp" "$initrd"
+  rm -rf "$root"
+fi
+# Unknown kernel arguments of the form key=value reach /init as environment variables.
+exec qemu-system-x86_64 -accel tcg -m 512 -smp 1 -nographic -no-reboot -net none \
+  -kernel "$kernel" -initrd "$initrd" \
+  -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+  -append "console=ttyS0 quiet panic=-1 ttscript=$script ttarg=$arg"
