@@ -15,6 +15,7 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "app/single_copy.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/tariff.h"
@@ -253,6 +254,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr,
                          "taktomat: dialling through pppd is not supported yet; "
                          "using the simulated line\n");
+        // One copy per folder: a second start brings the first one's window up instead.
+        TFolderLock lock(folder);
+        if (!lock.Held()) {
+            if (AskRunningCopyToShow(folder)) return 0;
+            qt::QtBackend backend(argc, argv);
+            backend.ShowMessageBox("Taktomat 2000 is already running over " + FullPathText(folder) +
+                                       ", and its window could not be brought up.",
+                                   "Taktomat 2000", ui::kMbOk | ui::kMbIconError);
+            return 1;
+        }
+        lock.Publish(std::to_string(::getpid()));
         LineHostAddressSource host;
         SimulatedLine line(SimulatedLine::Timing::Real,
                            [&host](std::optional<std::string> a) { host.LineSays(std::move(a)); });
@@ -260,6 +272,9 @@ int main(int argc, char** argv) {
         qt::QtBackend backend(argc, argv);
         if (builtinFont) SetCurrentFontEngine(nullptr);
         TTaktomat program(TProgramServices{backend, host, line, folder, format});
+        // Log-out, Ctrl+C and kill end the program as its close button does, record included.
+        TSignalWatcher signals([&program] { program.RequestEnd(); },
+                               [&program] { program.RequestShow(); });
         program.Start();
         return program.Run();
     } catch (const std::exception& e) {

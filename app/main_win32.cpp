@@ -14,6 +14,7 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "app/single_copy.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "platform/net/host_address.h"
@@ -79,13 +80,56 @@ class FontEngineScope {
     FontEngineScope& operator=(const FontEngineScope&) = delete;
 };
 
+// A GUI program has no console to print to: what the command line asks to read is a message.
+void Tell(const std::string& text, unsigned icon) {
+    MessageBoxA(nullptr, tt::win32::ToAcp(text).c_str(), kTitle, MB_OK | icon);
+}
+
+// Runs the program until its main window closes; the session's end and a second copy's
+// request reach it through the application window.
+int RunUntilClosed(tt::win32::Win32Backend& backend, tt::TTaktomat& program) {
+    const UINT show = RegisterWindowMessageA(tt::kShowMessageName);
+    backend.SetAppMessageHook(
+        [&program, show](unsigned msg, uintptr_t wParam, intptr_t, intptr_t& result) {
+            if (msg == show) {
+                program.RequestShow();
+                result = 0;
+                return true;
+            }
+            if (msg == WM_QUERYENDSESSION) {
+                result = TRUE;
+                return true;
+            }
+            if (msg == WM_ENDSESSION) {
+                // The process may be ended as soon as this returns: the record goes now.
+                if (wParam) program.EndSession();
+                result = 0;
+                return true;
+            }
+            return false;
+        });
+    program.Start();
+    const int code = program.Run();
+    backend.SetAppMessageHook(nullptr);
+    return code;
+}
+
 int RunProgram(const tt::ProgramOptions& options) {
+    // The program's files sit beside the executable unless --dir names another folder.
+    const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
+    tt::TFolderLock lock(folder);
+    if (!lock.Held()) {
+        if (tt::AskRunningCopyToShow(folder)) return 0;
+        Tell("Taktomat 2000 is already running over " + tt::FullPathText(folder) +
+                 ", and its window could not be brought up.",
+             MB_ICONERROR);
+        return 1;
+    }
     WinsockSession winsock;
     tt::win32::Win32Backend backend(kTitle);
     tt::win32::GdiFontEngine gdi;
     FontEngineScope fonts(gdi);
-    // The program's files sit beside the executable unless --dir names another folder.
-    const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
+    lock.Publish(std::to_string(reinterpret_cast<uintptr_t>(backend.ApplicationWindow())));
     const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
 
     if (options.Simulate) {
@@ -94,21 +138,14 @@ int RunProgram(const tt::ProgramOptions& options) {
                                [&host](std::optional<std::string> a) { host.LineSays(a); });
         line.SetPhoneBook({"Internet"});
         tt::TTaktomat program(tt::TProgramServices{backend, host, line, folder, format});
-        program.Start();
-        return program.Run();
+        return RunUntilClosed(backend, program);
     }
     tt::WinsockHostAddressSource host;
     // Bound on first use, so that a machine without dial-up service still meters.
     const std::unique_ptr<tt::LibraryLoader> loader = tt::MakeWin32LibraryLoader();
     tt::RasBinding ras(*loader);
     tt::TTaktomat program(tt::TProgramServices{backend, host, ras, folder, format});
-    program.Start();
-    return program.Run();
-}
-
-// A GUI program has no console to print to: what the command line asks to read is a message.
-void Tell(const std::string& text, unsigned icon) {
-    MessageBoxA(nullptr, tt::win32::ToAcp(text).c_str(), kTitle, MB_OK | icon);
+    return RunUntilClosed(backend, program);
 }
 
 }  // namespace
