@@ -85,6 +85,7 @@ ReadChunks::~ReadChunks() {
 }
 
 bool ReadChunks::Open() {
+    if (Injected(FileStep::Read, file_) != 0) return false;
     std::error_code ec;
     if (!fs::is_regular_file(file_, ec)) return false;
     stream_ = _wfopen(file_.c_str(), L"rb");
@@ -106,6 +107,7 @@ ReadChunks::~ReadChunks() {
 }
 
 bool ReadChunks::Open() {
+    if (Injected(FileStep::Read, file_) != 0) return false;
     // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
     fd_ = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) return false;
@@ -136,6 +138,7 @@ std::string FullPathText(const fs::path& file) {
 #ifdef _WIN32
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
+    if (Injected(FileStep::Read, file) != 0) return std::nullopt;
     std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) return std::nullopt;
     const std::streamoff size = in.tellg();
@@ -248,6 +251,7 @@ fs::path ExecutableFolder() {
 #else
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
+    if (Injected(FileStep::Read, file) != 0) return std::nullopt;
     // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
@@ -281,13 +285,11 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
 }
 
 namespace {
-// errno as the step left it, or the injected one.
-bool Step(FileStep step, const fs::path& file, bool ok) {
-    if (const int e = Injected(step, file)) {
-        errno = e;
-        return false;
-    }
-    return ok;
+// True when a test makes this step fail, with errno set as the step would have left it.
+bool Fails(FileStep step, const fs::path& file) {
+    const int e = Injected(step, file);
+    if (e != 0) errno = e;
+    return e != 0;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -313,7 +315,7 @@ void SyncFolder(const fs::path& folder) {
 bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     const fs::path temp = TemporaryFor(file);
-    if (!Step(FileStep::CreateTemporary, file, true)) return false;
+    if (Fails(FileStep::CreateTemporary, file)) return false;
     // A fixed name, truncated if a crash left it: one leftover at most, and the next start
     // removes it. The folder lock keeps other copies of the program from writing it too.
     const int fd =
@@ -323,11 +325,11 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     struct stat old {};
     const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     bool ok = fchmod(fd, mode) == 0;
-    ok = ok && Step(FileStep::Write, file, WriteAll(fd, bytes));
+    ok = ok && !Fails(FileStep::Write, file) && WriteAll(fd, bytes);
     // Without the flush a power cut right after the rename could leave an empty file.
-    ok = ok && Step(FileStep::Flush, file, fdatasync(fd) == 0);
+    ok = ok && !Fails(FileStep::Flush, file) && fdatasync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && Step(FileStep::Rename, file, ::rename(temp.c_str(), file.c_str()) == 0);
+    ok = ok && !Fails(FileStep::Rename, file) && ::rename(temp.c_str(), file.c_str()) == 0;
     if (!ok) {
         const int e = errno;
         ::unlink(temp.c_str());
@@ -339,7 +341,7 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
 }
 
 bool AppendToFile(const fs::path& file, std::string_view bytes) {
-    if (!Step(FileStep::Append, file, true)) return false;
+    if (Fails(FileStep::Append, file)) return false;
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     struct stat st {};
