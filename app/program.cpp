@@ -168,6 +168,7 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
                std::to_string(r.Right) + " " + std::to_string(r.Bottom);
     }
     if (name == "LogLines") return std::to_string(p.LogLines.size());
+    if (name == "SettingsReadings") return std::to_string(p.Settings ? p.Settings->Readings() : 0);
     return std::nullopt;
 }
 

@@ -497,6 +497,24 @@ TEST_F(LogSafetyTest, ALogThatCouldNotBeReadIsNeverReplacedByLess) {
     EXPECT_EQ(V("LogLines"), "3");
 }
 
+// Every window reads its keys at start; the file is read for them once, however big it is.
+TEST_F(ProgramTest, StartReadsTheSettingsFileOnce) {
+    std::string big = "[OPCJE]\r\nIMPULS1=45\r\n[PADDING]\r\n";
+    for (int i = 0; i < 20000; ++i) big += "PAD" + std::to_string(i) + "=x\r\n";
+    Write("taktomat.ini", big);
+    Start();
+    EXPECT_EQ(V("PulseLength1"), "45");
+#ifndef _WIN32
+    EXPECT_EQ(V("SettingsReadings"), "1");
+    // A change by hand is seen at the next read, with one more reading.
+    Write("taktomat.ini", "[OPCJE]\r\nIMPULS1=60\r\n");
+    W().Klawisze->SetCommandIndex(0);
+    W().KlawiszeClick(W().Klawisze);
+    EXPECT_EQ(V("PulseLength1"), "60");
+    EXPECT_EQ(V("SettingsReadings"), "2");
+#endif
+}
+
 // The limits count what the log holds for the day and month of the clock, also when the clock
 // moves into a new day or month while the program runs, or jumps.
 TEST_F(LogSafetyTest, TotalsFollowTheLogIntoANewDayAndMonthAndAfterAClockJump) {

@@ -65,7 +65,52 @@ std::string_view Clip(std::string_view value) {
     return value.substr(0, n);
 }
 
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string WantedName(std::string_view section, std::string_view key) {
+    return Lower(section) + "\n" + Lower(key);
+}
+
 }  // namespace
+
+std::map<std::string, std::string> CollectIniValues(std::string_view text,
+                                                    const std::set<std::string>& wanted) {
+    std::map<std::string, std::string> out;
+    std::set<std::string> sections;  // only the first section of a name counts
+    std::string current;
+    bool counts = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        const std::string_view line = text.substr(start, end - start);
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() &&
+            text[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+        if (const auto name = SectionOf(line)) {
+            current = Lower(*name);
+            counts = sections.insert(current).second;
+            continue;
+        }
+        if (!counts) continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::string name = current + "\n" + Lower(Trim(line.substr(0, eq)));
+        if (!wanted.count(name) || out.count(name)) continue;
+        out.emplace(std::move(name), std::string(Clip(Trim(line.substr(eq + 1)))));
+    }
+    return out;
+}
+
+void IniFile::Want(std::string_view section, std::string_view key) {
+    if (wanted_.insert(WantedName(section, key)).second) fresh_ = false;
+}
 
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key) {
@@ -169,12 +214,31 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 #else
 
+void IniFile::Take(std::string_view text) const {
+    values_ = CollectIniValues(text, wanted_);
+    fresh_ = true;
+}
+
+void IniFile::Refresh() const {
+    const FileStamp now = StampOf(file_);
+    if (fresh_ && now == stamp_) return;
+    // Stamped before the reading: a change while it reads shows at the next read.
+    stamp_ = now;
+    ++readings_;
+    const std::optional<std::string> bytes = ReadWholeFile(file_);
+    Take(bytes ? TextFromDisk(*bytes) : std::string());
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    const std::optional<std::string> bytes = ReadWholeFile(file_);
-    if (bytes) {
-        if (auto value = FindIniValue(TextFromDisk(*bytes), section, key)) return *value;
+    const std::string name = WantedName(section, key);
+    if (!wanted_.count(name)) {
+        wanted_.insert(name);
+        fresh_ = false;
     }
+    Refresh();
+    const auto it = values_.find(name);
+    if (it != values_.end()) return it->second;
     return std::string(Clip(defaultValue));
 }
 
@@ -183,12 +247,16 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     const bool exists = std::filesystem::exists(file_, ec);
     const std::optional<std::string> bytes = ReadWholeFile(file_);
     // A file that is there but cannot be read must not be replaced by one key.
-    if (ec || (exists && !bytes) ||
-        !ReplaceFileAtomically(
-            file_, TextToDisk(SetIniValue(bytes ? TextFromDisk(*bytes) : std::string(), section,
-                                          key, value)))) {
+    if (ec || (exists && !bytes)) throw Error("Unable to write to " + FullPathText(file_));
+    const std::string text =
+        SetIniValue(bytes ? TextFromDisk(*bytes) : std::string(), section, key, value);
+    if (!ReplaceFileAtomically(file_, TextToDisk(text))) {
+        fresh_ = false;
         throw Error("Unable to write to " + FullPathText(file_));
     }
+    // What was just written is what the next reads find.
+    stamp_ = StampOf(file_);
+    Take(text);
 }
 
 #endif
