@@ -1,5 +1,6 @@
 #include "base/ini_file.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/error.h"
@@ -81,29 +82,43 @@ std::string WantedName(std::string_view section, std::string_view key) {
 std::map<std::string, std::string> CollectIniValues(std::string_view text,
                                                     const std::set<std::string>& wanted) {
     std::map<std::string, std::string> out;
+    // Lines of sections nobody asks for are passed over at the cost of finding their end.
+    std::set<std::string> wantedSections;
+    for (const std::string& w : wanted) wantedSections.insert(w.substr(0, w.find('\n') + 1));
     std::set<std::string> sections;  // only the first section of a name counts
-    std::string current;
+    std::string name;                // "section" LF "key" of the line, reused line after line
+    size_t sectionLength = 0;
     bool counts = false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = start;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-        const std::string_view line = text.substr(start, end - start);
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() &&
-            text[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-        if (const auto name = SectionOf(line)) {
-            current = Lower(*name);
-            counts = sections.insert(current).second;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin; p < end;) {
+        // The line ends at the first CR or LF; both are rare enough for memchr to find fast.
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (lf == nullptr) lf = end;
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', lf - p));
+        const char* stop = cr != nullptr ? cr : lf;
+        const std::string_view line(p, static_cast<size_t>(stop - p));
+        p = (cr != nullptr && cr + 1 < end && cr[1] == '\n') ? cr + 2 : stop + 1;
+        // A section line starts with "[" after blanks, as Trim counts them.
+        const bool maybeSection =
+            !line.empty() && (line[0] == '[' || static_cast<unsigned char>(line[0]) <= ' ');
+        if (!counts && !maybeSection) continue;
+        if (const auto section = maybeSection ? SectionOf(line) : std::nullopt) {
+            name = Lower(*section);
+            name += '\n';
+            sectionLength = name.size();
+            counts = sections.insert(name).second && wantedSections.count(name) != 0;
             continue;
         }
         if (!counts) continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        std::string name = current + "\n" + Lower(Trim(line.substr(0, eq)));
+        const std::string_view key = Trim(line.substr(0, eq));
+        name.resize(sectionLength);
+        for (const char c : key)
+            name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
         if (!wanted.count(name) || out.count(name)) continue;
-        out.emplace(std::move(name), std::string(Clip(Trim(line.substr(eq + 1)))));
+        out.emplace(name, std::string(Clip(Trim(line.substr(eq + 1)))));
     }
     return out;
 }
