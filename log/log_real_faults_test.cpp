@@ -1,0 +1,127 @@
+// Real faults under the log's write, where the system can make them: a disk that is full, one
+// out of inodes, a read-only folder (these need root to mount; skipped with a line saying so
+// otherwise) and "raport.txt" replaced by a folder. Each time the write fails, the old file is
+// untouched, nothing is left behind, and once the fault is gone the next write holds every
+// record once.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "base/test_temp_folder.h"
+#include "log/log_file.h"
+
+namespace tt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOld = "2026-12-01\t00:05:00\t2\t0,58\t\r\n";
+const std::string kNew = "2026-12-07\t00:01:30\t3\t0,87\t";
+
+// A folder with a file system of its own, unmounted afterwards.
+class Mounted {
+  public:
+    Mounted(const fs::path& at, const char* type, const char* source, unsigned long flags,
+            const char* options)
+        : at_(at) {
+        fs::create_directories(at);
+        if (::geteuid() != 0) {
+            why_ = "not root: a real " + std::string(type) + " mount needs root";
+        } else if (::mount(source, at.c_str(), type, flags, options) != 0) {
+            why_ = "mount refused here: " + std::string(std::strerror(errno));
+        } else {
+            mounted_ = true;
+        }
+    }
+    ~Mounted() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    // Empty when mounted; else why not, for the skip line.
+    const std::string& Why() const { return why_; }
+
+  private:
+    fs::path at_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
+void Prepare(const fs::path& file, TLogLines& lines) {
+    ASSERT_TRUE(ReplaceFileAtomically(file, kOld));
+    ASSERT_TRUE(LoadLog(file, lines));
+    lines.Add(kNew);
+}
+
+// The write fails while `fault` holds; after `mend` it writes everything once.
+void ExpectKeptThenWritten(const fs::path& file, TLogLines& lines,
+                           const std::function<void()>& mend) {
+    EXPECT_THROW(SaveLog(lines, file), Error);
+    EXPECT_EQ(ReadWholeFile(file), kOld);
+    EXPECT_FALSE(fs::exists(TemporaryFor(file)));
+    EXPECT_TRUE(lines.Unsaved());
+    mend();
+    SaveLog(lines, file);
+    EXPECT_EQ(ReadWholeFile(file), kOld + kNew + "\r\n");
+    EXPECT_FALSE(lines.Unsaved());
+}
+
+TEST(LogRealFaults, ADiskThatFillsUp) {
+    const testing::TempFolder folder;
+    Mounted disk(folder / "disk", "tmpfs", "tmpfs", 0, "size=64k,nr_inodes=64");
+    if (!disk.Why().empty()) GTEST_SKIP() << disk.Why();
+    const fs::path file = folder / "disk" / "raport.txt";
+    TLogLines lines;
+    ASSERT_NO_FATAL_FAILURE(Prepare(file, lines));
+    // Fill what is left, then take one more byte than fits.
+    {
+        std::ofstream filler(folder / "disk" / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "filler"); });
+}
+
+TEST(LogRealFaults, ADiskOutOfInodes) {
+    const testing::TempFolder folder;
+    Mounted disk(folder / "disk", "tmpfs", "tmpfs", 0, "size=1m,nr_inodes=8");
+    if (!disk.Why().empty()) GTEST_SKIP() << disk.Why();
+    const fs::path file = folder / "disk" / "raport.txt";
+    TLogLines lines;
+    ASSERT_NO_FATAL_FAILURE(Prepare(file, lines));
+    int made = 0;
+    while (made < 100 && std::ofstream(folder / "disk" / ("f" + std::to_string(made)))) ++made;
+    // The last try made none: every inode is taken.
+    ASSERT_FALSE(fs::exists(folder / "disk" / ("f" + std::to_string(made))));
+    ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "f0"); });
+}
+
+TEST(LogRealFaults, AReadOnlyFolder) {
+    const testing::TempFolder folder;
+    fs::create_directories(folder / "real");
+    TLogLines lines;
+    ASSERT_NO_FATAL_FAILURE(Prepare(folder / "real" / "raport.txt", lines));
+    Mounted view(folder / "view", nullptr, (folder / "real").c_str(), MS_BIND, nullptr);
+    if (!view.Why().empty()) GTEST_SKIP() << view.Why();
+    const fs::path file = folder / "view" / "raport.txt";
+    ASSERT_EQ(::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                      nullptr),
+              0)
+        << std::strerror(errno);
+    ExpectKeptThenWritten(file, lines, [&] {
+        ASSERT_EQ(
+            ::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
+    });
+}
+
+}  // namespace
+}  // namespace tt
+#endif
