@@ -16,26 +16,13 @@
 #include "app/u_taktomat.h"
 #include "base/datetime.h"
 #include "base/files.h"
+#include "base/resident_memory.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ras/simulated_line.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Resident memory now, in bytes.
-long long Resident() {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == "VmRSS:") {
-            long long kb = 0;
-            status >> kb;
-            return kb * 1024;
-        }
-    }
-    return 0;
-}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -80,11 +67,11 @@ int main(int argc, char** argv) {
         Program p(root / "log");
         p.program->Start();
         tt::TfrmTaktomat& main = p.program->MainWindow();
-        const long long before = Resident();
+        const long long before = tt::ResidentBytes();
         // The report command: the window is filled with a copy of the log and shown.
         main.Klawisze->SetCommandIndex(1);
         main.KlawiszeClick(main.Klawisze);
-        const long long copy = Resident() - before;
+        const long long copy = tt::ResidentBytes() - before;
         const double size = static_cast<double>(logMb << 20);
         std::printf("report window: log of %zu MB (%s lines), copy %.1f MB = %.2f x the log\n",
                     logMb, p.program->ValueOf("LogLines").value_or("?").c_str(),

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -73,13 +74,25 @@ void ExpectKeptThenWritten(const fs::path& file, TLogLines& lines,
     EXPECT_FALSE(lines.Unsaved());
 }
 
-TEST(LogRealFaults, ADiskThatFillsUp) {
+class LogRealFaults : public ::testing::Test {
+  protected:
+    // A tmpfs with `options` holding the old log; the test is skipped when it cannot be made.
+    void OnTinyDisk(const char* options) {
+        disk_.emplace(folder / "disk", "tmpfs", "tmpfs", 0, options);
+        if (!disk_->Why().empty()) GTEST_SKIP() << disk_->Why();
+        ASSERT_NO_FATAL_FAILURE(Prepare(file, lines));
+    }
     const testing::TempFolder folder;
-    Mounted disk(folder / "disk", "tmpfs", "tmpfs", 0, "size=64k,nr_inodes=64");
-    if (!disk.Why().empty()) GTEST_SKIP() << disk.Why();
     const fs::path file = folder / "disk" / "raport.txt";
     TLogLines lines;
-    ASSERT_NO_FATAL_FAILURE(Prepare(file, lines));
+
+  private:
+    std::optional<Mounted> disk_;
+};
+
+TEST_F(LogRealFaults, ADiskThatFillsUp) {
+    OnTinyDisk("size=64k,nr_inodes=64");
+    if (IsSkipped() || HasFatalFailure()) return;
     // Fill what is left, then take one more byte than fits.
     {
         std::ofstream filler(folder / "disk" / "filler", std::ios::binary);
@@ -90,13 +103,9 @@ TEST(LogRealFaults, ADiskThatFillsUp) {
     ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "filler"); });
 }
 
-TEST(LogRealFaults, ADiskOutOfInodes) {
-    const testing::TempFolder folder;
-    Mounted disk(folder / "disk", "tmpfs", "tmpfs", 0, "size=1m,nr_inodes=8");
-    if (!disk.Why().empty()) GTEST_SKIP() << disk.Why();
-    const fs::path file = folder / "disk" / "raport.txt";
-    TLogLines lines;
-    ASSERT_NO_FATAL_FAILURE(Prepare(file, lines));
+TEST_F(LogRealFaults, ADiskOutOfInodes) {
+    OnTinyDisk("size=1m,nr_inodes=8");
+    if (IsSkipped() || HasFatalFailure()) return;
     int made = 0;
     while (made < 100 && std::ofstream(folder / "disk" / ("f" + std::to_string(made)))) ++made;
     // The last try made none: every inode is taken.
@@ -104,19 +113,17 @@ TEST(LogRealFaults, ADiskOutOfInodes) {
     ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "f0"); });
 }
 
-TEST(LogRealFaults, AReadOnlyFolder) {
-    const testing::TempFolder folder;
+TEST_F(LogRealFaults, AReadOnlyFolder) {
     fs::create_directories(folder / "real");
-    TLogLines lines;
     ASSERT_NO_FATAL_FAILURE(Prepare(folder / "real" / "raport.txt", lines));
     Mounted view(folder / "view", nullptr, (folder / "real").c_str(), MS_BIND, nullptr);
     if (!view.Why().empty()) GTEST_SKIP() << view.Why();
-    const fs::path file = folder / "view" / "raport.txt";
+    const fs::path viewed = folder / "view" / "raport.txt";
     ASSERT_EQ(::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
                       nullptr),
               0)
         << std::strerror(errno);
-    ExpectKeptThenWritten(file, lines, [&] {
+    ExpectKeptThenWritten(viewed, lines, [&] {
         ASSERT_EQ(
             ::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
     });

@@ -13,6 +13,7 @@
 #include "app/program.h"
 #include "base/datetime.h"
 #include "base/files.h"
+#include "base/resident_memory.h"
 #include "base/test_temp_folder.h"
 #include "log/log_file.h"
 #include "metering/totals_by_definition.h"
@@ -26,16 +27,7 @@ namespace {
 constexpr int kPulseLength = 30;
 
 long long ResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == "VmRSS:") {
-            long long kb = 0;
-            status >> kb;
-            return kb;
-        }
-    }
-    return 0;
+    return ResidentBytes() / 1024;
 }
 
 // Pulse 1 at the first on-line tick, then one more each time the connection's elapsed time
