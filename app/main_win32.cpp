@@ -14,6 +14,7 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "app/session_win32.h"
 #include "app/single_copy.h"
 #include "base/files.h"
 #include "base/format.h"
@@ -88,29 +89,10 @@ void Tell(const std::string& text, unsigned icon) {
 // Runs the program until its main window closes; the session's end and a second copy's
 // request reach it through the application window.
 int RunUntilClosed(tt::win32::Win32Backend& backend, tt::TTaktomat& program) {
-    const UINT show = RegisterWindowMessageA(tt::kShowMessageName);
-    backend.SetAppMessageHook(
-        [&program, show](unsigned msg, uintptr_t wParam, intptr_t, intptr_t& result) {
-            if (msg == show) {
-                program.RequestShow();
-                result = 0;
-                return true;
-            }
-            if (msg == WM_QUERYENDSESSION) {
-                result = TRUE;
-                return true;
-            }
-            if (msg == WM_ENDSESSION) {
-                // The process may be ended as soon as this returns: the record goes now.
-                if (wParam) program.EndSession();
-                result = 0;
-                return true;
-            }
-            return false;
-        });
+    tt::HookWindowsSession(backend, program);
     program.Start();
     const int code = program.Run();
-    backend.SetAppMessageHook(nullptr);
+    tt::UnhookWindowsSession(backend);
     return code;
 }
 

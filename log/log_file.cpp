@@ -252,6 +252,8 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file) {
         lines = std::move(merged);
     }
     if (!WriteWhole(lines, file)) Unwritable(file);
+    // The file now holds exactly these lines, whatever was there before.
+    lines.FileUnread = false;
     lines.Saved = lines.size();
     lines.Stamp = StampOf(file);
 }
