@@ -7,6 +7,8 @@
 
 #ifndef _WIN32
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -127,6 +129,48 @@ TEST_F(LogRealFaults, AReadOnlyFolder) {
         ASSERT_EQ(
             ::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
     });
+}
+
+// A log too big for the memory left is not loaded, and so it is never replaced: the new record
+// goes at its end. Run in a child process under an address-space limit.
+TEST(LogMemoryFault, ALogTooBigForTheMemoryLeftIsNeverReplacedByLess) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer reserves more address space than the limit leaves";
+#else
+    const testing::TempFolder folder;
+    const fs::path file = folder / "raport.txt";
+    std::string big;
+    for (int i = 0; i < 1'500'000; ++i) big += kOld;  // about 45 MB
+    ASSERT_TRUE(ReplaceFileAtomically(file, big));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for the program as it is and a little more, not for the log.
+        std::ifstream status("/proc/self/status");
+        std::string word;
+        long long kb = 0;
+        while (status >> word)
+            if (word == "VmSize:" && (status >> kb)) break;
+        const rlimit limit{static_cast<rlim_t>((kb + 24 * 1024) * 1024),
+                           static_cast<rlim_t>((kb + 24 * 1024) * 1024)};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(10);
+        TLogLines lines;
+        if (LoadLog(file, lines)) ::_exit(11);  // loaded after all: the limit is too high
+        if (!lines.FileUnread) ::_exit(12);
+        lines.Add(kNew);
+        try {
+            SaveLog(lines, file);
+        } catch (...) {
+            ::_exit(13);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadWholeFile(file), big + kNew + "\r\n");
+#endif
 }
 
 }  // namespace
