@@ -336,7 +336,8 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
         errno = e;
         return false;
     }
-    SyncFolder(folder);
+    // A failed flush of the folder leaves the new file in place: nothing to undo, only less sure.
+    if (!Fails(FileStep::FlushFolder, file)) SyncFolder(folder);
     return true;
 }
 

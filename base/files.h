@@ -74,7 +74,7 @@ FileStamp StampOf(const std::filesystem::path& file);
 
 // Faults put into the file layer by tests, where a real one cannot be made: called before each
 // step with the file it acts on; a non-zero errno makes that step fail with it.
-enum class FileStep { Read, CreateTemporary, Write, Flush, Rename, Append };
+enum class FileStep { Read, CreateTemporary, Write, Flush, Rename, FlushFolder, Append };
 using FileFaultHook = std::function<int(FileStep, const std::filesystem::path&)>;
 void SetFileFaultHook(FileFaultHook hook);
 
