@@ -16,6 +16,7 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "app/single_copy.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
@@ -241,8 +242,29 @@ int main(int argc, char** argv) {
                          "(see README, \"Dial-up on Linux\")\n",
                          peers.c_str());
         }
+        // One copy per folder: a second start brings the first one's window up instead.
+        TFolderLock lock(folder);
+        if (!lock.Held()) {
+            if (AskRunningCopyToShow(folder)) return 0;
+            qt::QtBackend backend(argc, argv);
+            backend.ShowMessageBox("Taktomat 2000 is already running over " + FullPathText(folder) +
+                                       ", and its window could not be brought up.",
+                                   "Taktomat 2000", ui::kMbOk | ui::kMbIconError);
+            return 1;
+        }
+        lock.Publish(std::to_string(::getpid()));
         const TSettings settings(folder / "taktomat.ini");
         const OnlineRule rule = ReadOnlineRule(settings);
+        const auto run = [&](HostAddressSource& host, RasApi& line) {
+            qt::QtBackend backend(argc, argv);
+            if (builtinFont) SetCurrentFontEngine(nullptr);
+            TTaktomat program(TProgramServices{backend, host, line, folder, format});
+            // Log-out, Ctrl+C and kill end the program as its close button does, record included.
+            TSignalWatcher signals([&program] { program.RequestEnd(); },
+                                   [&program] { program.RequestShow(); });
+            program.Start();
+            return program.Run();
+        };
         if (options.Simulate) {
             std::printf("taktomat: dialling on a simulated line; its settings and log are in %s\n",
                         folder.string().c_str());
@@ -253,21 +275,13 @@ int main(int argc, char** argv) {
             });
             // The user's own phone book, dialled on the simulated line.
             line.SetPhoneBook(ListPeerEntries(peers));
-            qt::QtBackend backend(argc, argv);
-            if (builtinFont) SetCurrentFontEngine(nullptr);
-            TTaktomat program(TProgramServices{backend, host, line, folder, format});
-            program.Start();
-            return program.Run();
+            return run(host, line);
         }
         const std::unique_ptr<HostAddressSource> host = MakeOnlineAddressSource(rule);
         PppdLine::Config config;
         config.PeersDir = peers;
         PppdLine line(config);
-        qt::QtBackend backend(argc, argv);
-        if (builtinFont) SetCurrentFontEngine(nullptr);
-        TTaktomat program(TProgramServices{backend, *host, line, folder, format});
-        program.Start();
-        return program.Run();
+        return run(*host, line);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "taktomat: %s\n", e.what());
         return 1;

@@ -14,6 +14,8 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "app/session_win32.h"
+#include "app/single_copy.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
@@ -83,13 +85,37 @@ class FontEngineScope {
     FontEngineScope& operator=(const FontEngineScope&) = delete;
 };
 
+// A GUI program has no console to print to: what the command line asks to read is a message.
+void Tell(const std::string& text, unsigned icon) {
+    MessageBoxA(nullptr, tt::win32::ToAcp(text).c_str(), kTitle, MB_OK | icon);
+}
+
+// Runs the program until its main window closes; the session's end and a second copy's
+// request reach it through the application window.
+int RunUntilClosed(tt::win32::Win32Backend& backend, tt::TTaktomat& program) {
+    tt::HookWindowsSession(backend, program);
+    program.Start();
+    const int code = program.Run();
+    tt::UnhookWindowsSession(backend);
+    return code;
+}
+
 int RunProgram(const tt::ProgramOptions& options) {
+    // The program's files sit beside the executable unless --dir names another folder.
+    const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
+    tt::TFolderLock lock(folder);
+    if (!lock.Held()) {
+        if (tt::AskRunningCopyToShow(folder)) return 0;
+        Tell("Taktomat 2000 is already running over " + tt::FullPathText(folder) +
+                 ", and its window could not be brought up.",
+             MB_ICONERROR);
+        return 1;
+    }
     WinsockSession winsock;
     tt::win32::Win32Backend backend(kTitle);
     tt::win32::GdiFontEngine gdi;
     FontEngineScope fonts(gdi);
-    // The program's files sit beside the executable unless --dir names another folder.
-    const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
+    lock.Publish(std::to_string(reinterpret_cast<uintptr_t>(backend.ApplicationWindow())));
     const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
     // On-line means a dial-up adapter is up, unless the settings ask for the host-name rule.
     const tt::OnlineRule rule = tt::ReadOnlineRule(tt::TSettings(folder / "taktomat.ini"));
@@ -100,21 +126,14 @@ int RunProgram(const tt::ProgramOptions& options) {
                                [&host](std::optional<std::string> a) { host.LineSays(a); });
         line.SetPhoneBook({"Internet"});
         tt::TTaktomat program(tt::TProgramServices{backend, host, line, folder, format});
-        program.Start();
-        return program.Run();
+        return RunUntilClosed(backend, program);
     }
     const std::unique_ptr<tt::HostAddressSource> host = tt::MakeOnlineAddressSource(rule);
     // Bound on first use, so that a machine without dial-up service still meters.
     const std::unique_ptr<tt::LibraryLoader> loader = tt::MakeWin32LibraryLoader();
     tt::RasBinding ras(*loader);
     tt::TTaktomat program(tt::TProgramServices{backend, *host, ras, folder, format});
-    program.Start();
-    return program.Run();
-}
-
-// A GUI program has no console to print to: what the command line asks to read is a message.
-void Tell(const std::string& text, unsigned icon) {
-    MessageBoxA(nullptr, tt::Utf8ToAnsi(text).c_str(), kTitle, MB_OK | icon);
+    return RunUntilClosed(backend, program);
 }
 
 }  // namespace

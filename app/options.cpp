@@ -1,10 +1,38 @@
 #include "app/options.h"
 
+#include "base/datetime.h"
+
 namespace tt {
 
 namespace {
 
 constexpr const char* kVersion = "0.1.0";
+
+bool HasControlCharacter(std::string_view text) {
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return true;
+    }
+    return false;
+}
+
+// The log keeps dates and times as text, and the totals read the dates back: a pattern whose
+// text does not read back as the same date or time would make every record unreadable.
+std::string RoundTripFault(const FormatSettings& fs) {
+    for (const TDateTime date : {EncodeDate(2000, 12, 31), EncodeDate(2009, 1, 5)}) {
+        const std::string text = DateToStr(date, fs);
+        TDateTime back = 0;
+        if (!TryStrToDate(text, fs, back) || DayOf(back) != DayOf(date))
+            return "--locale: a date written as \"" + text + "\" cannot be read back";
+    }
+    for (const TDateTime time : {EncodeTime(13, 45, 56), EncodeTime(1, 2, 3)}) {
+        const std::string text = TimeToStr(time, fs);
+        TDateTime back = 0;
+        if (!TryStrToTime(text, fs, back) || TimeToStr(back, fs) != text)
+            return "--locale: a time written as \"" + text + "\" cannot be read back";
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -32,6 +60,12 @@ size_t TakeFolderOrLocale(const std::vector<std::string>& args, size_t i, Progra
     const std::string& time = args[i + 2];
     const std::string& decimal = args[i + 3];
     if (date.empty() || time.empty()) return fail("--locale needs SHORTDATE LONGTIME DECIMAL");
+    // A TAB or a line break would split the log's fields and lines.
+    if (HasControlCharacter(date) || HasControlCharacter(time) || HasControlCharacter(decimal)) {
+        return fail(
+            "--locale: the patterns and the separator may not hold control characters such as "
+            "TAB or a line break");
+    }
     // One byte only: the separator is a char, and half of a UTF-8 letter would corrupt every
     // number the program writes.
     if (decimal.size() != 1 || static_cast<unsigned char>(decimal[0]) >= 0x80 ||
@@ -40,6 +74,9 @@ size_t TakeFolderOrLocale(const std::vector<std::string>& args, size_t i, Progra
                     decimal);
     }
     options.Format = MakeFormatSettings(date, time, decimal[0]);
+    if (std::string fault = RoundTripFault(*options.Format); !fault.empty()) {
+        return fail(std::move(fault));
+    }
     return 4;
 }
 

@@ -39,6 +39,25 @@ TEST(Options, MistakesAreNamed) {
     EXPECT_FALSE(ParseOptions({"--locale", "dd.mm.yyyy", "hh:nn:ss", "5"}).Ok());
 }
 
+// A TAB in a pattern or the separator would split a record's fields; a pattern that writes what
+// cannot be read back would leave the totals blind.
+TEST(Options, LocaleThatWouldCorruptTheLogIsRefused) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--locale", "dd.mm.yyyy", "hh:nn:ss", "\t"},
+             {"--locale", "dd\tmm\tyyyy", "hh:nn:ss", ","},
+             {"--locale", "dd.mm.yyyy", "hh:nn\nss", ","},
+             {"--locale", "dd.mm.yyyy\x7F", "hh:nn:ss", ","},
+             {"--locale", "dd", "hh:nn:ss", ","},
+             {"--locale", "dd.mm.yyyy", "ss", ","},
+         }) {
+        const ParsedOptions parsed = ParseOptions(args);
+        EXPECT_FALSE(parsed.Ok()) << args[1] << " " << args[2] << " " << args[3];
+        EXPECT_NE(parsed.Error.find("--locale"), std::string::npos);
+    }
+    EXPECT_TRUE(ParseOptions({"--locale", "d/m/yy", "h:nn", "."}).Ok());
+    EXPECT_TRUE(ParseOptions({"--locale", "yyyy-mm-dd", "hh:nn:ss", ","}).Ok());
+}
+
 TEST(Options, ArgvSkipsTheProgramName) {
     const char* argv[] = {"taktomat", "--dir=/x", "--help"};
     ParsedOptions parsed = ParseOptions(3, argv);

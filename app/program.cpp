@@ -1,7 +1,10 @@
 #include "app/program.h"
 
 #include "app/u_taktomat.h"
+
+#include <mutex>
 #include "base/error.h"
+#include "base/files.h"
 #include "dialup/u_connect.h"
 #include "log/u_raport.h"
 #include "metering/u_maximp.h"
@@ -12,7 +15,9 @@ namespace tt {
 
 struct TTaktomat::State {
     explicit State(TProgramServices s)
-        : Backend(s.Backend), Program(s.Host, s.Ras, std::move(s.Folder), std::move(s.Format)) {}
+        : Backend(s.Backend), Program(s.Host, s.Ras, std::move(s.Folder), std::move(s.Format)) {
+        Program.UnsavedLogPath = s.UnsavedLog.empty() ? UnsavedLogPath() : s.UnsavedLog;
+    }
     ui::Backend& Backend;
     // Declared before the application: the windows use it until they are gone.
     TProgramState Program;
@@ -27,7 +32,18 @@ struct TTaktomat::State {
         if (Ended || !App || !App->Terminated()) return;
         Ended = true;
         Main = nullptr;
-        App.reset();
+        std::unique_ptr<Application> gone;
+        {
+            std::lock_guard<std::mutex> lock(PostMutex);
+            gone = std::move(App);
+        }
+        gone.reset();
+    }
+    // Other threads post to the application only while it exists.
+    std::mutex PostMutex;
+    void PostFromAnyThread(std::function<void()> fn) {
+        std::lock_guard<std::mutex> lock(PostMutex);
+        if (App) App->Post(std::move(fn));
     }
 };
 
@@ -37,7 +53,12 @@ TTaktomat::TTaktomat(TProgramServices services)
 }
 
 TTaktomat::~TTaktomat() {
-    if (state_->App) state_->App.reset();
+    std::unique_ptr<Application> gone;
+    {
+        std::lock_guard<std::mutex> lock(state_->PostMutex);
+        gone = std::move(state_->App);
+    }
+    gone.reset();
 }
 
 void TTaktomat::Start() {
@@ -75,6 +96,27 @@ int TTaktomat::Run() {
 bool TTaktomat::Running() const {
     state_->EndIfClosed();
     return state_->Started && !state_->Ended;
+}
+
+void TTaktomat::EndSession() {
+    state_->Program.EndingUnattended = true;
+    if (state_->Main) state_->Main->EndOfProgram();
+}
+
+void TTaktomat::RequestEnd() {
+    State* state = state_.get();
+    state->PostFromAnyThread([state] {
+        if (!state->Main) return;
+        state->Program.EndingUnattended = true;
+        state->Main->Close();
+    });
+}
+
+void TTaktomat::RequestShow() {
+    State* state = state_.get();
+    state->PostFromAnyThread([state] {
+        if (state->Main) state->Main->nIconClick(state->Main->nIcon);
+    });
 }
 
 Application& TTaktomat::App() {
@@ -118,6 +160,7 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
                std::to_string(r.Right) + " " + std::to_string(r.Bottom);
     }
     if (name == "LogLines") return std::to_string(p.LogLines.size());
+    if (name == "SettingsReadings") return std::to_string(p.Settings ? p.Settings->Readings() : 0);
     return std::nullopt;
 }
 

@@ -24,6 +24,9 @@ struct TProgramServices {
     RasApi& Ras;
     std::filesystem::path Folder;
     FormatSettings Format;
+    // Where unsaved records go when the log cannot be written at the end; empty: the usual
+    // place (UnsavedLogPath).
+    std::filesystem::path UnsavedLog = {};
 };
 
 // The whole program: the application with its windows and the program-wide state.
@@ -41,6 +44,15 @@ class TTaktomat {
     int Run();
     // False once the main window has closed and the windows are gone.
     bool Running() const;
+
+    // The session ends (log-out, shut-down) and the process may be gone when this returns: the
+    // meter's off-line step and the log's last write run now, with no message box.
+    void EndSession();
+    // From any thread (a signal's watcher): the program ends as if its main window were
+    // closed, without questions, once the window thread gets to it.
+    void RequestEnd();
+    // From any thread: the main window comes up as the tray icon's click brings it.
+    void RequestShow();
 
     Application& App();
     TfrmTaktomat& MainWindow();

@@ -48,6 +48,14 @@ icon_y=$((Y + HEIGHT / 2))
 echo "smoke: only the tray icon, at $X,$Y ${WIDTH}x$HEIGHT"
 import -window root "$out/start.png"
 
+# One copy per folder: a second start brings the first one's window up, as the tray click does,
+# and ends by itself.
+timeout 20 "$program" --simulate --builtin-font --dir "$out/folder" >"$out/second.log" 2>&1 ||
+    fail "the second start did not end by itself with 0: $(cat "$out/second.log")"
+wait_for xdotool search --onlyvisible --name '^Taktomat$' ||
+    fail "the second start did not bring the first copy's window up"
+echo "smoke: a second start brought the first copy's window up and ended"
+
 xdotool mousemove "$icon_x" "$icon_y" click 1
 wait_for xdotool search --onlyvisible --name '^Taktomat$' || fail "a click on the icon showed no window"
 main=$(xdotool search --onlyvisible --name '^Taktomat$' | head -1)

@@ -1,5 +1,10 @@
 #include "app/u_taktomat.h"
 
+#include <cmath>
+#include <cstdio>
+
+#include "base/error.h"
+#include "base/files.h"
 #include "controls/skin/skin.h"
 #include "dialup/u_connect.h"
 #include "log/u_raport.h"
@@ -16,6 +21,7 @@ constexpr int kRolledHeight = 25;
 constexpr int kWidth = 275;
 constexpr TColor kLightYellow = ColorRGB(255, 255, 128);
 constexpr const char* kCloseQuestion = "Podłączenie jest aktywne czy chcesz je rozłączyć ?";
+constexpr int kLogRetryMs = 60 * 1000;
 
 TMenuItem* Item(TfrmTaktomat* form, TPopupMenu* menu, const char* name, const char* caption,
                 int tag) {
@@ -162,6 +168,12 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     };
     DialAttempts = std::make_unique<TDialAttempts>(state_.IsOnline, std::move(hooks));
 
+    LogRetry = new TTimer(this);
+    LogRetry->SetName("LogRetry");
+    LogRetry->SetEnabled(false);
+    LogRetry->SetInterval(kLogRetryMs);
+    LogRetry->OnTimer = [this](TComponent*) { SaveLogLines(false); };
+
     ShadeTicked = [this] {
         if (frmOpcje) return frmOpcje->chkShade->Checked();
         return state_.Settings ? Read(*state_.Settings, keys::SHADEDOWN) : keys::SHADEDOWN.Default;
@@ -207,9 +219,14 @@ void TfrmTaktomat::FormCreate(TComponent*) {
         KlawiszeShade->SetButtons(&shell.Skins.imgShade);
     });
     app.Guard([&] {
+        // Only this copy writes here (the folder lock), so what a crash left is no one's.
+        RemoveStaleTemporaries(state_.LogPath());
+        RemoveStaleTemporaries(state_.SettingsPath());
         state_.LogLines.Clear();
         state_.Totals = TTotals{};
-        TotalsCounter counter(app.Backend().WallClock(), state_.Format);
+        const TDateTime now = app.Backend().WallClock();
+        totalsDay_ = DayOf(now);
+        TotalsCounter counter(now, state_.Format);
         if (LoadLog(state_.LogPath(), state_.LogLines, &counter)) {
             state_.Totals = counter.Result();
         }
@@ -242,6 +259,7 @@ void TfrmTaktomat::FormPaint(TComponent*) {
 }
 
 void TfrmTaktomat::FormDestroy(TComponent*) {
+    EndOfProgram();
     Zegar->SetEnabled(false);
     Application::Current().Guard([&] {
         if (state_.Settings) state_.Settings->WriteInteger(keys::H.Section, keys::H.Key, Height());
@@ -259,6 +277,8 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
 
     TPulseMeter::Inputs in;
     in.WallNow = backend.WallClock();
+    // A new day, a new month or a clock set to another date: the limits count that day's use.
+    if (DayOf(in.WallNow) != totalsDay_) RecountTotals(in.WallNow);
     in.Online = ProbeOnline(state_.Host, state_.IsOnline);
     in.MonotonicMs = backend.MonotonicMs();
     in.DisconnectChecked = chkDisconnect->Checked();
@@ -290,13 +310,99 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
     }
 
     gImpuls->SetProgress(0);
-    if (tick.Ended) {
-        // The meter is idle before the file is written, so a failed save is not retried as a
-        // second record on the next tick; the line stays in LogLines for the next save.
-        AppendRecord(state_.LogLines, state_.LogPath(), tick.Ended->Date, tick.Ended->Duration,
-                     tick.Ended->Pulses, tick.Ended->Cost, state_.Format);
-    }
+    if (tick.Ended) WriteRecord(*tick.Ended);
     if (tick.ZoneStartBeep) app.MessageBeep(kBeepExclamation);
+}
+
+void TfrmTaktomat::WriteRecord(const TMeterTick::Record& record) {
+    // The meter is idle before the file is written, so a failed save is not retried as a
+    // second record on the next tick; the line stays in LogLines for the next save.
+    state_.LogLines.Add(
+        FormatRecord(record.Date, record.Duration, record.Pulses, record.Cost, state_.Format));
+    SaveLogLines(true);
+}
+
+bool TfrmTaktomat::SaveLogLines(bool tellOnFailure) {
+    Application& app = Application::Current();
+    bool saved = false;
+    try {
+        SaveLog(state_.LogLines, state_.LogPath());
+        saved = true;
+    } catch (const std::exception& e) {
+        // Told once per run of failures: the retry every minute would otherwise pile boxes up.
+        if (tellOnFailure && !toldUnsaved_) {
+            toldUnsaved_ = true;
+            const std::string text = std::string(e.what()) +
+                                     ". The record is kept and will be written as soon as "
+                                     "the file can be written";
+            if (state_.EndingUnattended) {
+                std::fprintf(stderr, "taktomat: %s\n", text.c_str());
+            } else {
+                app.HandleException(Error(text));
+            }
+        }
+    }
+    if (saved) toldUnsaved_ = false;
+    if (!ended_) LogRetry->SetEnabled(state_.LogLines.Unsaved());
+    // A save may have brought in lines that another program added.
+    RecountTotals(app.Backend().WallClock());
+    return saved;
+}
+
+void TfrmTaktomat::RecountTotals(TDateTime now) {
+    totalsDay_ = DayOf(now);
+    state_.Totals = ComputeTotals(state_.LogLines, now, state_.Format);
+}
+
+void TfrmTaktomat::EndOfProgram() {
+    if (ended_) return;
+    ended_ = true;
+    Application& app = Application::Current();
+    Zegar->SetEnabled(false);
+    LogRetry->SetEnabled(false);
+    TPulseMeter& meter = state_.Meter;
+    meter.SetZone(Zegar->Tag());
+    if (meter.Zone() != 0) {
+        // The off-line step, as the first tick after the line went down would run it.
+        TPulseMeter::Inputs in;
+        in.WallNow = app.Backend().WallClock();
+        in.MonotonicMs = app.Backend().MonotonicMs();
+        in.Online = false;
+        const TMeterTick tick =
+            meter.Tick(in, state_.TariffTable, state_.MeterLimits, state_.Totals);
+        Zegar->SetTag(meter.Zone());
+        if (tick.Ended) {
+            state_.LogLines.Add(FormatRecord(tick.Ended->Date, tick.Ended->Duration,
+                                             tick.Ended->Pulses, tick.Ended->Cost, state_.Format));
+        }
+    }
+    if (!state_.LogLines.Unsaved()) return;
+    try {
+        SaveLog(state_.LogLines, state_.LogPath());
+        return;
+    } catch (const std::exception&) {
+    }
+    // The log still cannot be written: the unsaved records go to the second place.
+    std::string unsaved;
+    for (size_t i = state_.LogLines.Saved; i < state_.LogLines.size(); ++i) {
+        unsaved += state_.LogLines[i];
+        unsaved += "\r\n";
+    }
+    const size_t count = state_.LogLines.size() - state_.LogLines.Saved;
+    const std::filesystem::path& second = state_.UnsavedLogPath;
+    std::error_code ec;
+    if (!second.empty()) std::filesystem::create_directories(second.parent_path(), ec);
+    std::string text = "Unable to write to " + FullPathText(state_.LogPath()) + ". ";
+    if (!second.empty() && AppendToFile(second, TextToDisk(unsaved))) {
+        state_.LogLines.Saved = state_.LogLines.size();
+        text += std::to_string(count) + (count == 1 ? " record was" : " records were") +
+                " written to " + FullPathText(second) + " instead";
+    } else {
+        text += std::to_string(count) + (count == 1 ? " record" : " records") +
+                " could not be written anywhere:\n" + unsaved;
+    }
+    std::fprintf(stderr, "taktomat: %s\n", text.c_str());
+    if (!state_.EndingUnattended) app.HandleException(Error(text));
 }
 
 void TfrmTaktomat::RefreshLimitDisplay() {

@@ -54,6 +54,12 @@ struct TProgramState {
     bool IsOnline = false;
     bool ShowPulseNumber = false;
 
+    // Where unsaved records go when the log still cannot be written as the program ends.
+    std::filesystem::path UnsavedLogPath;
+    // Set when the program ends because the session ends or a signal asks it to: nobody is
+    // there to answer a message box, so what it would say goes to the error stream.
+    bool EndingUnattended = false;
+
     std::filesystem::path LogPath() const { return Folder / "raport.txt"; }
     std::filesystem::path SettingsPath() const { return Folder / "taktomat.ini"; }
 };
@@ -86,6 +92,8 @@ class TfrmTaktomat : public TForm {
     TTimer* Zegar;
     // The dialling sequence that the connect window shows and DialUp1AsyncEvent reports into.
     std::unique_ptr<TDialAttempts> DialAttempts;
+    // Writes the log again while records wait that could not be written.
+    TTimer* LogRetry;
 
     bool HangUpRequested = false;
 
@@ -135,13 +143,26 @@ class TfrmTaktomat : public TForm {
     // The limit gauge and its label for the current limit and count modes.
     void RefreshLimitDisplay();
 
+    // Every end of the program runs this first, once: the meter's off-line step for a metered
+    // connection, then the last try to write what is unsaved, else the second place for it.
+    void EndOfProgram();
+    // Writes LogLines; false when the file cannot be written (the retry timer then runs). The
+    // totals follow the log either way.
+    bool SaveLogLines(bool tellOnFailure);
+
   private:
+    void WriteRecord(const TMeterTick::Record& record);
+    // The day and month totals of the log for the day of `now`.
+    void RecountTotals(TDateTime now);
     void ShowTimeLabel();
     void HideWindows();
     // Above the main window, or on the bottom edge of SnapArea while the main window is hidden.
     void PlaceAboveOrOnEdge(TForm& form);
     TProgramState& state_;
     Bitmap paintedSkin_;
+    int64_t totalsDay_ = 0;  // the day whose totals DayPulses holds
+    bool ended_ = false;
+    bool toldUnsaved_ = false;
 };
 
 }  // namespace tt

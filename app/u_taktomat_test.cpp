@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/program.h"
 #include "base/datetime.h"
 #include "base/error.h"
+#include "base/files.h"
 #include "controls/skin/skin.h"
 #include "dialup/test_fakes.h"
 #include "dialup/u_connect.h"
@@ -53,10 +56,11 @@ class ProgramTest : public ::testing::Test {
     }
     void Start() {
         program = std::make_unique<TTaktomat>(TProgramServices{
-            backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ',')});
+            backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','), Unsaved()});
         program->Start();
         driver = std::make_unique<HeadlessDriver>(program->App(), backend);
     }
+    fs::path Unsaved() const { return dir / "state" / "raport-unsaved.txt"; }
     std::string V(std::string_view name) { return program->ValueOf(name).value_or("?"); }
     TfrmTaktomat& W() { return program->MainWindow(); }
     void Tick(int seconds = 1) { backend.Advance(int64_t{seconds} * 1000); }
@@ -340,6 +344,192 @@ TEST_F(ProgramTest, DraggingTheMainWindowTakesTheOpenCompanionsAlong) {
     EXPECT_EQ(W().frmOpcje->Top(), W().Top() - W().frmOpcje->Height());
     // The limits window stays where it was opened.
     EXPECT_EQ(W().frmMaxImp->Left(), 1024 - 275);
+}
+
+// A connection metered for 61 s at 30-second pulses with no OODL: three pulses.
+constexpr const char* kThreePulses = "2026-12-07\t00:01:01\t3\t0,87\t\r\n";
+
+class LogSafetyTest : public ProgramTest {
+  protected:
+    void StartOnline() {
+        Write("taktomat.ini", "[MAX]\r\nOODL=0\r\n[OPCJE]\r\nIMPULS1=30\r\n");
+        Start();
+        Online();
+        Tick(62);
+    }
+    std::string Log() { return ReadText(dir / "raport.txt"); }
+    ~LogSafetyTest() override { SetFileFaultHook(nullptr); }
+};
+
+// Every way the program ends while a connection is metered runs the off-line step first.
+TEST_F(LogSafetyTest, EveryEndOfTheProgramWritesTheMeteredConnection) {
+    const std::vector<std::pair<std::string, std::function<void()>>> ends = {
+        {"close, Yes",
+         [&] {
+             backend.QueueMessageBoxAnswer(ui::kIdYes);
+             W().klawiszeOkna->SetCommandIndex(2);
+             W().klawiszeOknaClick(W().klawiszeOkna);
+         }},
+        {"close, No",
+         [&] {
+             backend.QueueMessageBoxAnswer(ui::kIdNo);
+             W().klawiszeOkna->SetCommandIndex(2);
+             W().klawiszeOknaClick(W().klawiszeOkna);
+         }},
+        {"shade bar close",
+         [&] {
+             W().KlawiszeShade->SetCommandIndex(2);
+             W().KlawiszeShadeClick(W().KlawiszeShade);
+         }},
+        {"signal",
+         [&] {
+             program->RequestEnd();
+             Tick();
+         }},
+        {"session end",
+         [&] {
+             program->EndSession();
+             // Whatever runs after the session's end writes nothing a second time.
+             W().KlawiszeShade->SetCommandIndex(2);
+             W().KlawiszeShadeClick(W().KlawiszeShade);
+         }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        fs::remove(dir / "raport.txt");
+        StartOnline();
+        end();
+        EXPECT_EQ(V("Running"), "false");
+        // One line, of the whole connection (the signal's end may come a tick later).
+        const std::string log = Log();
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_EQ(log.rfind("2026-12-07\t00:01:0", 0), 0u) << log;
+        EXPECT_NE(log.find("\t3\t0,87\t\r\n"), std::string::npos) << log;
+        program.reset();
+    }
+}
+
+TEST_F(LogSafetyTest, AFailedWriteIsKeptRetriedEveryMinuteAndNeverWrittenTwice) {
+    std::atomic<bool> fail{true};
+    SetFileFaultHook([&](FileStep step, const fs::path& file) {
+        return fail && step == FileStep::Rename && file.filename() == "raport.txt" ? ENOSPC : 0;
+    });
+    StartOnline();
+    Offline();
+    Tick();
+    ASSERT_EQ(backend.MessageBoxes().size(), 1u);
+    EXPECT_NE(backend.MessageBoxes()[0].text.find("The record is kept and will be written"),
+              std::string::npos);
+    EXPECT_EQ(Log(), "<missing>");
+    EXPECT_TRUE(W().LogRetry->Enabled());
+    Tick(60);  // still failing: tried again, no second box
+    EXPECT_EQ(backend.MessageBoxes().size(), 1u);
+    fail = false;
+    Tick(60);
+    EXPECT_EQ(Log(), kThreePulses);
+    EXPECT_FALSE(W().LogRetry->Enabled());
+    EXPECT_EQ(V("DayPulses"), "3");
+    Tick(120);
+    program.reset();
+    EXPECT_EQ(Log(), kThreePulses);
+    // No temporary is left of the failed tries.
+    EXPECT_FALSE(fs::exists(TemporaryFor(dir / "raport.txt")));
+}
+
+TEST_F(LogSafetyTest, WhatCannotBeWrittenAtTheEndGoesToTheSecondPlaceOnce) {
+    SetFileFaultHook([&](FileStep step, const fs::path& file) {
+        return step == FileStep::Write && file.filename() == "raport.txt" ? EROFS : 0;
+    });
+    StartOnline();
+    W().KlawiszeShade->SetCommandIndex(2);
+    W().KlawiszeShadeClick(W().KlawiszeShade);
+    EXPECT_EQ(V("Running"), "false");
+    EXPECT_EQ(Log(), "<missing>");
+    EXPECT_EQ(ReadText(Unsaved()), kThreePulses);
+    ASSERT_FALSE(backend.MessageBoxes().empty());
+    EXPECT_NE(backend.MessageBoxes().back().text.find(FullPathText(Unsaved())), std::string::npos);
+    program.reset();
+    EXPECT_EQ(ReadText(Unsaved()), kThreePulses);
+}
+
+TEST_F(LogSafetyTest, LinesAnotherProgramAddedAreKeptAndADeletedLogIsWrittenWhole) {
+    Write("raport.txt", "2026-12-06\t00:05:00\t2\t0,58\t\r\n");
+    StartOnline();
+    // Another program adds a line while this one runs.
+    std::ofstream(dir / "raport.txt", std::ios::binary | std::ios::app)
+        << "2026-12-07\t00:01:00\t4\t1,16\t\r\n";
+    Offline();
+    Tick();
+    EXPECT_EQ(Log(), std::string("2026-12-06\t00:05:00\t2\t0,58\t\r\n") +
+                         "2026-12-07\t00:01:00\t4\t1,16\t\r\n" + kThreePulses);
+    EXPECT_EQ(V("DayPulses"), "7");
+    fs::remove(dir / "raport.txt");
+    Online();
+    Tick(62);
+    Offline();
+    Tick();
+    EXPECT_EQ(V("LogLines"), "4");
+    const std::string whole = Log();
+    EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 4);
+    EXPECT_EQ(whole.rfind("2026-12-06\t00:05:00\t2\t0,58\t\r\n2026-12-07\t00:01:00", 0), 0u);
+}
+
+// A log that cannot be read whole at start is never replaced: the record is added at its end,
+// and once it can be read again the lines are merged without any twice.
+TEST_F(LogSafetyTest, ALogThatCouldNotBeReadIsNeverReplacedByLess) {
+    const std::string old = "2026-12-01\t00:05:00\t2\t0,58\t\r\n";
+    Write("raport.txt", old);
+    std::atomic<bool> fail{true};
+    SetFileFaultHook([&](FileStep step, const fs::path& file) {
+        return fail && step == FileStep::Read && file.filename() == "raport.txt" ? ENOMEM : 0;
+    });
+    StartOnline();
+    EXPECT_EQ(V("LogLines"), "0");
+    Offline();
+    Tick();
+    EXPECT_EQ(Log(), old + kThreePulses);
+    fail = false;
+    Online();
+    Tick(62);
+    Offline();
+    Tick();
+    EXPECT_EQ(Log(), old + kThreePulses + kThreePulses);
+    EXPECT_EQ(V("LogLines"), "3");
+}
+
+// Every window reads its keys at start; the file is read for them once, however big it is.
+TEST_F(ProgramTest, StartReadsTheSettingsFileOnce) {
+    std::string big = "[OPCJE]\r\nIMPULS1=45\r\n[PADDING]\r\n";
+    for (int i = 0; i < 20000; ++i) big += "PAD" + std::to_string(i) + "=x\r\n";
+    Write("taktomat.ini", big);
+    Start();
+    EXPECT_EQ(V("PulseLength1"), "45");
+#ifndef _WIN32
+    EXPECT_EQ(V("SettingsReadings"), "1");
+    // A change by hand is seen at the next read, with one more reading.
+    Write("taktomat.ini", "[OPCJE]\r\nIMPULS1=60\r\n");
+    W().Klawisze->SetCommandIndex(0);
+    W().KlawiszeClick(W().Klawisze);
+    EXPECT_EQ(V("PulseLength1"), "60");
+    EXPECT_EQ(V("SettingsReadings"), "2");
+#endif
+}
+
+// The limits count what the log holds for the day and month of the clock, also when the clock
+// moves into a new day or month while the program runs, or jumps.
+TEST_F(LogSafetyTest, TotalsFollowTheLogIntoANewDayAndMonthAndAfterAClockJump) {
+    backend.SetWallClock(EncodeDate(2026, 12, 31) + EncodeTime(23, 59, 50));
+    Write("raport.txt", "2026-12-31\t00:05:00\t10\t2,9\t\r\n2026-01-03\t00:05:00\t5\t1,45\t\r\n");
+    Start();
+    EXPECT_EQ(V("DayPulses"), "10");
+    EXPECT_EQ(V("MonthPulses"), "10");
+    Tick(15);
+    EXPECT_EQ(V("DayPulses"), "0");
+    EXPECT_EQ(V("MonthPulses"), "5");
+    backend.SetWallClock(EncodeDate(2026, 12, 31) + EncodeTime(12, 0, 0));
+    Tick();
+    EXPECT_EQ(V("DayPulses"), "10");
+    EXPECT_EQ(V("MonthPulses"), "10");
 }
 
 }  // namespace

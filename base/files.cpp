@@ -23,6 +23,61 @@ namespace tt {
 
 namespace fs = std::filesystem;
 
+namespace {
+FileFaultHook& FaultHook() {
+    static FileFaultHook hook;
+    return hook;
+}
+// The errno a test wants this step to fail with, 0 to go on.
+int Injected(FileStep step, const fs::path& file) {
+    const FileFaultHook& hook = FaultHook();
+    return hook ? hook(step, file) : 0;
+}
+}  // namespace
+
+void SetFileFaultHook(FileFaultHook hook) {
+    FaultHook() = std::move(hook);
+}
+
+fs::path TemporaryFor(const fs::path& file) {
+#ifdef _WIN32
+    return fs::path(file).concat(L".tmp");
+#else
+    // Hidden, as a file manager should not offer it.
+    return file.parent_path() / ("." + file.filename().string() + ".tmp");
+#endif
+}
+
+size_t RemoveStaleTemporaries(const fs::path& file) {
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    const std::string name = file.filename().string();
+    const std::string fixed = TemporaryFor(file).filename().string();
+    // Earlier versions wrote ".NAME.XXXXXX" with six random characters.
+    const std::string randomPrefix = "." + name + ".";
+    size_t removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        const bool old = entry.size() == randomPrefix.size() + 6 &&
+                         entry.compare(0, randomPrefix.size(), randomPrefix) == 0;
+        if (entry != fixed && !old) continue;
+        std::error_code rm;
+        if (it->is_regular_file(rm) && fs::remove(it->path(), rm)) ++removed;
+    }
+    return removed;
+}
+
+std::optional<char> LastByteOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in) return std::nullopt;
+    const std::streamoff size = in.tellg();
+    if (size <= 0) return std::nullopt;
+    in.seekg(size - 1);
+    char c = 0;
+    if (!in.get(c)) return std::nullopt;
+    return c;
+}
+
 ReadChunks::ReadChunks(fs::path file) : file_(std::move(file)) {}
 
 #ifdef _WIN32
@@ -32,6 +87,7 @@ ReadChunks::~ReadChunks() {
 }
 
 bool ReadChunks::Open() {
+    if (Injected(FileStep::Read, file_) != 0) return false;
     std::error_code ec;
     if (!fs::is_regular_file(file_, ec)) return false;
     stream_ = _wfopen(file_.c_str(), L"rb");
@@ -53,6 +109,7 @@ ReadChunks::~ReadChunks() {
 }
 
 bool ReadChunks::Open() {
+    if (Injected(FileStep::Read, file_) != 0) return false;
     // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
     fd_ = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) return false;
@@ -83,6 +140,7 @@ std::string FullPathText(const fs::path& file) {
 #ifdef _WIN32
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
+    if (Injected(FileStep::Read, file) != 0) return std::nullopt;
     std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) return std::nullopt;
     const std::streamoff size = in.tellg();
@@ -93,25 +151,75 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
     return bytes;
 }
 
+namespace {
+bool WriteAll(HANDLE h, std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr) || written != chunk)
+            return false;
+        done += written;
+    }
+    return true;
+}
+}  // namespace
+
 bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
-    const fs::path temp = fs::path(file).concat(L".tmp");
+    const fs::path temp = TemporaryFor(file);
+    if (Injected(FileStep::CreateTemporary, file) != 0) return false;
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        ok = WriteFile(h, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
-        done += written;
-    }
-    ok = ok && FlushFileBuffers(h);
+    bool ok = Injected(FileStep::Write, file) == 0 && WriteAll(h, bytes);
+    ok = ok && Injected(FileStep::Flush, file) == 0 && FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
-    ok = ok && MoveFileExW(temp.c_str(), file.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    // The write-through move is as far as Windows lets a program flush the folder.
+    ok =
+        ok && Injected(FileStep::Rename, file) == 0 &&
+        MoveFileExW(temp.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
+}
+
+bool AppendToFile(const fs::path& file, std::string_view bytes) {
+    if (Injected(FileStep::Append, file) != 0) return false;
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER end{};
+    bool ok = SetFilePointerEx(h, LARGE_INTEGER{}, &end, FILE_END) != 0;
+    ok = ok && WriteAll(h, bytes) && FlushFileBuffers(h);
+    if (!ok && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
+FileStamp StampOf(const fs::path& file) {
+    FileStamp stamp;
+    HANDLE h = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        // A file that is there but cannot be opened is still there: it must not look deleted.
+        stamp.Exists = GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return stamp;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(h, &info)) {
+        stamp.Exists = true;
+        stamp.Device = info.dwVolumeSerialNumber;
+        stamp.Inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+        stamp.Size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+        stamp.ModifiedNs =
+            static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                 info.ftLastWriteTime.dwLowDateTime) *
+            100;
+    } else {
+        stamp.Exists = true;
+    }
+    CloseHandle(h);
+    return stamp;
 }
 
 std::string TextFromDisk(std::string bytes) {
@@ -131,6 +239,7 @@ fs::path ExecutableFolder() {
 #else
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {
+    if (Injected(FileStep::Read, file) != 0) return std::nullopt;
     // Non-blocking, so that a FIFO put in the file's place cannot hang the start.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
@@ -163,31 +272,96 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
     return bytes;
 }
 
+namespace {
+// True when a test makes this step fail, with errno set as the step would have left it.
+bool Fails(FileStep step, const fs::path& file) {
+    const int e = Injected(step, file);
+    if (e != 0) errno = e;
+    return e != 0;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Without this a power cut right after the rename can bring the old name back.
+void SyncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+}  // namespace
+
 bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string name = ".";
-    name += file.filename().string();
-    name += ".XXXXXX";
-    std::string temp = (folder / name).string();
-    const int fd = mkstemp(temp.data());
+    const fs::path temp = TemporaryFor(file);
+    if (Fails(FileStep::CreateTemporary, file)) return false;
+    // A fixed name, truncated if a crash left it: one leftover at most, and the next start
+    // removes it. The folder lock keeps other copies of the program from writing it too.
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
     // Keep the permissions of the file we replace; a new file gets the usual ones.
     struct stat old {};
     const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
+    ok = ok && !Fails(FileStep::Write, file) && WriteAll(fd, bytes);
     // Without the flush a power cut right after the rename could leave an empty file.
-    ok = ok && fdatasync(fd) == 0;
+    ok = ok && !Fails(FileStep::Flush, file) && fdatasync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    ok = ok && !Fails(FileStep::Rename, file) && ::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        const int e = errno;
+        ::unlink(temp.c_str());
+        errno = e;
+        return false;
+    }
+    // A failed flush of the folder leaves the new file in place: nothing to undo, only less sure.
+    if (!Fails(FileStep::FlushFolder, file)) SyncFolder(folder);
+    return true;
+}
+
+bool AppendToFile(const fs::path& file, std::string_view bytes) {
+    if (Fails(FileStep::Append, file)) return false;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    const off_t end = st.st_size;
+    ok = ok && WriteAll(fd, bytes) && fdatasync(fd) == 0;
+    if (!ok && end >= 0) {
+        const int e = errno;
+        if (::ftruncate(fd, end) != 0) { /* what is there stays; nothing more to do */
+        }
+        errno = e;
+    }
+    ::close(fd);
+    if (ok) SyncFolder(file.has_parent_path() ? file.parent_path() : fs::path("."));
     return ok;
+}
+
+FileStamp StampOf(const fs::path& file) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        // Only a file that is surely gone counts as deleted.
+        stamp.Exists = errno != ENOENT && errno != ENOTDIR;
+        return stamp;
+    }
+    stamp.Exists = true;
+    stamp.Device = static_cast<uint64_t>(st.st_dev);
+    stamp.Inode = static_cast<uint64_t>(st.st_ino);
+    stamp.Size = static_cast<uint64_t>(st.st_size);
+    stamp.ModifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
 }
 
 std::string TextFromDisk(std::string bytes) {
@@ -219,6 +393,25 @@ fs::path ChooseProgramFolder(const std::string& dirOption, const fs::path& exeFo
     if (xdgDataHome != nullptr && xdgDataHome[0] == '/') return fs::path(xdgDataHome) / "taktomat";
     const fs::path base = (home != nullptr && home[0] != '\0') ? fs::path(home) : exeFolder;
     return base / ".local" / "share" / "taktomat";
+#endif
+}
+
+fs::path UnsavedLogPath() {
+#ifdef _WIN32
+    std::wstring buf(MAX_PATH + 1, L'\0');
+    const DWORD n = GetTempPathW(static_cast<DWORD>(buf.size()), buf.data());
+    buf.resize(n);
+    return fs::path(buf) / "taktomat-raport-unsaved.txt";
+#else
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    fs::path base;
+    if (state != nullptr && state[0] == '/') {
+        base = state;
+    } else {
+        base = fs::path(home != nullptr && home[0] != '\0' ? home : "/tmp") / ".local" / "state";
+    }
+    return base / "taktomat" / "raport-unsaved.txt";
 #endif
 }
 

@@ -1,6 +1,8 @@
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,9 +42,41 @@ class ReadChunks {
 };
 
 // Writes `bytes` to a temporary file in the same folder, flushes it to the disk and renames it
-// over `file`, so the old contents survive a crash or a full disk untouched. False (and no
-// temporary left behind) when any step fails.
+// over `file`, then flushes the folder where the platform allows, so the old contents survive a
+// crash, a power cut or a full disk untouched. False (and no temporary left behind) when any
+// step fails. The temporary has one fixed name per file, so a crash leaves at most one.
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// The temporary that ReplaceFileAtomically writes for `file`.
+std::filesystem::path TemporaryFor(const std::filesystem::path& file);
+// Removes what replaces of `file` interrupted by a crash left in its folder (also the randomly
+// named ones of earlier versions); how many. Only for a folder no other copy writes to.
+size_t RemoveStaleTemporaries(const std::filesystem::path& file);
+
+// The last byte of a file that is not empty, without reading the rest.
+std::optional<char> LastByteOf(const std::filesystem::path& file);
+
+// Adds `bytes` at the end of `file` (created if missing) and flushes it; on failure the file is
+// cut back to where it ended, so a retry never writes anything twice.
+bool AppendToFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Which file a path names and how it looked: another program's replace makes a new file, an
+// append changes the size and the time.
+struct FileStamp {
+    bool Exists = false;
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    uint64_t Size = 0;
+    int64_t ModifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::filesystem::path& file);
+
+// Faults put into the file layer by tests, where a real one cannot be made: called before each
+// step with the file it acts on; a non-zero errno makes that step fail with it.
+enum class FileStep { Read, CreateTemporary, Write, Flush, Rename, FlushFolder, Append };
+using FileFaultHook = std::function<int(FileStep, const std::filesystem::path&)>;
+void SetFileFaultHook(FileFaultHook hook);
 
 // Text is UTF-8 inside the program. On disk it is the system's single-byte code page on
 // Windows and UTF-8 on Linux.
@@ -65,6 +99,9 @@ std::filesystem::path ChooseProgramFolder(const std::string& dirOption,
                                           const std::filesystem::path& exeFolder,
                                           const char* xdgDataHome, const char* home);
 std::filesystem::path ExecutableFolder();
+// Where records go that could not be written to the log when the program ended: on Linux
+// $XDG_STATE_HOME/taktomat (~/.local/state/taktomat), on Windows the user's temporary folder.
+std::filesystem::path UnsavedLogPath();
 // ChooseProgramFolder with this process's executable and environment; creates the folder.
 std::filesystem::path ProgramFolder(const std::string& dirOption);
 

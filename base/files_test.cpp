@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <vector>
+
 #include "base/test_temp_folder.h"
 
 namespace tt {
@@ -23,6 +26,44 @@ TEST(Files, AtomicReplaceLeavesNoTemporaryAndKeepsOldFileOnFailure) {
     EXPECT_FALSE(ReplaceFileAtomically(dir / "sub", "data"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     EXPECT_EQ(ReadWholeFile(dir / "missing"), std::nullopt);
+}
+
+// The order that keeps the old file until the new one is whole on the disk, and the folder
+// flushed after the rename so that a power cut cannot undo it; a failed step leaves no
+// temporary, and a crash leaves the one fixed temporary that the next start removes.
+TEST(Files, ReplaceFlushesBeforeTheRenameAndTheFolderAfterIt) {
+    const testing::TempFolder folder;
+    const fs::path file = folder / "raport.txt";
+    std::vector<FileStep> steps;
+    FileStep failAt = FileStep::Read;
+    SetFileFaultHook([&](FileStep step, const fs::path&) {
+        steps.push_back(step);
+        return step == failAt ? EIO : 0;
+    });
+    ASSERT_TRUE(ReplaceFileAtomically(file, "one\r\n"));
+#ifdef _WIN32
+    const std::vector<FileStep> order = {FileStep::CreateTemporary, FileStep::Write,
+                                         FileStep::Flush, FileStep::Rename};
+#else
+    const std::vector<FileStep> order = {FileStep::CreateTemporary, FileStep::Write,
+                                         FileStep::Flush, FileStep::Rename, FileStep::FlushFolder};
+#endif
+    EXPECT_EQ(steps, order);
+    for (const FileStep step : {FileStep::Write, FileStep::Flush, FileStep::Rename}) {
+        failAt = step;
+        EXPECT_FALSE(ReplaceFileAtomically(file, "two\r\n"));
+        EXPECT_EQ(ReadWholeFile(file), "one\r\n");
+        EXPECT_FALSE(fs::exists(TemporaryFor(file)));
+    }
+    SetFileFaultHook(nullptr);
+    // What a crash leaves: the fixed temporary, and one of the random names of old versions.
+    ASSERT_TRUE(ReplaceFileAtomically(TemporaryFor(file), "half"));
+    ASSERT_TRUE(ReplaceFileAtomically(folder / ".raport.txt.a1B2c3", "half"));
+    ASSERT_TRUE(ReplaceFileAtomically(folder / ".raport.txt.keep.me", "other"));
+    EXPECT_EQ(RemoveStaleTemporaries(file), 2u);
+    EXPECT_FALSE(fs::exists(TemporaryFor(file)));
+    EXPECT_TRUE(fs::exists(folder / ".raport.txt.keep.me"));
+    EXPECT_EQ(ReadWholeFile(file), "one\r\n");
 }
 
 #ifdef _WIN32

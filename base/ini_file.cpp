@@ -1,5 +1,6 @@
 #include "base/ini_file.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/error.h"
@@ -273,8 +274,75 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
 
 std::string ReadIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view defaultValue) {
-    if (const auto value = FindIniValue(text, section, key)) return CopyOut(*value);
+    const std::optional<std::string> value = FindIniValue(text, section, key);
+    return ReadIniValue(value ? std::optional<std::string_view>(*value) : std::nullopt,
+                        defaultValue);
+}
+
+std::string ReadIniValue(const std::optional<std::string_view>& stored,
+                         std::string_view defaultValue) {
+    if (stored) return CopyOut(*stored);
     return CopyOut(DefaultWithoutTrailingSpaces(UpToNul(defaultValue)));
+}
+
+std::string IniWantedName(std::string_view section, std::string_view key) {
+    std::string name(TrimBlanks(UpToNul(section)));
+    name += '\n';
+    name.append(TrimBlanks(UpToNul(key)));
+    for (char& ch : name) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    return name;
+}
+
+std::map<std::string, std::optional<std::string>> CollectIniValues(
+    std::string_view text, const std::set<std::string>& wanted) {
+    std::map<std::string, std::optional<std::string>> out;
+    // Lines of sections nobody asks for are passed over at the cost of finding their end.
+    std::set<std::string> wantedSections;
+    for (const std::string& w : wanted) wantedSections.insert(w.substr(0, w.find('\n') + 1));
+    std::set<std::string> sections;  // only the first section of a name counts
+    std::string name;                // "section" LF "key" of the line, reused line after line
+    size_t sectionLength = 0;
+    bool counts = false;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin; p < end;) {
+        // The line ends at the first CR or LF; both are rare enough for memchr to find fast.
+        const char* lf =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (lf == nullptr) lf = end;
+        const char* cr =
+            static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(lf - p)));
+        const char* stop = cr != nullptr ? cr : lf;
+        const std::string_view raw(p, static_cast<size_t>(stop - p));
+        p = (cr != nullptr && cr + 1 < end && cr[1] == '\n') ? cr + 2 : stop + 1;
+        if (!counts) {
+            // Only a header can change anything here: its first byte that is no blank is "[".
+            const std::string_view t = TrimLeft(raw);
+            if (t.empty() || t[0] != '[') continue;
+        }
+        const IniLine line = ParseLine(raw);
+        if (line.Type == IniLine::Header) {
+            name.assign(line.Name);
+            for (char& ch : name) {
+                if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+            }
+            name += '\n';
+            sectionLength = name.size();
+            counts = sections.insert(name).second && wantedSections.count(name) != 0;
+            continue;
+        }
+        if (!counts || line.Type != IniLine::Key) continue;
+        name.resize(sectionLength);
+        for (const char ch : line.Name) {
+            name += (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+        }
+        // The first line naming a key decides, with a value or without one.
+        if (!wanted.count(name) || out.count(name)) continue;
+        out.emplace(name, line.Value ? std::optional<std::string>(*line.Value) : std::nullopt);
+    }
+    return out;
 }
 
 std::optional<std::string> SetIniValue(std::string_view text, std::string_view section,
@@ -362,9 +430,29 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 #else
 
+void IniFile::Take(std::string_view text) const {
+    values_ = CollectIniValues(text, wanted_);
+    fresh_ = true;
+}
+
+void IniFile::Refresh() const {
+    const FileStamp now = StampOf(file_);
+    if (fresh_ && now == stamp_) return;
+    // Stamped before the reading: a change while it reads shows at the next read.
+    stamp_ = now;
+    ++readings_;
+    const std::optional<std::string> bytes = ReadWholeFile(file_);
+    Take(bytes ? DecodeIniFile(*bytes).Text : std::string());
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    return ReadIniBytes(ReadWholeFile(file_), section, key, defaultValue);
+    const std::string name = IniWantedName(section, key);
+    if (wanted_.insert(name).second) fresh_ = false;
+    Refresh();
+    const auto it = values_.find(name);
+    if (it == values_.end() || !it->second) return ReadIniValue(std::nullopt, defaultValue);
+    return ReadIniValue(std::string_view(*it->second), defaultValue);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
@@ -373,12 +461,22 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     const std::optional<std::string> bytes = ReadWholeFile(file_);
     // A file that is there but cannot be read must not be replaced by one key.
     if (ec || (exists && !bytes)) throw Error("Unable to write to " + FullPathText(file_));
-    const std::optional<std::string> updated = WriteIniBytes(bytes, section, key, value);
-    if (updated && !ReplaceFileAtomically(file_, *updated)) {
+    const IniText old = bytes ? DecodeIniFile(*bytes) : IniText{};
+    const std::optional<std::string> text = SetIniValue(old.Text, section, key, value);
+    if (!text) return;  // the file holds the value already and stays untouched
+    if (!ReplaceFileAtomically(file_, EncodeIniFile(*text, old.Encoding))) {
+        fresh_ = false;
         throw Error("Unable to write to " + FullPathText(file_));
     }
+    // What was just written is what the next reads find.
+    stamp_ = StampOf(file_);
+    Take(*text);
 }
 
 #endif
+
+void IniFile::Want(std::string_view section, std::string_view key) {
+    if (wanted_.insert(IniWantedName(section, key)).second) fresh_ = false;
+}
 
 }  // namespace tt

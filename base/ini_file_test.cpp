@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
+
 #include "base/error.h"
 #include "base/files.h"
 #include "base/test_temp_folder.h"
@@ -192,6 +195,32 @@ TEST(IniFile, RefusedWriteNamesTheFullPath) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + file.string());
     }
     EXPECT_EQ(ini.ReadString("A", "B", "def"), "def");
+}
+
+// The one pass that start-up makes finds what a look-up of each key would find.
+TEST(IniFile, OnePassFindsWhatEachLookUpFinds) {
+    const std::string text =
+        "[opcje]\r\nImpuls1 = 45 \r\nIMPULS1=99\r\n[MAX]\r\nOODL=3\r\n[OPCJE]\r\nCENA1=1\r\n"
+        "[max]\nMAXIMP_P=7\rnoequals\n[OKNO]\nH=" +
+        std::string(2000, 'y') + "\n";
+    std::set<std::string> wanted;
+    const std::pair<const char*, const char*> keys[] = {{"OPCJE", "IMPULS1"}, {"OPCJE", "CENA1"},
+                                                        {"MAX", "OODL"},      {"MAX", "MAXIMP_P"},
+                                                        {"OKNO", "H"},        {"NONE", "X"}};
+    for (const auto& [section, key] : keys) {
+        std::string name = std::string(section) + "\n" + key;
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        wanted.insert(name);
+    }
+    const auto found = CollectIniValues(text, wanted);
+    for (const auto& [section, key] : keys) {
+        std::string name = std::string(section) + "\n" + key;
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const auto it = found.find(name);
+        const std::optional<std::string> one =
+            it == found.end() ? std::nullopt : std::optional<std::string>(it->second);
+        EXPECT_EQ(one, FindIniValue(text, section, key)) << section << "/" << key;
+    }
 }
 
 }  // namespace

@@ -62,11 +62,29 @@ void RunStart(benchmark::State& state, const fs::path& dir) {
     }
 }
 
+// A settings file of 100 MB: the keys the start reads, then a section of padding.
+fs::path HugeSettingsFolder() {
+    const fs::path dir =
+        fs::temp_directory_path() / ("tt_bench_program_" + std::to_string(getpid())) / "bigini";
+    if (fs::exists(dir)) return dir;
+    fs::create_directories(dir);
+    std::ofstream out(dir / "taktomat.ini", std::ios::binary);
+    out << "[OPCJE]\r\nIMPULS1=180\r\n[MAX]\r\nOODL=20\r\n[OKNO]\r\nH=80\r\n[PADDING]\r\n";
+    const std::string line = "PAD" + std::string(60, 'x') + "=1\r\n";
+    for (size_t done = 0; done < 100u << 20; done += line.size()) out << line;
+    return dir;
+}
+
 void BM_StartUpEmptyLog(benchmark::State& state) {
     RunStart(state, Folder("empty", 0));
 }
 void BM_StartUpLog100k(benchmark::State& state) {
     RunStart(state, Folder("big", kLines));
+}
+
+// Start-up with a 100 MB "taktomat.ini": the file is read once, whatever the number of keys.
+void BM_StartUpSettings100MB(benchmark::State& state) {
+    RunStart(state, HugeSettingsFolder());
 }
 
 // What the log alone costs for the same file: its load with the totals counted on the way.
@@ -105,6 +123,7 @@ void BM_TickIdle(benchmark::State& state) {
 
 BENCHMARK(BM_StartUpEmptyLog)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StartUpLog100k)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StartUpSettings100MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_LoadLog100k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TickOnline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickIdle)->Unit(benchmark::kMicrosecond);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -93,6 +95,24 @@ std::string SplitField(std::string_view line, int index) {
 }
 
 bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* sink) {
+    // Taken before the read: should the file change while it is read, the stamps differ and
+    // the next save reads it again.
+    const FileStamp before = StampOf(file);
+    try {
+        if (!TLogLines::LoadUnguarded(file, lines, sink)) return false;
+    } catch (const std::bad_alloc&) {
+        // Too big for the memory left: known to be there, not held, so never replaced by less.
+        lines = TLogLines{};
+        lines.FileUnread = true;
+        return false;
+    }
+    lines.Stamp = before;
+    lines.Saved = lines.size();
+    return true;
+}
+
+bool TLogLines::LoadUnguarded(const std::filesystem::path& file, TLogLines& lines,
+                              LogLineSink* sink) {
     lines = TLogLines{};
     auto unreadable = [&] {
         std::error_code ec;
@@ -144,23 +164,98 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
     return line;
 }
 
-void SaveLog(TLogLines& lines, const std::filesystem::path& file) {
-    if (lines.FileUnread) {
-        std::error_code ec;
-        const bool exists = std::filesystem::exists(file, ec);
-        if (exists || ec) {
-            std::optional<std::string> bytes = ReadWholeFile(file);
-            if (!bytes) throw Error("Unable to write to " + FullPathText(file));
-            TLogLines merged = TLogLines::FromText(TextFromDisk(std::move(*bytes)));
-            for (size_t i = 0; i < lines.size(); ++i) merged.Add(lines[i]);
-            lines = std::move(merged);
+TLogLines MergeLogLines(const TLogLines& disk, const TLogLines& ours) {
+    TLogLines merged = TLogLines::FromText(disk.FileImage());
+    // Usually the other program only added lines after ours.
+    const std::string_view mine = ours.FileImage();
+    if (disk.FileImage().substr(0, mine.size()) == mine) return merged;
+    std::vector<std::string_view> have(disk.size());
+    for (size_t i = 0; i < disk.size(); ++i) have[i] = disk[i];
+    std::sort(have.begin(), have.end());
+    std::vector<std::pair<std::string_view, size_t>> want(ours.size());
+    for (size_t i = 0; i < ours.size(); ++i) want[i] = {ours[i], i};
+    std::sort(want.begin(), want.end());
+    // A line of ours is there when an unmatched equal line of the file is left for it.
+    std::vector<size_t> missing;
+    size_t h = 0;
+    for (const auto& [line, index] : want) {
+        while (h < have.size() && have[h] < line) ++h;
+        if (h < have.size() && have[h] == line) {
+            ++h;
+        } else {
+            missing.push_back(index);
         }
-        lines.FileUnread = false;
     }
-    const bool ok = kDiskTextIsUtf8
-                        ? ReplaceFileAtomically(file, lines.FileImage())
-                        : ReplaceFileAtomically(file, TextToDisk(std::string(lines.FileImage())));
-    if (!ok) throw Error("Unable to write to " + FullPathText(file));
+    std::sort(missing.begin(), missing.end());
+    for (const size_t i : missing) merged.Add(ours[i]);
+    return merged;
+}
+
+namespace {
+
+[[noreturn]] void Unwritable(const std::filesystem::path& file) {
+    throw Error("Unable to write to " + FullPathText(file));
+}
+
+bool WriteWhole(const TLogLines& lines, const std::filesystem::path& file) {
+    return kDiskTextIsUtf8
+               ? ReplaceFileAtomically(file, lines.FileImage())
+               : ReplaceFileAtomically(file, TextToDisk(std::string(lines.FileImage())));
+}
+
+// The file as it is now, or nothing when it cannot be read whole.
+std::optional<TLogLines> ReadAgain(const std::filesystem::path& file) {
+    try {
+        std::optional<std::string> bytes = ReadWholeFile(file);
+        if (!bytes) return std::nullopt;
+        return TLogLines::FromText(TextFromDisk(std::move(*bytes)));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+// Adds the unsaved lines at the end of a file that cannot be read whole, after a line end of
+// its own when its last line lacks one.
+bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const FileStamp& now) {
+    std::string tail;
+    if (now.Size > 0) {
+        // A file whose last byte cannot even be read cannot be added to either.
+        const std::optional<char> last = LastByteOf(file);
+        if (!last) return false;
+        if (*last != '\n' && *last != '\r') tail = "\r\n";
+    }
+    for (size_t i = lines.Saved; i < lines.size(); ++i) {
+        tail += lines[i];
+        tail += "\r\n";
+    }
+    if (!kDiskTextIsUtf8) tail = TextToDisk(std::move(tail));
+    if (!AppendToFile(file, tail)) return false;
+    lines.Saved = lines.size();
+    lines.Stamp = StampOf(file);
+    return true;
+}
+
+}  // namespace
+
+void SaveLog(TLogLines& lines, const std::filesystem::path& file) {
+    const FileStamp now = StampOf(file);
+    if (now.Exists && (lines.FileUnread || now != lines.Stamp)) {
+        std::optional<TLogLines> disk = ReadAgain(file);
+        if (!disk) {
+            if (!AppendUnsaved(lines, file, now)) Unwritable(file);
+            return;
+        }
+        TLogLines merged = MergeLogLines(*disk, lines);
+        // What the file holds now is the start of the merged list, whatever the write does.
+        merged.Saved = disk->size();
+        merged.Stamp = now;
+        lines = std::move(merged);
+    }
+    if (!WriteWhole(lines, file)) Unwritable(file);
+    // The file now holds exactly these lines, whatever was there before.
+    lines.FileUnread = false;
+    lines.Saved = lines.size();
+    lines.Stamp = StampOf(file);
 }
 
 void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/datetime.h"
+#include "base/files.h"
 #include "base/format.h"
 #include "base/text_buffer.h"
 
@@ -59,12 +60,23 @@ class TLogLines {
     // without an end counts too.
     static TLogLines FromText(std::string_view text);
 
-    // Set when the file was there at start but could not be read (locked by another program,
-    // for one): its lines are not in memory, so it must not simply be replaced.
+    // Set when the file was there at start but could not be read whole (locked by another
+    // program, or too big for the memory left): its lines are not in memory, so it must never
+    // simply be replaced.
     bool FileUnread = false;
+    // The file as this run last read or wrote it; a file that no longer matches has been
+    // changed by someone else and is read again before it is replaced.
+    FileStamp Stamp;
+    // How many of the first lines are in the file as Stamp describes it; the rest wait to be
+    // written.
+    size_t Saved = 0;
+    bool Unsaved() const { return Saved < size(); }
 
   private:
     friend bool LoadLog(const std::filesystem::path&, TLogLines&, LogLineSink*);
+    // LoadLog without its guard against running out of memory.
+    static bool LoadUnguarded(const std::filesystem::path& file, TLogLines& lines,
+                              LogLineSink* sink);
     // Takes the lines of text_, handing them to `sink`, while each is ended by CR LF and holds
     // no other CR or LF (the form the file is written in); true when that took the whole text.
     bool TakeCanonicalLines(LogLineSink* sink);
@@ -112,8 +124,15 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
 // "Unable to write to <full path>" is thrown; the old file is left as it was.
 void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
                   TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
-// Replaces the file with `lines`; the same error on failure. When the file could not be read
-// at start, its lines are read now and go first; while it still cannot be read it is kept.
+// Replaces the file with `lines`; the same error on failure. A file that is not as this run
+// last read or wrote it (another program added lines, or it could not be read at start) is
+// read again first: its lines go first, then those of `lines` that it lacks, and `lines`
+// becomes that list. A file that still cannot be read whole is never replaced: the unsaved
+// lines are added at its end instead. A deleted file is written again whole.
 void SaveLog(TLogLines& lines, const std::filesystem::path& file);
+
+// The lines of `disk` followed by those of `ours` that `disk` lacks (each line counted as often
+// as it occurs), in the order of `ours`.
+TLogLines MergeLogLines(const TLogLines& disk, const TLogLines& ours);
 
 }  // namespace tt

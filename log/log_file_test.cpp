@@ -176,5 +176,32 @@ TEST_F(LogFileTest, AFifoInPlaceOfTheFileDoesNotHang) {
 }
 #endif
 
+// Lines another program added are kept, lines of ours it lacks follow them in our order, and a
+// line that both hold (also twice) is held that often, never more.
+TEST(LogFile, MergeKeepsBothSidesLinesOnce) {
+    const TLogLines disk = TLogLines::FromText("a\r\nb\r\nx\r\nb\r\n");
+    const TLogLines ours = TLogLines::FromText("a\r\nb\r\nb\r\nb\r\nc\r\n");
+    EXPECT_EQ(MergeLogLines(disk, ours).FileImage(), "a\r\nb\r\nx\r\nb\r\nb\r\nc\r\n");
+    // Only added after ours: the file as it is.
+    const TLogLines longer = TLogLines::FromText("a\r\nb\r\nb\r\nb\r\nc\r\nd\r\n");
+    EXPECT_EQ(MergeLogLines(longer, ours).FileImage(), longer.FileImage());
+}
+
+TEST(LogFile, ALogReplacedByAFolderIsKeptAndWrittenWholeOnceItIsGone) {
+    const testing::TempFolder folder;
+    const fs::path file = folder / "raport.txt";
+    TLogLines lines;
+    lines.Add("one\t");
+    SaveLog(lines, file);
+    fs::remove(file);
+    fs::create_directories(file / "inside");
+    lines.Add("two\t");
+    EXPECT_THROW(SaveLog(lines, file), Error);
+    EXPECT_TRUE(lines.Unsaved());
+    fs::remove_all(file);
+    SaveLog(lines, file);
+    EXPECT_EQ(ReadWholeFile(file), "one\t\r\ntwo\t\r\n");
+}
+
 }  // namespace
 }  // namespace tt

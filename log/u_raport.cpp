@@ -1,5 +1,6 @@
 #include "log/u_raport.h"
 
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -27,11 +28,41 @@ TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell)
     OnCreate = [this](TComponent* s) { FormCreate(s); };
 }
 
+namespace {
+
+// The log's lines as the window was filled: one copy of the text with the start of every 64th
+// line, so that a log of millions of short lines costs little more than its own size (a string
+// per line would cost many times that). The list asks only for the rows it draws.
+class TLogCopy : public TListItems {
+  public:
+    explicit TLogCopy(const TLogLines& lines) : text_(lines.FileImage()), count_(lines.size()) {
+        marks_.reserve(count_ / kStep + 1);
+        for (size_t i = 0; i < count_; i += kStep) marks_.push_back(Start(lines, i));
+    }
+    size_t size() const override { return count_; }
+    std::string_view operator[](size_t index) const override {
+        // Every line ends in CR LF and holds no other line end (the log keeps them so).
+        size_t at = marks_[index / kStep];
+        for (size_t k = index % kStep; k > 0; --k) at = text_.find('\n', at) + 1;
+        return std::string_view(text_).substr(at, text_.find('\n', at) - 1 - at);
+    }
+
+  private:
+    static constexpr size_t kStep = 64;
+    size_t Start(const TLogLines& lines, size_t i) const {
+        return static_cast<size_t>(lines[i].data() - lines.FileImage().data());
+    }
+    std::string text_;
+    size_t count_;
+    std::vector<size_t> marks_;
+};
+
+}  // namespace
+
 void TfrmRaport::CopyLog(const TLogLines& LogLines) {
-    std::vector<std::string> lines;
-    lines.reserve(LogLines.size());
-    for (size_t i = 0; i < LogLines.size(); ++i) lines.emplace_back(LogLines[i]);
-    ListBox1->SetItems(lines);
+    // The old copy goes first, so that two copies of a long log are never held at once.
+    ListBox1->Clear();
+    ListBox1->SetItemSource(std::make_unique<TLogCopy>(LogLines));
 }
 
 void TfrmRaport::FormCreate(TComponent*) {

@@ -8,6 +8,16 @@
 
 namespace tt {
 
+TSettings::TSettings(std::filesystem::path file) : ini_(std::move(file)) {
+    using namespace keys;
+    for (const IntegerKey* k :
+         {&IMPULS1, &IMPULS2, &IMPULS3, &MAXIMP_P, &MAXIMP_D, &MAXIMP_M, &OODL, &REP, &PAUSE, &H})
+        ini_.Want(k->Section, k->Key);
+    for (const BoolKey* k : {&PULPIT, &SHADEDOWN}) ini_.Want(k->Section, k->Key);
+    for (const TimeKey* k : {&S1_Start, &S2_Start, &S3_Start}) ini_.Want(k->Section, k->Key);
+    for (const PriceKey* k : {&CENA1, &CENA2, &CENA3}) ini_.Want(k->Section, k->Key);
+}
+
 std::string TSettings::ReadString(std::string_view section, std::string_view key,
                                   std::string_view defaultValue) const {
     return ini_.ReadString(section, key, defaultValue);

@@ -15,7 +15,8 @@ struct TTariffTable;
 // where anything but 0 is true; a value that does not parse gives the default.
 class TSettings {
   public:
-    explicit TSettings(std::filesystem::path file) : ini_(std::move(file)) {}
+    // Every key of the table below is asked for at start: the file is read once for them all.
+    explicit TSettings(std::filesystem::path file);
 
     const std::filesystem::path& Path() const { return ini_.Path(); }
 
@@ -28,6 +29,9 @@ class TSettings {
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // How many times the file has been read whole.
+    size_t Readings() const { return ini_.Readings(); }
 
   private:
     IniFile ini_;

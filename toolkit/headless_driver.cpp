@@ -164,7 +164,7 @@ void HeadlessDriver::Type(std::string_view text) {
 
 void HeadlessDriver::Select(std::string_view path, std::string_view item) {
     TControl& control = Find(path);
-    auto find = [item](const std::vector<std::string>& items) {
+    auto find = [item](const auto& items) {
         for (size_t i = 0; i < items.size(); ++i) {
             if (items[i] == item) return static_cast<int>(i);
         }

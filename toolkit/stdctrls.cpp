@@ -616,7 +616,23 @@ const PropertyTable& TComboBox::ClassProperties() {
 
 // --- TListBox
 
+namespace {
+class OwnItems : public TListItems {
+  public:
+    explicit OwnItems(std::vector<std::string> items) : items_(std::move(items)) {}
+    size_t size() const override { return items_.size(); }
+    std::string_view operator[](size_t index) const override { return items_[index]; }
+    std::vector<std::string>& Vector() { return items_; }
+
+  private:
+    std::vector<std::string> items_;
+};
+}  // namespace
+
 TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
+    auto own = std::make_unique<OwnItems>(std::vector<std::string>{});
+    own_ = &own->Vector();
+    items_ = std::move(own);
     SetControlStyle(csCaptureMouse | csDoubleClicks | csOpaque);
     SetTabStop(true);
     SetColor(clWindow);
@@ -624,14 +640,32 @@ TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
 }
 
 void TListBox::SetItems(const std::vector<std::string>& items) {
-    items_ = items;
+    auto own = std::make_unique<OwnItems>(items);
+    std::vector<std::string>* vector = &own->Vector();
+    SetItemSource(std::move(own));
+    own_ = vector;
+}
+
+void TListBox::SetItemSource(std::unique_ptr<TListItems> source) {
+    own_ = nullptr;
+    items_ = std::move(source);
     itemIndex_ = -1;
     topIndex_ = 0;
     Invalidate();
 }
 
 void TListBox::AddItem(const std::string& item) {
-    items_.push_back(item);
+    if (own_ == nullptr) {
+        std::vector<std::string> rows;
+        rows.reserve(items_->size() + 1);
+        for (size_t i = 0; i < items_->size(); ++i) rows.emplace_back((*items_)[i]);
+        const int index = itemIndex_;
+        const int top = topIndex_;
+        SetItems(rows);
+        itemIndex_ = index;
+        topIndex_ = top;
+    }
+    own_->push_back(item);
     Invalidate();
 }
 
@@ -718,7 +752,7 @@ void TListBox::Paint() {
         } else {
             canvas.FillRect(r);
             canvas.DrawTextLine({r.Left + 2, r.Top, r.Right, r.Bottom},
-                                items_[static_cast<size_t>(i)], TextPrefix::None);
+                                (*items_)[static_cast<size_t>(i)], TextPrefix::None);
         }
         if (state & odFocused) canvas.DrawFocusRect(r);
     }

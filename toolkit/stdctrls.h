@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -178,15 +179,28 @@ enum class TBorderStyle { bsNone, bsSingle };
 
 // A list of text lines with fixed row height, drawn by OnDrawItem (or as plain text without
 // one), a vertical scroll bar when the rows do not fit, single selection.
+// The rows of a list box, read by index. The list box keeps its own; a window with very many
+// rows can give it a source that holds them more compactly than one string each.
+class TListItems {
+  public:
+    virtual ~TListItems() = default;
+    virtual size_t size() const = 0;
+    virtual std::string_view operator[](size_t index) const = 0;
+    bool empty() const { return size() == 0; }
+    std::string_view back() const { return (*this)[size() - 1]; }
+};
+
 class TListBox : public TWinControl {
   public:
     explicit TListBox(TComponent* owner);
 
-    const std::vector<std::string>& Items() const { return items_; }
+    const TListItems& Items() const { return *items_; }
     void SetItems(const std::vector<std::string>& items);
+    // Shows the rows of `source` from now on, as SetItems does with a copy.
+    void SetItemSource(std::unique_ptr<TListItems> source);
     void AddItem(const std::string& item);
     void Clear();
-    int Count() const { return static_cast<int>(items_.size()); }
+    int Count() const { return static_cast<int>(items_->size()); }
     int ItemIndex() const { return itemIndex_; }
     void SetItemIndex(int value);
     int TopIndex() const { return topIndex_; }
@@ -217,7 +231,9 @@ class TListBox : public TWinControl {
     void SelectByUser(int index);
     void PaintScrollBar(Canvas& canvas);
 
-    std::vector<std::string> items_;
+    // The list box's own rows, or nothing while a source shows its rows.
+    std::vector<std::string>* own_ = nullptr;
+    std::unique_ptr<TListItems> items_;
     int itemIndex_ = -1;
     int topIndex_ = 0;
     int itemHeight_ = 13;

@@ -365,9 +365,12 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
                 Queue(ui::Event{.kind = ui::EventKind::Tray, .x = p.x, .y = p.y, .tray = what});
                 return 0;
             }
-            default:
+            default: {
+                intptr_t result = 0;
+                if (appHook_ && appHook_(msg, wParam, lParam, result)) return result;
                 handled = false;
                 return 0;
+            }
         }
     }
     const int id = WindowOf(hwnd);

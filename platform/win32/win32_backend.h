@@ -78,6 +78,13 @@ class Win32Backend : public ui::Backend {
     // The toolkit window of a native handle, 0 for none.
     int WindowOf(HWND__* hwnd) const;
 
+    // Messages of the application window that the toolkit has no event for (the session's end,
+    // a registered message from a second copy): the hook answers true with `result` when it
+    // took one.
+    using AppMessageHook =
+        std::function<bool(unsigned msg, uintptr_t wParam, intptr_t lParam, intptr_t& result)>;
+    void SetAppMessageHook(AppMessageHook hook) { appHook_ = std::move(hook); }
+
     // The windows' message handler; `handled` false sends the message on to the system's.
     intptr_t HandleMessage(HWND__* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam,
                            bool& handled);
@@ -101,6 +108,7 @@ class Win32Backend : public ui::Backend {
     Window* Find(int window);
 
     ui::EventSink* sink_ = nullptr;
+    AppMessageHook appHook_;
     HWND__* appWindow_ = nullptr;
     std::map<int, Window> windows_;
     int nextWindow_ = 1;

@@ -81,7 +81,7 @@ class TfrmDemo : public TForm {
             Canvas& c = ListBox1->GetCanvas();
             c.Font() = ListBox1->Font();
             c.FillRect(rect);
-            const std::string& line = ListBox1->Items()[static_cast<size_t>(index)];
+            const std::string line(ListBox1->Items()[static_cast<size_t>(index)]);
             const size_t tab = line.find('\t');
             c.DrawTextLine(rect, line.substr(0, tab), TextPrefix::None);
             c.DrawTextLine({rect.Left + 60, rect.Top, rect.Right, rect.Bottom},

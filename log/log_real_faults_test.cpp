@@ -1,0 +1,178 @@
+// Real faults under the log's write, where the system can make them: a disk that is full, one
+// out of inodes, a read-only folder (these need root to mount; skipped with a line saying so
+// otherwise) and "raport.txt" replaced by a folder. Each time the write fails, the old file is
+// untouched, nothing is left behind, and once the fault is gone the next write holds every
+// record once.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "base/test_temp_folder.h"
+#include "log/log_file.h"
+
+namespace tt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOld = "2026-12-01\t00:05:00\t2\t0,58\t\r\n";
+const std::string kNew = "2026-12-07\t00:01:30\t3\t0,87\t";
+
+// A folder with a file system of its own, unmounted afterwards.
+class Mounted {
+  public:
+    Mounted(const fs::path& at, const char* type, const char* source, unsigned long flags,
+            const char* options)
+        : at_(at) {
+        fs::create_directories(at);
+        if (::geteuid() != 0) {
+            why_ = "not root: a real " + std::string(type) + " mount needs root";
+        } else if (::mount(source, at.c_str(), type, flags, options) != 0) {
+            why_ = "mount refused here: " + std::string(std::strerror(errno));
+        } else {
+            mounted_ = true;
+        }
+    }
+    ~Mounted() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    // Empty when mounted; else why not, for the skip line.
+    const std::string& Why() const { return why_; }
+
+  private:
+    fs::path at_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
+void Prepare(const fs::path& file, TLogLines& lines) {
+    ASSERT_TRUE(ReplaceFileAtomically(file, kOld));
+    ASSERT_TRUE(LoadLog(file, lines));
+    lines.Add(kNew);
+}
+
+// The write fails while `fault` holds; after `mend` it writes everything once.
+void ExpectKeptThenWritten(const fs::path& file, TLogLines& lines,
+                           const std::function<void()>& mend) {
+    EXPECT_THROW(SaveLog(lines, file), Error);
+    EXPECT_EQ(ReadWholeFile(file), kOld);
+    EXPECT_FALSE(fs::exists(TemporaryFor(file)));
+    EXPECT_TRUE(lines.Unsaved());
+    mend();
+    SaveLog(lines, file);
+    EXPECT_EQ(ReadWholeFile(file), kOld + kNew + "\r\n");
+    EXPECT_FALSE(lines.Unsaved());
+}
+
+class LogRealFaults : public ::testing::Test {
+  protected:
+    // A tmpfs with `options` holding the old log; the test is skipped when it cannot be made.
+    void OnTinyDisk(const char* options) {
+        disk_.emplace(folder / "disk", "tmpfs", "tmpfs", 0, options);
+        if (!disk_->Why().empty()) GTEST_SKIP() << disk_->Why();
+        ASSERT_NO_FATAL_FAILURE(Prepare(file, lines));
+    }
+    const testing::TempFolder folder;
+    const fs::path file = folder / "disk" / "raport.txt";
+    TLogLines lines;
+
+  private:
+    std::optional<Mounted> disk_;
+};
+
+TEST_F(LogRealFaults, ADiskThatFillsUp) {
+    OnTinyDisk("size=64k,nr_inodes=64");
+    if (IsSkipped() || HasFatalFailure()) return;
+    // Fill what is left, then take one more byte than fits.
+    {
+        std::ofstream filler(folder / "disk" / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "filler"); });
+}
+
+TEST_F(LogRealFaults, ADiskOutOfInodes) {
+    OnTinyDisk("size=1m,nr_inodes=8");
+    if (IsSkipped() || HasFatalFailure()) return;
+    int made = 0;
+    while (made < 100 && std::ofstream(folder / "disk" / ("f" + std::to_string(made)))) ++made;
+    // The last try made none: every inode is taken.
+    ASSERT_FALSE(fs::exists(folder / "disk" / ("f" + std::to_string(made))));
+    ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "f0"); });
+}
+
+TEST_F(LogRealFaults, AReadOnlyFolder) {
+    fs::create_directories(folder / "real");
+    ASSERT_NO_FATAL_FAILURE(Prepare(folder / "real" / "raport.txt", lines));
+    Mounted view(folder / "view", nullptr, (folder / "real").c_str(), MS_BIND, nullptr);
+    if (!view.Why().empty()) GTEST_SKIP() << view.Why();
+    const fs::path viewed = folder / "view" / "raport.txt";
+    ASSERT_EQ(::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                      nullptr),
+              0)
+        << std::strerror(errno);
+    ExpectKeptThenWritten(viewed, lines, [&] {
+        ASSERT_EQ(
+            ::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
+    });
+}
+
+// A log too big for the memory left is not loaded, and so it is never replaced: the new record
+// goes at its end. Run in a child process under an address-space limit.
+TEST(LogMemoryFault, ALogTooBigForTheMemoryLeftIsNeverReplacedByLess) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer reserves more address space than the limit leaves";
+#else
+    const testing::TempFolder folder;
+    const fs::path file = folder / "raport.txt";
+    std::string big;
+    for (int i = 0; i < 1'500'000; ++i) big += kOld;  // about 45 MB
+    ASSERT_TRUE(ReplaceFileAtomically(file, big));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for the program as it is and a little more, not for the log.
+        std::ifstream status("/proc/self/status");
+        std::string word;
+        long long kb = 0;
+        while (status >> word)
+            if (word == "VmSize:" && (status >> kb)) break;
+        const rlimit limit{static_cast<rlim_t>((kb + 24 * 1024) * 1024),
+                           static_cast<rlim_t>((kb + 24 * 1024) * 1024)};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(10);
+        TLogLines lines;
+        if (LoadLog(file, lines)) ::_exit(11);  // loaded after all: the limit is too high
+        if (!lines.FileUnread) ::_exit(12);
+        lines.Add(kNew);
+        try {
+            SaveLog(lines, file);
+        } catch (...) {
+            ::_exit(13);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadWholeFile(file), big + kNew + "\r\n");
+#endif
+}
+
+}  // namespace
+}  // namespace tt
+#endif
