@@ -100,6 +100,29 @@ bool HasDialUpService() {
     return false;
 }
 
+// A Wayland client cannot place its own windows, yet the meter lives in a screen corner, snaps
+// to the edges and is dragged by its skin: where XWayland is there, the program goes through
+// it, unless the user chose a platform himself.
+void PreferXWayland() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    if (set("WAYLAND_DISPLAY") && set("DISPLAY") && !set("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+// On Wayland proper the windows go where the compositor puts them; the user is told once.
+void TellIfWindowsCannotBePlaced(qt::QtBackend& backend) {
+    if (backend.CanPlaceWindows()) return;
+    const char* text =
+        "To jest sesja Wayland bez XWayland: okna programu nie da się ustawić w rogu ekranu, "
+        "przyciągnąć do krawędzi ani przeciągnąć. Taktomat 2000 działa, ale jego okna stoją "
+        "tam, gdzie postawi je pulpit.";
+    std::fprintf(stderr, "taktomat: %s\n", text);
+    backend.ShowMessageBox(text, "Taktomat 2000", ui::kMbOk | ui::kMbIconExclamation);
+}
+
 void TT_RAS_CALL IgnoreDialProgress(uint32_t, uint32_t, uint32_t) {}
 
 std::string LastLine(const std::filesystem::path& file) {
@@ -257,10 +280,12 @@ int main(int argc, char** argv) {
         SimulatedLine line(SimulatedLine::Timing::Real,
                            [&host](std::optional<std::string> a) { host.LineSays(std::move(a)); });
         line.SetPhoneBook(PhoneBook(folder));
+        PreferXWayland();
         qt::QtBackend backend(argc, argv);
         if (builtinFont) SetCurrentFontEngine(nullptr);
         TTaktomat program(TProgramServices{backend, host, line, folder, format});
         program.Start();
+        TellIfWindowsCannotBePlaced(backend);
         return program.Run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "taktomat: %s\n", e.what());

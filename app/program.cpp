@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/no_tray.h"
 #include "app/u_taktomat.h"
 #include "base/error.h"
 #include "dialup/u_connect.h"
@@ -71,6 +72,7 @@ void TTaktomat::Start() {
         app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits, program.Folder);
     limits.ReleaseStep = [&main, &limits](TComponent*) { main.ReleaseDrag(limits); };
     main.frmMaxImp = &limits;
+    WatchForMissingTray(main);
 }
 
 int TTaktomat::Run() {
