@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/autostart.h"
 #include "app/options.h"
 #include "app/program.h"
 #include "base/files.h"
@@ -121,6 +122,26 @@ void TellIfWindowsCannotBePlaced(qt::QtBackend& backend) {
         "tam, gdzie postawi je pulpit.";
     std::fprintf(stderr, "taktomat: %s\n", text);
     backend.ShowMessageBox(text, "Taktomat 2000", ui::kMbOk | ui::kMbIconExclamation);
+}
+
+// --autostart on|off: the session's autostart entry, starting this very program (and its
+// folder, when one was given).
+int SetSessionAutostart(const ProgramOptions& options) {
+    const std::filesystem::path folder = XdgAutostartFolder();
+    if (folder.empty()) {
+        std::fprintf(stderr, "taktomat: neither XDG_CONFIG_HOME nor HOME is set\n");
+        return 1;
+    }
+    std::vector<std::string> args{std::filesystem::read_symlink("/proc/self/exe").string()};
+    if (!options.Dir.empty()) {
+        args.push_back("--dir");
+        args.push_back(std::filesystem::absolute(options.Dir).string());
+    }
+    SetAutostart(folder, *options.Autostart, args);
+    std::printf(*options.Autostart ? "Taktomat 2000 will start with the session: %s\n"
+                                   : "Taktomat 2000 will no longer start with the session: %s\n",
+                (folder / "taktomat.desktop").c_str());
+    return 0;
 }
 
 void TT_RAS_CALL IgnoreDialProgress(uint32_t, uint32_t, uint32_t) {}
@@ -263,6 +284,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (options.Autostart) return SetSessionAutostart(options);
         const FormatSettings format = options.Format ? *options.Format : UserFormatSettings();
         if (demo || !HasDisplay()) {
             if (!demo && snapshot.empty())

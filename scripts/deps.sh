@@ -6,7 +6,8 @@
 #   deps.sh NAME...      also these packages
 set -euo pipefail
 want=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-      clang-format qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer)
+      clang-format qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer
+      dpkg-dev lintian appstream unzip)
 for arg in "$@"; do
   case "$arg" in
     --windows) want+=(g++-mingw-w64-i686 googletest wine wine32:i386 wine64) ;;
