@@ -16,6 +16,7 @@
 #include "app/autostart.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "app/wayland.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/tariff.h"
@@ -101,15 +102,9 @@ bool HasDialUpService() {
     return false;
 }
 
-// A Wayland client cannot place its own windows, yet the meter lives in a screen corner, snaps
-// to the edges and is dragged by its skin: where XWayland is there, the program goes through
-// it, unless the user chose a platform himself.
 void PreferXWayland() {
-    const auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    if (set("WAYLAND_DISPLAY") && set("DISPLAY") && !set("QT_QPA_PLATFORM"))
+    if (ShouldUseXWayland(std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
+                          std::getenv("QT_QPA_PLATFORM")))
         setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 

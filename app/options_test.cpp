@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/autostart.h"
+#include "app/wayland.h"
 #include "base/error.h"
 
 namespace tt {
@@ -36,6 +37,15 @@ TEST(Options, AutostartTakesOnOrOffAndNothingElse) {
     EXPECT_EQ(ParseOptions({"--autostart"}).Error, "--autostart needs on or off");
     EXPECT_EQ(ParseOptions({"--autostart", "yes"}).Error, "--autostart needs on or off, not: yes");
     EXPECT_FALSE(ParseOptions({"--autostart="}).Ok());
+}
+
+TEST(Session, WaylandWithXGoesThroughXUnlessThePlatformWasChosen) {
+    EXPECT_TRUE(ShouldUseXWayland("wayland-0", ":0", nullptr));
+    EXPECT_TRUE(ShouldUseXWayland("wayland-0", ":0", ""));
+    EXPECT_FALSE(ShouldUseXWayland("wayland-0", nullptr, nullptr));  // no X: Wayland it is
+    EXPECT_FALSE(ShouldUseXWayland("wayland-0", "", nullptr));
+    EXPECT_FALSE(ShouldUseXWayland("wayland-0", ":0", "wayland"));  // the user's choice
+    EXPECT_FALSE(ShouldUseXWayland(nullptr, ":0", nullptr));        // plain X
 }
 
 TEST(Options, NothingGivenKeepsTheUsersSettings) {
