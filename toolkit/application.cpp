@@ -352,19 +352,24 @@ void Application::HideHint() {
 
 // --- tray
 
+std::vector<uint32_t> TrayIconPixels(const Bitmap& icon) {
+    std::vector<uint32_t> pixels(icon.Bits(), icon.Bits() + static_cast<size_t>(icon.Width()) *
+                                                                static_cast<size_t>(icon.Height()));
+    // Icons are drawn on fuchsia where the desktop is to show through, as icon editors do.
+    const Pixel key = PixelFromRGB(clFuchsia);
+    for (uint32_t& word : pixels) {
+        if ((word | 0xFF000000u) == key) word = 0;
+    }
+    return pixels;
+}
+
 void Application::ShowTrayIcon(const std::string& tip, const Bitmap* icon) {
     ui::TrayIcon data;
     data.tip = tip;
     if (icon && !icon->Empty()) {
         data.width = icon->Width();
         data.height = icon->Height();
-        data.pixels.assign(icon->Bits(), icon->Bits() + static_cast<size_t>(icon->Width()) *
-                                                            static_cast<size_t>(icon->Height()));
-        // Icons are drawn on fuchsia where the desktop is to show through, as icon editors do.
-        const Pixel key = PixelFromRGB(clFuchsia);
-        for (uint32_t& word : data.pixels) {
-            if ((word | 0xFF000000u) == key) word = 0;
-        }
+        data.pixels = TrayIconPixels(*icon);
     }
     backend_.ShowTrayIcon(data);
 }

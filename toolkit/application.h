@@ -16,6 +16,9 @@ namespace tt {
 class TForm;
 class TTimer;
 
+// The pixel words of an icon for the tray (ui::TrayIcon): its fuchsia key made transparent.
+std::vector<uint32_t> TrayIconPixels(const Bitmap& icon);
+
 // Where a hint of `size` shows for the pointer at `pointer` (screen pixels).
 TPoint HintPlace(TPoint pointer, TSize size, const TRect& workArea);
 

@@ -181,6 +181,17 @@ TEST_F(ApplicationTest, NestedLoopsKeepTimersRunningAndPostsComeOneAtATime) {
     EXPECT_EQ(order, (std::vector<std::string>{"first begins", "first ends", "second"}));
 }
 
+TEST(TrayIcon, TheKeyColourBecomesTransparentAndNothingElseDoes) {
+    Bitmap icon(2, 2);
+    icon.SetPixel(0, 0, clFuchsia);
+    icon.SetPixel(1, 0, clNavy);
+    icon.SetPixel(0, 1, ColorRGB(255, 0, 254));  // close to the key is still a colour
+    icon.SetPixel(1, 1, clBlack);
+    EXPECT_EQ(TrayIconPixels(icon),
+              (std::vector<uint32_t>{0, PixelFromRGB(clNavy), PixelFromRGB(ColorRGB(255, 0, 254)),
+                                     PixelFromRGB(clBlack)}));
+}
+
 TEST_F(ApplicationTest, HintsStayInsideTheWorkAreaAsTheSystemTooltipsDo) {
     const TRect work{0, 0, 1024, 740};
     // Room below and to the right: below the pointer, at its left edge.
