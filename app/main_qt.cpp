@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/autostart.h"
 #include "app/options.h"
 #include "app/program.h"
 #include "app/single_copy.h"
+#include "app/wayland.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
@@ -73,6 +75,43 @@ bool HasDisplay() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     return platform && *platform && std::string(platform).rfind("xcb", 0) != 0 &&
            std::string(platform).rfind("wayland", 0) != 0;
+}
+
+void PreferXWayland() {
+    if (ShouldUseXWayland(std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
+                          std::getenv("QT_QPA_PLATFORM")))
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+// On Wayland proper the windows go where the compositor puts them; the user is told once.
+void TellIfWindowsCannotBePlaced(qt::QtBackend& backend) {
+    if (backend.CanPlaceWindows()) return;
+    const char* text =
+        "To jest sesja Wayland bez XWayland: okna programu nie da się ustawić w rogu ekranu, "
+        "przyciągnąć do krawędzi ani przeciągnąć. Taktomat 2000 działa, ale jego okna stoją "
+        "tam, gdzie postawi je pulpit.";
+    std::fprintf(stderr, "taktomat: %s\n", text);
+    backend.ShowMessageBox(text, "Taktomat 2000", ui::kMbOk | ui::kMbIconExclamation);
+}
+
+// --autostart on|off: the session's autostart entry, starting this very program (and its
+// folder, when one was given).
+int SetSessionAutostart(const ProgramOptions& options) {
+    const std::filesystem::path folder = XdgAutostartFolder();
+    if (folder.empty()) {
+        std::fprintf(stderr, "taktomat: neither XDG_CONFIG_HOME nor HOME is set\n");
+        return 1;
+    }
+    std::vector<std::string> args{std::filesystem::read_symlink("/proc/self/exe").string()};
+    if (!options.Dir.empty()) {
+        args.push_back("--dir");
+        args.push_back(std::filesystem::absolute(options.Dir).string());
+    }
+    SetAutostart(folder, *options.Autostart, args);
+    std::printf(*options.Autostart ? "Taktomat 2000 will start with the session: %s\n"
+                                   : "Taktomat 2000 will no longer start with the session: %s\n",
+                (folder / "taktomat.desktop").c_str());
+    return 0;
 }
 
 void TT_RAS_CALL IgnoreDialProgress(uint32_t, uint32_t, uint32_t) {}
@@ -221,6 +260,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (options.Autostart) return SetSessionAutostart(options);
         const FormatSettings format = options.Format ? *options.Format : UserFormatSettings();
         if (demo || !HasDisplay()) {
             if (!demo && snapshot.empty())
@@ -242,6 +282,7 @@ int main(int argc, char** argv) {
                          "(see README, \"Dial-up on Linux\")\n",
                          peers.c_str());
         }
+        PreferXWayland();
         // One copy per folder: a second start brings the first one's window up instead.
         TFolderLock lock(folder);
         if (!lock.Held()) {
@@ -263,6 +304,7 @@ int main(int argc, char** argv) {
             TSignalWatcher signals([&program] { program.RequestEnd(); },
                                    [&program] { program.RequestShow(); });
             program.Start();
+            TellIfWindowsCannotBePlaced(backend);
             return program.Run();
         };
         if (options.Simulate) {

@@ -136,6 +136,40 @@ int RunProgram(const tt::ProgramOptions& options) {
     return RunUntilClosed(backend, program);
 }
 
+// --autostart on|off: the user's Run key, starting this very executable (and its folder, when
+// one was given) at log-on.
+int SetWindowsAutostart(const tt::ProgramOptions& options) {
+    constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string command = "\"" + std::string(path) + "\"";
+    if (!options.Dir.empty())
+        command +=
+            " --dir \"" + tt::win32::ToAcp(std::filesystem::absolute(options.Dir).string()) + "\"";
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  &key, nullptr);
+    if (result == ERROR_SUCCESS) {
+        if (*options.Autostart) {
+            result = RegSetValueExA(key, kTitle, 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(command.c_str()),
+                                    static_cast<DWORD>(command.size() + 1));
+        } else {
+            result = RegDeleteValueA(key, kTitle);
+            if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
+    }
+    if (result != ERROR_SUCCESS) {
+        Tell(std::string("Unable to write to HKEY_CURRENT_USER\\") + kRunKey, MB_ICONERROR);
+        return 1;
+    }
+    Tell(*options.Autostart ? "Taktomat 2000 będzie uruchamiany razem z Windows."
+                            : "Taktomat 2000 nie będzie już uruchamiany razem z Windows.",
+         MB_ICONINFORMATION);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,6 +187,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (parsed.Options.Autostart) return SetWindowsAutostart(parsed.Options);
         return RunProgram(parsed.Options);
     } catch (const std::exception& e) {
         // Nothing else would tell the user why the program vanished at start.

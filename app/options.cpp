@@ -94,6 +94,17 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
             i += taken - 1;
         } else if (!error.empty()) {
             return fail(std::move(error));
+        } else if (arg == "--autostart" || arg.rfind("--autostart=", 0) == 0) {
+            std::string value;
+            if (arg == "--autostart") {
+                if (i + 1 >= args.size()) return fail("--autostart needs on or off");
+                value = args[++i];
+            } else {
+                value = arg.substr(12);
+            }
+            if (value != "on" && value != "off")
+                return fail("--autostart needs on or off, not: " + value);
+            options.Autostart = value == "on";
         } else if (arg == "--simulate") {
             options.Simulate = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -125,6 +136,8 @@ std::string UsageText(std::string_view program) {
         "                     date and time patterns and the decimal separator to use\n"
         "                     instead of the user's, e.g. --locale dd.mm.yyyy hh:nn:ss ,\n"
         "  --simulate         dial on a simulated line instead of the dial-up service\n"
+        "  --autostart on|off start with the desktop session from now on, or no longer,\n"
+        "                     and end\n"
         "  --help             show this text and end\n"
         "  --version          show the version and end\n";
     return text;

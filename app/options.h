@@ -16,6 +16,7 @@ struct ProgramOptions {
     bool Simulate = false;                 // --simulate: the simulated line instead of dial-up
     bool Help = false;                     // --help
     bool Version = false;                  // --version
+    std::optional<bool> Autostart;         // --autostart on|off: start with the session or not
 };
 
 struct ParsedOptions {

@@ -2,6 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/autostart.h"
+#include "app/wayland.h"
+#include "base/error.h"
+
 namespace tt {
 namespace {
 
@@ -17,6 +28,24 @@ TEST(Options, EveryOptionTogether) {
     EXPECT_EQ(parsed.Options.Format->ShortDateFormat, "dd.mm.yyyy");
     EXPECT_EQ(parsed.Options.Format->DateSeparator, '.');
     EXPECT_EQ(parsed.Options.Format->DecimalSeparator, ',');
+}
+
+TEST(Options, AutostartTakesOnOrOffAndNothingElse) {
+    EXPECT_EQ(ParseOptions({"--autostart", "on"}).Options.Autostart, true);
+    EXPECT_EQ(ParseOptions({"--autostart=off"}).Options.Autostart, false);
+    EXPECT_FALSE(ParseOptions({"--dir", "x"}).Options.Autostart.has_value());
+    EXPECT_EQ(ParseOptions({"--autostart"}).Error, "--autostart needs on or off");
+    EXPECT_EQ(ParseOptions({"--autostart", "yes"}).Error, "--autostart needs on or off, not: yes");
+    EXPECT_FALSE(ParseOptions({"--autostart="}).Ok());
+}
+
+TEST(Session, WaylandWithXGoesThroughXUnlessThePlatformWasChosen) {
+    EXPECT_TRUE(ShouldUseXWayland("wayland-0", ":0", nullptr));
+    EXPECT_TRUE(ShouldUseXWayland("wayland-0", ":0", ""));
+    EXPECT_FALSE(ShouldUseXWayland("wayland-0", nullptr, nullptr));  // no X: Wayland it is
+    EXPECT_FALSE(ShouldUseXWayland("wayland-0", "", nullptr));
+    EXPECT_FALSE(ShouldUseXWayland("wayland-0", ":0", "wayland"));  // the user's choice
+    EXPECT_FALSE(ShouldUseXWayland(nullptr, ":0", nullptr));        // plain X
 }
 
 TEST(Options, NothingGivenKeepsTheUsersSettings) {
@@ -66,6 +95,65 @@ TEST(Options, ArgvSkipsTheProgramName) {
     EXPECT_TRUE(parsed.Options.Help);
     EXPECT_NE(UsageText("taktomat").find("--simulate"), std::string::npos);
 }
+
+#ifndef _WIN32
+TEST(Autostart, EntryStartsTheProgramWithItsArgumentsQuotedAsDesktopFilesWantThem) {
+    EXPECT_EQ(DesktopExecLine({"/usr/bin/taktomat"}), "/usr/bin/taktomat");
+    EXPECT_EQ(DesktopExecLine({"/opt/t t/taktomat", "--dir", "/home/a/Mój 100%"}),
+              "\"/opt/t t/taktomat\" --dir \"/home/a/Mój 100%%\"");
+    // Quotes, dollars and backslashes are escaped inside the quotes, and the backslash of
+    // that escape once more for the file.
+    EXPECT_EQ(DesktopExecLine({"/a\"b$c"}), "\"/a\\\\\"b\\\\$c\"");
+    const std::string entry = AutostartEntry({"/usr/bin/taktomat"});
+    EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
+    EXPECT_NE(entry.find("\nExec=/usr/bin/taktomat\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
+}
+
+TEST(Autostart, OnWritesTheEntryOffRemovesItAndBothMayBeRepeated) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("taktomat_autostart_" + std::to_string(::getpid())) / "autostart";
+    std::filesystem::remove_all(folder.parent_path());
+    const auto file = folder / "taktomat.desktop";
+    SetAutostart(folder, false, {});  // nothing there: no error
+    SetAutostart(folder, true, {"/usr/bin/taktomat"});
+    SetAutostart(folder, true, {"/usr/bin/taktomat", "--dir", "/x"});
+    std::ifstream in(file);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), AutostartEntry({"/usr/bin/taktomat", "--dir", "/x"}));
+    SetAutostart(folder, false, {});
+    EXPECT_FALSE(std::filesystem::exists(file));
+    // A file where the folder should be: the error names the entry.
+    std::filesystem::remove_all(folder);
+    std::ofstream(folder) << "x";
+    try {
+        SetAutostart(folder, true, {"/usr/bin/taktomat"});
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    }
+    std::filesystem::remove_all(folder.parent_path());
+}
+
+TEST(Autostart, FolderFollowsXdgConfigHomeElseHome) {
+    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string keep = oldConfig ? oldConfig : "";
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(XdgAutostartFolder(), std::filesystem::path("/cfg/autostart"));
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // invalid: ignored
+    const char* home = std::getenv("HOME");
+    if (home && *home) {
+        EXPECT_EQ(XdgAutostartFolder(), std::filesystem::path(home) / ".config" / "autostart");
+    }
+    if (oldConfig) {
+        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+#endif
 
 }  // namespace
 }  // namespace tt

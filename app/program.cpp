@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/no_tray.h"
 #include "app/u_taktomat.h"
 
 #include <mutex>
@@ -84,6 +85,7 @@ void TTaktomat::Start() {
         app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits, program.Folder);
     limits.ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.frmMaxImp = &limits;
+    WatchForMissingTray(main);
 }
 
 int TTaktomat::Run() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 
+#include "app/no_tray.h"
 #include "app/program.h"
 #include "base/datetime.h"
 #include "base/error.h"
@@ -97,6 +98,37 @@ TEST_F(ProgramTest, StartShowsOnlyTheTrayIconAndPlacesTheWindowBottomRight) {
     EXPECT_EQ(W().Zegar->Tag(), 0);
     EXPECT_TRUE(W().Zegar->Enabled());
     EXPECT_FALSE(W().KlawiszeShade->Visible());
+}
+
+TEST_F(ProgramTest, WithoutATrayTheWindowShowsInItsCornerAndTheUserIsToldOnce) {
+    backend.SetTrayAvailable(false);
+    Start();
+    // The icon is still asked for, so that a tray coming later shows it.
+    EXPECT_TRUE(backend.Tray().has_value());
+    // A desktop may bring its tray up a moment after the program: nothing yet.
+    backend.Advance(kTrayGraceMs - 100);
+    EXPECT_FALSE(W().Visible());
+    EXPECT_TRUE(backend.MessageBoxes().empty());
+    backend.Advance(100);
+    EXPECT_TRUE(W().Visible());
+    EXPECT_EQ(W().Left(), 1024 - 275);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    ASSERT_EQ(backend.MessageBoxes().size(), 1u);
+    EXPECT_EQ(backend.MessageBoxes()[0].text, kNoTrayText);
+    EXPECT_EQ(backend.MessageBoxes()[0].caption, "Taktomat 2000");
+    Tick(30);
+    EXPECT_EQ(backend.MessageBoxes().size(), 1u);  // once
+    EXPECT_EQ(V("Running"), "true");
+}
+
+TEST_F(ProgramTest, ATrayThatComesWithinTheGraceTimeKeepsTheUsualHiddenStart) {
+    backend.SetTrayAvailable(false);
+    Start();
+    backend.Advance(kTrayGraceMs / 2);
+    backend.SetTrayAvailable(true);
+    Tick(10);
+    EXPECT_FALSE(W().Visible());
+    EXPECT_TRUE(backend.MessageBoxes().empty());
 }
 
 TEST_F(ProgramTest, StoredHeightRollsTheWindowUpAndClosingStoresTheHeight) {

@@ -260,7 +260,10 @@ void TNotifyIcon::ShellCall(unsigned operation, unsigned flags) {
 #ifdef _WIN32
     if (win32::NotifyIconHook* hook = NativeHook(this)) {
         if (flags & NIF_ICON) {
-            hook->SetIcon(icon_.Width(), icon_.Height(), icon_.Empty() ? nullptr : icon_.Bits());
+            // The key colour must become the shell's mask, not a magenta frame round the dial.
+            const std::vector<uint32_t> pixels =
+                icon_.Empty() ? std::vector<uint32_t>{} : TrayIconPixels(icon_);
+            hook->SetIcon(icon_.Width(), icon_.Height(), pixels.empty() ? nullptr : pixels.data());
         }
         hook->Notify(operation, flags, notifyIconData_.szTip);
         return;

@@ -13,4 +13,6 @@ if [ "$preset" != tsan ] && [ -x "build/$preset/platform/qt/qt_demo" ]; then
 fi
 if [ "$preset" != tsan ] && [ -x "build/$preset/app/taktomat" ]; then
   bash app/smoke_qt.sh "build/$preset"
+  # A desktop whose tray comes late: the window, the hint at the corner, the long list.
+  bash app/smoke_desktop_qt.sh "build/$preset"
 fi

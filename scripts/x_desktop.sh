@@ -4,6 +4,8 @@
 # the windows appear). Whatever is added to `pids` is stopped, last first, when the shell exits;
 # a script with more to clean up defines cleanup_more.
 #   source scripts/x_desktop.sh; start_x_desktop FIRST_DISPLAY [LOG_DIR]
+# or, for a desktop whose tray comes later: start_x_server FIRST_DISPLAY [LOG_DIR], then
+# start_tray_host [LOG_DIR].
 
 pids=()
 x_desktop_cleanup() {
@@ -28,11 +30,13 @@ wait_for() {
 # themselves) and trayer on it, their output in LOG_DIR if given. Says why and fails when either
 # does not come up.
 start_x_desktop() {
-    local display=$1 xvfb_log=/dev/null trayer_log=/dev/null
-    if [ -n "${2:-}" ]; then
-        xvfb_log=$2/xvfb.log
-        trayer_log=$2/trayer.log
-    fi
+    start_x_server "$@" && start_tray_host "${2:-}"
+}
+
+# Xvfb alone, as start_x_desktop starts it: a desktop without a notification area.
+start_x_server() {
+    local display=$1 xvfb_log=/dev/null
+    if [ -n "${2:-}" ]; then xvfb_log=$2/xvfb.log; fi
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
         display=$((display + 1))
     done
@@ -45,6 +49,12 @@ start_x_desktop() {
     Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$xvfb_log" 2>&1 &
     pids+=($!)
     wait_for xdpyinfo || { echo "Xvfb did not start" >&2; return 1; }
+}
+
+# trayer on $DISPLAY, a panel at the top edge, its output in LOG_DIR/trayer.log if given.
+start_tray_host() {
+    local trayer_log=/dev/null
+    if [ -n "${1:-}" ]; then trayer_log=$1/trayer.log; fi
     # trayer now and then dies or stays invisible on a freshly started server (seen once in CI on
     # a busy machine); a second and third try cost nothing when the first one works.
     local attempt

@@ -290,6 +290,20 @@ void Application::CancelHint() {
     hintControl_ = nullptr;
 }
 
+TPoint HintPlace(TPoint pointer, TSize size, const TRect& workArea) {
+    // Below the pointer, as the platform places its tooltips, and like them kept inside the
+    // work area: moved left at the right edge, and above the pointer where there is no room
+    // below it.
+    constexpr int kBelowPointer = 20;
+    constexpr int kAbovePointer = 2;
+    int left = std::min(pointer.X, workArea.Right - size.Width);
+    int top = pointer.Y + kBelowPointer;
+    if (top + size.Height > workArea.Bottom) top = pointer.Y - kAbovePointer - size.Height;
+    left = std::max(left, workArea.Left);
+    top = std::max(top, workArea.Top);
+    return {left, top};
+}
+
 void Application::ShowHintNow() {
     if (!hintControl_ || !hintControl_->Showing()) return;
     std::string text;
@@ -319,9 +333,9 @@ void Application::ShowHintNow() {
         canvas.DrawTextAt(3, 2 + static_cast<int>(i) * lineHeight, lines[i]);
     }
     if (!hintWindow_) hintWindow_ = backend_.CreateTopWindow({true, true, true}, "");
-    // Below the pointer, as the platform places its tooltips.
-    const int left = hintPoint_.X;
-    const int top = hintPoint_.Y + 20;
+    const TPoint at = HintPlace(hintPoint_, {w, h}, WorkArea());
+    const int left = at.X;
+    const int top = at.Y;
     backend_.SetBounds(hintWindow_, {left, top, left + w, top + h});
     backend_.Present(hintWindow_, hintBuffer_.Bits(), w, h, {0, 0, w, h});
     backend_.ShowWindow(hintWindow_, true, false);
@@ -338,19 +352,24 @@ void Application::HideHint() {
 
 // --- tray
 
+std::vector<uint32_t> TrayIconPixels(const Bitmap& icon) {
+    std::vector<uint32_t> pixels(icon.Bits(), icon.Bits() + static_cast<size_t>(icon.Width()) *
+                                                                static_cast<size_t>(icon.Height()));
+    // Icons are drawn on fuchsia where the desktop is to show through, as icon editors do.
+    const Pixel key = PixelFromRGB(clFuchsia);
+    for (uint32_t& word : pixels) {
+        if ((word | 0xFF000000u) == key) word = 0;
+    }
+    return pixels;
+}
+
 void Application::ShowTrayIcon(const std::string& tip, const Bitmap* icon) {
     ui::TrayIcon data;
     data.tip = tip;
     if (icon && !icon->Empty()) {
         data.width = icon->Width();
         data.height = icon->Height();
-        data.pixels.assign(icon->Bits(), icon->Bits() + static_cast<size_t>(icon->Width()) *
-                                                            static_cast<size_t>(icon->Height()));
-        // Icons are drawn on fuchsia where the desktop is to show through, as icon editors do.
-        const Pixel key = PixelFromRGB(clFuchsia);
-        for (uint32_t& word : data.pixels) {
-            if ((word | 0xFF000000u) == key) word = 0;
-        }
+        data.pixels = TrayIconPixels(*icon);
     }
     backend_.ShowTrayIcon(data);
 }

@@ -16,6 +16,12 @@ namespace tt {
 class TForm;
 class TTimer;
 
+// The pixel words of an icon for the tray (ui::TrayIcon): its fuchsia key made transparent.
+std::vector<uint32_t> TrayIconPixels(const Bitmap& icon);
+
+// Where a hint of `size` shows for the pointer at `pointer` (screen pixels).
+TPoint HintPlace(TPoint pointer, TSize size, const TRect& workArea);
+
 // The one application object: title, the forms in creation order, the message loop, hints and
 // the handler that shows an error escaping any event handler. One exists at a time; the
 // controls find it through Current().

@@ -181,6 +181,45 @@ TEST_F(ApplicationTest, NestedLoopsKeepTimersRunningAndPostsComeOneAtATime) {
     EXPECT_EQ(order, (std::vector<std::string>{"first begins", "first ends", "second"}));
 }
 
+TEST(TrayIcon, TheKeyColourBecomesTransparentAndNothingElseDoes) {
+    Bitmap icon(2, 2);
+    icon.SetPixel(0, 0, clFuchsia);
+    icon.SetPixel(1, 0, clNavy);
+    icon.SetPixel(0, 1, ColorRGB(255, 0, 254));  // close to the key is still a colour
+    icon.SetPixel(1, 1, clBlack);
+    EXPECT_EQ(TrayIconPixels(icon),
+              (std::vector<uint32_t>{0, PixelFromRGB(clNavy), PixelFromRGB(ColorRGB(255, 0, 254)),
+                                     PixelFromRGB(clBlack)}));
+}
+
+TEST_F(ApplicationTest, HintsStayInsideTheWorkAreaAsTheSystemTooltipsDo) {
+    const TRect work{0, 0, 1024, 740};
+    // Room below and to the right: below the pointer, at its left edge.
+    EXPECT_EQ(HintPlace({100, 100}, {60, 17}, work), (TPoint{100, 120}));
+    // At the right edge the hint moves left until it ends on the edge.
+    EXPECT_EQ(HintPlace({1010, 100}, {60, 17}, work), (TPoint{1024 - 60, 120}));
+    // No room below: above the pointer.
+    EXPECT_EQ(HintPlace({500, 730}, {60, 30}, work), (TPoint{500, 730 - 2 - 30}));
+    // Wider than the area: from its left edge.
+    EXPECT_EQ(HintPlace({500, 100}, {2000, 17}, work), (TPoint{0, 120}));
+
+    // The close button of a window in the bottom-right corner of the work area.
+    form.SetBounds(1024 - 200, 740 - 100, 200, 100);
+    form.SetShowHint(true);
+    other.SetBounds(180, 80, 20, 20);
+    other.SetHint("Zamknij");
+    driver.Move("frmMain.other", 15, 15);
+    backend.Advance(Application::kHintPause);
+    ASSERT_TRUE(app->HintShowing());
+    const auto* hint = backend.WindowInfo(app->HintWindowId());
+    EXPECT_LE(hint->bounds.right, 1024);
+    EXPECT_LE(hint->bounds.bottom, 740);
+    EXPECT_GE(hint->bounds.left, 0);
+    // Above the pointer, not under it.
+    EXPECT_LT(hint->bounds.bottom, 740 - 100 + 80 + 15);
+    EXPECT_EQ(hint->bounds.Width(), app->HintBuffer().Width());
+}
+
 TEST_F(ApplicationTest, HintFollowsTheControlUnderThePointerAfterTheDelay) {
     form.SetShowHint(true);
     box.SetHint("aktualny impuls");

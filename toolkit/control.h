@@ -160,6 +160,9 @@ class TControl : public TComponent {
     virtual void MouseEnter() {}
     // The pointer left the control (moved onto another or out of the window).
     virtual void MouseLeave() {}
+    // A turn of the wheel over the control (or while it holds the mouse): notches times 120,
+    // positive away from the user. False passes it on to the parent.
+    virtual bool MouseWheel(int /*delta*/, TShiftState /*shift*/) { return false; }
     // An "&" accelerator offered by the form; true if the control took it.
     virtual bool DialogChar(char32_t) { return false; }
     virtual void Paint() {}

@@ -369,6 +369,14 @@ void TForm::HandleInput(const ui::Event& event) {
         case ui::EventKind::MouseUp:
             MouseUpAt(event);
             break;
+        case ui::EventKind::MouseWheel: {
+            TPoint local;
+            const TShiftState shift = (event.shift & (ssShift | ssAlt | ssCtrl)) | buttons_;
+            for (TControl* c = MouseTarget({event.x, event.y}, local); c; c = c->Parent()) {
+                if (c->MouseWheel(event.wheel, shift)) break;
+            }
+            break;
+        }
         case ui::EventKind::MouseLeave:
             SetHovered(nullptr);
             app_.UpdateHint(nullptr, {});

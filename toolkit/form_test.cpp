@@ -233,6 +233,70 @@ TEST_F(SampleForm, DropDownListChoosesByMouseAndKeys) {
     EXPECT_TRUE(form.log.empty() || form.log.back() != "click PaintBox1");
 }
 
+TEST_F(SampleForm, LongDropDownListShowsAScrollBarAndScrollsByItAndTheWheel) {
+    TComboBox& combo = *form.cmbEntry;
+    std::vector<std::string> entries;
+    for (int i = 0; i < 20; ++i) entries.push_back("Dostawca " + std::to_string(i + 1));
+    combo.SetItems(entries);
+    combo.SetItemIndex(0);
+    const std::string path = "frmSample.cmbEntry";
+    driver.Click(path, 3, 3);
+    ASSERT_TRUE(combo.DroppedDown());
+    EXPECT_TRUE(combo.ListScrolls());
+    EXPECT_EQ(combo.ListTop(), 0);
+    EXPECT_TRUE(combo.ListItemShown(7));
+    EXPECT_FALSE(combo.ListItemShown(8));  // eight rows show
+
+    // The bar is drawn in the list's own colours at its right edge, beside the rows.
+    const Bitmap& list = combo.DropDownBuffer();
+    const TColor ink = combo.Font().Color;
+    const int barLeft = combo.Width() - 1 - 12;
+    EXPECT_EQ(list.GetPixel(barLeft, list.Height() / 2), ink);  // its frame
+    EXPECT_EQ(list.GetPixel(barLeft + 1, list.Height() - 4), combo.Color());
+    EXPECT_LE(combo.ListItemRect(0).Right, barLeft);
+    // The thumb, filled, at the top of the track while the list shows its first rows.
+    EXPECT_EQ(list.GetPixel(barLeft + 6, 1 + 12 + 3), ink);
+
+    // One notch towards the user shows three rows further; the list stays open.
+    driver.Wheel(path, 20, combo.Height() + 20, -120);
+    EXPECT_EQ(combo.ListTop(), 3);
+    EXPECT_TRUE(combo.DroppedDown());
+    EXPECT_EQ(combo.GetProperty("ListTop"), "3");
+    EXPECT_NE(list.GetPixel(barLeft + 6, 1 + 12 + 3), ink);  // the thumb went down
+    // A fine wheel adds up its small turns.
+    driver.Wheel(path, 20, combo.Height() + 20, -20);
+    EXPECT_EQ(combo.ListTop(), 3);
+    driver.Wheel(path, 20, combo.Height() + 20, -20);
+    EXPECT_EQ(combo.ListTop(), 4);
+    // Never past the last page.
+    driver.Wheel(path, 20, combo.Height() + 20, -120 * 10);
+    EXPECT_EQ(combo.ListTop(), 12);
+    // The up arrow of the bar: one row, still open, nothing chosen.
+    driver.Click(path, barLeft + 5, combo.Height() + 4);
+    EXPECT_EQ(combo.ListTop(), 11);
+    EXPECT_TRUE(combo.DroppedDown());
+    EXPECT_EQ(combo.ItemIndex(), 0);
+    // A row below the first page is chosen where it now shows.
+    const TRect r = combo.ListItemRect(15);
+    driver.Click(path, r.Left + 2, (r.Top + r.Bottom) / 2);
+    EXPECT_FALSE(combo.DroppedDown());
+    EXPECT_EQ(combo.Text(), "Dostawca 16");
+
+    // Closed and focused, the wheel steps through the entries.
+    driver.Wheel(path, 20, 5, 120);
+    EXPECT_EQ(combo.Text(), "Dostawca 15");
+
+    // The report's kind of list scrolls under the wheel too, its selection kept.
+    TListBox& rows = *form.ListBox1;
+    rows.SetItems(entries);
+    rows.SetItemIndex(1);
+    driver.Wheel("frmSample.ListBox1", 10, 10, -120);
+    EXPECT_EQ(rows.TopIndex(), 3);
+    EXPECT_EQ(rows.ItemIndex(), 1);
+    driver.Wheel("frmSample.ListBox1", 10, 10, 240);
+    EXPECT_EQ(rows.TopIndex(), 0);
+}
+
 TEST_F(SampleForm, OwnerDrawnListDrawsRowsScrollsAndSelects) {
     TListBox& list = *form.ListBox1;
     std::vector<std::pair<int, TRect>> drawn;

@@ -94,6 +94,11 @@ void HeadlessDriver::Move(std::string_view path, int x, int y, TShiftState shift
     backend_.MouseMove(t.window, t.at.X, t.at.Y, shift);
 }
 
+void HeadlessDriver::Wheel(std::string_view path, int x, int y, int delta) {
+    const Target t = Locate(path, x, y);
+    backend_.MouseWheel(t.window, t.at.X, t.at.Y, delta);
+}
+
 void HeadlessDriver::Release(std::string_view path, int x, int y, TMouseButton button,
                              TShiftState shift) {
     const Target t = Locate(path, x, y);

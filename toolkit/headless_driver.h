@@ -33,6 +33,8 @@ class HeadlessDriver {
     void Press(std::string_view path, int x, int y, TMouseButton button = TMouseButton::mbLeft,
                TShiftState shift = 0);
     void Move(std::string_view path, int x, int y, TShiftState shift = 0);
+    // Turns the wheel over a point of the control: notches times 120, positive away from the user.
+    void Wheel(std::string_view path, int x, int y, int delta);
     void Release(std::string_view path, int x, int y, TMouseButton button = TMouseButton::mbLeft,
                  TShiftState shift = 0);
 

@@ -31,6 +31,47 @@ TSize MeasureText(const TFont& font, std::string_view text, bool prefix) {
 
 namespace {
 
+// The parts of a vertical scroll bar over `count` rows of which `rows` show from `top`.
+struct ScrollBarParts {
+    TRect up;
+    TRect down;
+    TRect thumb;  // empty when the track is too short for one
+};
+
+ScrollBarParts ScrollBarLayout(TRect bar, int arrow, int rows, int count, int top) {
+    ScrollBarParts p;
+    p.up = {bar.Left, bar.Top, bar.Right, bar.Top + arrow};
+    p.down = {bar.Left, bar.Bottom - arrow, bar.Right, bar.Bottom};
+    const int track = p.down.Top - p.up.Bottom;
+    const int thumb = std::max(track * rows / std::max(count, 1), 8);
+    const int range = std::max(count - rows, 1);
+    const int y = p.up.Bottom + (track - thumb) * top / range;
+    if (track > thumb) p.thumb = {bar.Left, y, bar.Right, y + thumb};
+    return p;
+}
+
+// The first row shown after a press at height y on the bar: a row up or down on the arrows, a
+// page on the track, no change on the thumb.
+int ScrollBarPress(const ScrollBarParts& p, int y, int rows, int top) {
+    if (y < p.up.Bottom) return top - 1;
+    if (y >= p.down.Top) return top + 1;
+    if (p.thumb.Bottom > p.thumb.Top) {
+        if (y < p.thumb.Top) return top - rows;
+        if (y >= p.thumb.Bottom) return top + rows;
+    }
+    return top;
+}
+
+// Rows a turn of the wheel moves, three a notch as the platforms do by default; what a fine
+// wheel turns by less than a row is kept in `rest` for its next turn. Positive: further down.
+int WheelRows(int& rest, int delta) {
+    constexpr int kDeltaPerRow = 120 / 3;
+    rest += delta;
+    const int rows = rest / kDeltaPerRow;
+    rest -= rows * kDeltaPerRow;
+    return -rows;
+}
+
 // Lower case for ASCII and the Polish letters, which is all the program's captions use.
 char32_t Lower(char32_t c) {
     if (c >= U'A' && c <= U'Z') return c + 32;
@@ -442,7 +483,43 @@ int TComboBox::VisibleRows() const {
 TRect TComboBox::ListItemRect(int index) const {
     const int row = index - listTop_;
     const int h = ItemHeight();
-    return {1, Height() + 1 + row * h, Width() - 1, Height() + 1 + (row + 1) * h};
+    const int right = Width() - 1 - (ListScrolls() ? kListBarWidth : 0);
+    return {1, Height() + 1 + row * h, right, Height() + 1 + (row + 1) * h};
+}
+
+TRect TComboBox::ListBar() const {
+    return {Width() - 1 - kListBarWidth, 1, Width() - 1, VisibleRows() * ItemHeight() + 1};
+}
+
+void TComboBox::ScrollList(int top) {
+    const int count = static_cast<int>(items_.size());
+    top = std::clamp(top, 0, std::max(count - VisibleRows(), 0));
+    if (top == listTop_) return;
+    listTop_ = top;
+    PaintList();
+}
+
+void TComboBox::PaintListBar(Canvas& canvas) {
+    // In the list's own colours, so that the skinned windows keep their look.
+    const TRect bar = ListBar();
+    const TColor ink = Font().Color;
+    canvas.Brush() = TBrush{Color(), TBrushStyle::bsSolid};
+    canvas.FillRect(bar);
+    const ScrollBarParts parts = ScrollBarLayout(bar, kListBarWidth, VisibleRows(),
+                                                 static_cast<int>(items_.size()), listTop_);
+    canvas.Brush().Color = ink;
+    canvas.FrameRect(bar);
+    canvas.FrameRect(parts.up);
+    canvas.FrameRect(parts.down);
+    canvas.Pen().Color = ink;
+    UpArrow(canvas, (parts.up.Left + parts.up.Right) / 2 - 1,
+            (parts.up.Top + parts.up.Bottom) / 2 - 2);
+    DownArrow(canvas, (parts.down.Left + parts.down.Right) / 2 - 1,
+              (parts.down.Top + parts.down.Bottom) / 2 - 1);
+    if (parts.thumb.Bottom > parts.thumb.Top) {
+        canvas.FillRect({parts.thumb.Left + 2, parts.thumb.Top + 1, parts.thumb.Right - 2,
+                         parts.thumb.Bottom - 1});
+    }
 }
 
 void TComboBox::SetDroppedDown(bool value) {
@@ -490,6 +567,7 @@ void TComboBox::PaintList() {
         canvas.DrawTextLine({r.Left + 2, r.Top, r.Right, r.Bottom}, items_[static_cast<size_t>(i)],
                             TextPrefix::None);
     }
+    if (ListScrolls()) PaintListBar(canvas);
     const TPoint at = ClientToScreen({0, Height()});
     ui::Backend& backend = Application::Current().Backend();
     backend.SetBounds(listWindow_,
@@ -501,6 +579,17 @@ void TComboBox::PaintList() {
 void TComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (dropped_) {
         const TRect list{0, Height(), Width(), Height() + VisibleRows() * ItemHeight() + 2};
+        const TRect bar = ListBar().Offset(0, Height());
+        if (ListScrolls() && bar.Contains({x, y})) {
+            // The bar scrolls the list and keeps it open.
+            if (button == TMouseButton::mbLeft) {
+                const ScrollBarParts parts = ScrollBarLayout(
+                    bar, kListBarWidth, VisibleRows(), static_cast<int>(items_.size()), listTop_);
+                ScrollList(ScrollBarPress(parts, y, VisibleRows(), listTop_));
+            }
+            TWinControl::MouseDown(button, shift, x, y);
+            return;
+        }
         int chosen = -1;
         if (button == TMouseButton::mbLeft && list.Contains({x, y})) {
             const int i = listTop_ + (y - Height() - 1) / ItemHeight();
@@ -514,8 +603,20 @@ void TComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
     TWinControl::MouseDown(button, shift, x, y);
 }
 
+bool TComboBox::MouseWheel(int delta, TShiftState) {
+    const int rows = WheelRows(wheelRest_, delta);
+    if (dropped_) {
+        ScrollList(listTop_ + rows);
+    } else if (Focused() && rows != 0 && !items_.empty()) {
+        // A closed list with the focus steps through its items, one a notch.
+        const int last = static_cast<int>(items_.size()) - 1;
+        Choose(std::clamp(itemIndex_ + (rows > 0 ? 1 : -1), 0, last));
+    }
+    return true;
+}
+
 void TComboBox::MouseMove(TShiftState shift, int x, int y) {
-    if (dropped_ && y > Height() && x >= 0 && x < Width()) {
+    if (dropped_ && y > Height() && x >= 0 && x < ListItemRect(0).Right) {
         const int i = listTop_ + (y - Height() - 1) / ItemHeight();
         if (i < listTop_ + VisibleRows() && i < static_cast<int>(items_.size()) && i != hot_) {
             hot_ = i;
@@ -599,6 +700,7 @@ const PropertyTable& TComboBox::ClassProperties() {
         t.Add("ItemIndex", &TComboBox::ItemIndex, &TComboBox::SetItemIndex);
         t.Add("Text", &TComboBox::Text);
         t.Add("DroppedDown", &TComboBox::DroppedDown, &TComboBox::SetDroppedDown);
+        t.Add("ListTop", &TComboBox::ListTop);
         t.AddText<TComboBox>("Items.Count",
                              [](const TComboBox& c) { return std::to_string(c.Items().size()); });
         t.AddText<TComboBox>("Items", [](const TComboBox& c) {
@@ -765,37 +867,29 @@ void TListBox::PaintScrollBar(Canvas& canvas) {
     const TRect bar{area.Right, area.Top, area.Right + kScrollBarWidth, area.Bottom};
     canvas.Brush() = TBrush{ColorRGB(224, 224, 224), TBrushStyle::bsSolid};
     canvas.FillRect(bar);
-    const TRect up{bar.Left, bar.Top, bar.Right, bar.Top + kScrollBarWidth};
-    const TRect down{bar.Left, bar.Bottom - kScrollBarWidth, bar.Right, bar.Bottom};
-    Button(canvas, up);
-    UpArrow(canvas, (up.Left + up.Right) / 2, (up.Top + up.Bottom) / 2 - 1);
-    Button(canvas, down);
-    DownArrow(canvas, (down.Left + down.Right) / 2, (down.Top + down.Bottom) / 2 - 1);
-    const int track = down.Top - up.Bottom;
-    const int rows = VisibleRows();
-    const int thumb = std::max(track * rows / std::max(Count(), 1), 8);
-    const int range = std::max(Count() - rows, 1);
-    const int top = up.Bottom + (track - thumb) * topIndex_ / range;
-    if (track > thumb) Button(canvas, {bar.Left, top, bar.Right, top + thumb});
+    const ScrollBarParts parts =
+        ScrollBarLayout(bar, kScrollBarWidth, VisibleRows(), Count(), topIndex_);
+    Button(canvas, parts.up);
+    UpArrow(canvas, (parts.up.Left + parts.up.Right) / 2, (parts.up.Top + parts.up.Bottom) / 2 - 1);
+    Button(canvas, parts.down);
+    DownArrow(canvas, (parts.down.Left + parts.down.Right) / 2,
+              (parts.down.Top + parts.down.Bottom) / 2 - 1);
+    if (parts.thumb.Bottom > parts.thumb.Top) Button(canvas, parts.thumb);
+}
+
+bool TListBox::MouseWheel(int delta, TShiftState) {
+    SetTopIndex(topIndex_ + WheelRows(wheelRest_, delta));
+    return true;
 }
 
 void TListBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     const TRect area = RowArea();
     if (button == TMouseButton::mbLeft) {
         if (ScrollBarShown() && x >= area.Right) {
-            const int rows = VisibleRows();
-            if (y < area.Top + kScrollBarWidth) {
-                SetTopIndex(topIndex_ - 1);
-            } else if (y >= area.Bottom - kScrollBarWidth) {
-                SetTopIndex(topIndex_ + 1);
-            } else {
-                const int track = area.Height() - 2 * kScrollBarWidth;
-                const int thumb = std::max(track * rows / std::max(Count(), 1), 8);
-                const int top = area.Top + kScrollBarWidth +
-                                (track - thumb) * topIndex_ / std::max(Count() - rows, 1);
-                if (y < top) SetTopIndex(topIndex_ - rows);
-                if (y >= top + thumb) SetTopIndex(topIndex_ + rows);
-            }
+            const TRect bar{area.Right, area.Top, area.Right + kScrollBarWidth, area.Bottom};
+            const ScrollBarParts parts =
+                ScrollBarLayout(bar, kScrollBarWidth, VisibleRows(), Count(), topIndex_);
+            SetTopIndex(ScrollBarPress(parts, y, VisibleRows(), topIndex_));
         } else if (area.Contains({x, y})) {
             const int i = topIndex_ + (y - area.Top) / itemHeight_;
             if (i < Count()) SelectByUser(i);

@@ -134,6 +134,9 @@ class TComboBox : public TWinControl {
     }
     // The item the open list marks (pointer or arrow keys), -1 for none.
     int HotIndex() const { return hot_; }
+    // The first item the open list shows; it scrolls when there are more than DropDownCount.
+    int ListTop() const { return listTop_; }
+    bool ListScrolls() const { return static_cast<int>(items_.size()) > dropDownCount_; }
     int DropDownWindowId() const { return listWindow_; }
     const Bitmap& DropDownBuffer() const { return listBuffer_; }
 
@@ -144,6 +147,7 @@ class TComboBox : public TWinControl {
     void KeyDown(int& key, TShiftState shift) override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
+    bool MouseWheel(int delta, TShiftState shift) override;
     bool FocusOnClick() const override { return true; }
     void DoExit() override;
 
@@ -152,7 +156,11 @@ class TComboBox : public TWinControl {
 
   private:
     static constexpr int kButtonWidth = 17;
+    static constexpr int kListBarWidth = 12;
     int ItemHeight() const;
+    TRect ListBar() const;  // the open list's scroll bar, in the list window's coordinates
+    void ScrollList(int top);
+    void PaintListBar(Canvas& canvas);
     int VisibleRows() const;
     void Choose(int index);
     void PaintList();
@@ -165,6 +173,7 @@ class TComboBox : public TWinControl {
     int hot_ = -1;
     int listTop_ = 0;  // first item shown in the open list
     int listWindow_ = 0;
+    int wheelRest_ = 0;
     Bitmap listBuffer_;
 };
 
@@ -220,6 +229,7 @@ class TListBox : public TWinControl {
     void KeyDown(int& key, TShiftState shift) override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
+    bool MouseWheel(int delta, TShiftState shift) override;
     bool FocusOnClick() const override { return true; }
 
     static const PropertyTable& ClassProperties();
@@ -238,6 +248,7 @@ class TListBox : public TWinControl {
     int topIndex_ = 0;
     int itemHeight_ = 13;
     TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
+    int wheelRest_ = 0;
 };
 
 }  // namespace tt

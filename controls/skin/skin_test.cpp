@@ -11,6 +11,7 @@
 
 #include "toolkit/gfx/image_list.h"
 #include "toolkit/gfx/png.h"
+#include "tools/skingen/icon_set.h"
 #include "tools/skingen/skin_art.h"
 
 namespace tt {
@@ -286,6 +287,59 @@ TEST(Skin, CommittedFilesAreWhatTheGeneratorDrawsNow) {
     }
     EXPECT_TRUE(ReadFile(SkinFolder() + "skin_data.cpp") == SkinDataSource())
         << "run skingen to regenerate skin_data.cpp";
+}
+
+TEST(Skin, DesktopIconsAreTransparentOutsideTheDialInEverySize) {
+    for (const int size : kThemeIconSizes) {
+        SCOPED_TRACE(size);
+        const IconImage icon = DrawIconImage(size);
+        ASSERT_EQ(icon.Argb.size(), static_cast<size_t>(size * size));
+        const auto at = [&](int x, int y) { return icon.Argb[static_cast<size_t>(y * size + x)]; };
+        // The corners let the desktop through, whatever its colour; no key colour is left.
+        for (TPoint p : {TPoint{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}})
+            EXPECT_EQ(at(p.X, p.Y) >> 24, 0u);
+        EXPECT_EQ(at(size / 2, size / 2) >> 24, 0xFFu);
+        for (std::uint32_t p : icon.Argb) {
+            if (p >> 24) {
+                EXPECT_NE(p & 0xFFFFFF, PixelFromRGB(kIconTransparentColor) & 0xFFFFFF);
+            }
+        }
+        const std::vector<std::uint8_t> png = EncodePngRgba(icon.Argb, size, size);
+        EXPECT_TRUE(ReadFile(SkinFolder() + "icons/" + ThemeIconFileName(size)) ==
+                    std::string(png.begin(), png.end()))
+            << "run skingen to regenerate " << ThemeIconFileName(size);
+    }
+}
+
+TEST(Skin, WindowsIconHoldsEverySizeWithAMaskOfTheTransparentPixels) {
+    std::vector<IconImage> images;
+    for (const int size : kIcoSizes) images.push_back(DrawIconImage(size));
+    const std::vector<std::uint8_t> ico = EncodeIco(images);
+    const auto u16 = [&](size_t at) { return ico[at] | (ico[at + 1] << 8); };
+    const auto u32 = [&](size_t at) { return u16(at) | (u16(at + 2) << 16); };
+    ASSERT_EQ(u16(2), 1);  // an icon
+    ASSERT_EQ(u16(4), static_cast<int>(std::size(kIcoSizes)));
+    for (size_t i = 0; i < std::size(kIcoSizes); ++i) {
+        const int size = kIcoSizes[i];
+        SCOPED_TRACE(size);
+        const size_t entry = 6 + 16 * i;
+        EXPECT_EQ(ico[entry], size);
+        const size_t image = static_cast<size_t>(u32(entry + 12));
+        EXPECT_EQ(u32(image + 8), 2 * size);  // colour and mask
+        EXPECT_EQ(u16(image + 14), 32);
+        // The mask follows the colour rows, bottom row first: the corners are set, the middle
+        // clear, and the colour under a set bit is fully transparent.
+        const size_t mask = image + 40 + static_cast<size_t>(size * size) * 4;
+        const size_t stride = static_cast<size_t>((size + 31) / 32 * 4);
+        EXPECT_TRUE(ico[mask] & 0x80);                        // bottom-left
+        EXPECT_TRUE(ico[mask + stride * (size - 1)] & 0x80);  // top-left
+        const size_t middle = mask + stride * static_cast<size_t>(size / 2) + size / 2 / 8;
+        EXPECT_FALSE(ico[middle] & (0x80 >> (size / 2 % 8)));
+        EXPECT_EQ(ico[image + 40 + 3], 0);  // alpha of the bottom-left pixel
+    }
+    EXPECT_TRUE(ReadFile(SkinFolder() + "icons/taktomat.ico") ==
+                std::string(ico.begin(), ico.end()))
+        << "run skingen to regenerate taktomat.ico";
 }
 
 }  // namespace

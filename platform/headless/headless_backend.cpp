@@ -326,6 +326,12 @@ void HeadlessBackend::MouseDown(int window, int x, int y, ui::MouseButton button
     Pump();
 }
 
+void HeadlessBackend::MouseWheel(int window, int x, int y, int delta, unsigned shift) {
+    QueueMouse(ui::EventKind::MouseWheel, window, x, y, ui::MouseButton::Left, shift);
+    queue_.back().wheel = delta;
+    Pump();
+}
+
 void HeadlessBackend::MouseMove(int window, int x, int y, unsigned shift) {
     if (move_) {
         const Window& w = Get(window);

@@ -65,6 +65,7 @@ class HeadlessBackend : public ui::Backend {
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override { tray_ = icon; }
     void HideTrayIcon() override { tray_.reset(); }
+    bool TrayAvailable() override { return trayAvailable_; }
     std::string ClipboardText() override { return clipboard_; }
     void SetClipboardText(const std::string& text) override { clipboard_ = text; }
 
@@ -84,6 +85,8 @@ class HeadlessBackend : public ui::Backend {
     void MouseDown(int window, int x, int y, ui::MouseButton button, unsigned shift = 0);
     void MouseMove(int window, int x, int y, unsigned shift = 0);
     void MouseUp(int window, int x, int y, ui::MouseButton button, unsigned shift = 0);
+    // Wheel notches times 120, positive away from the user.
+    void MouseWheel(int window, int x, int y, int delta, unsigned shift = 0);
     void KeyDown(int key, unsigned shift = 0);  // to the active window
     void Char(char32_t ch, unsigned shift = 0);
     void TrayInput(ui::TrayMouse what, int screenX, int screenY);
@@ -101,6 +104,8 @@ class HeadlessBackend : public ui::Backend {
     const std::optional<ui::TrayIcon>& Tray() const { return tray_; }
 
     void SetScreen(ui::Rect screen, ui::Rect workArea);
+    // A desktop without a notification area: the tray icon is kept but nobody shows it.
+    void SetTrayAvailable(bool value) { trayAvailable_ = value; }
     const Window* WindowInfo(int window) const;
     int ActiveWindow() const { return active_; }
     int CaptureWindow() const { return capture_; }
@@ -169,6 +174,7 @@ class HeadlessBackend : public ui::Backend {
     std::vector<std::vector<ui::MenuEntry>> menus_;
     std::vector<int> beeps_;
     std::optional<ui::TrayIcon> tray_;
+    bool trayAvailable_ = true;
     std::string clipboard_;
 };
 

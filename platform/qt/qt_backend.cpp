@@ -14,12 +14,14 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRasterWindow>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimerEvent>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <chrono>
@@ -139,6 +141,25 @@ Qt::CursorShape ShapeOf(ui::Cursor cursor) {
     }
 }
 
+std::string PolishCaption(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Yes:
+            return "&Tak";
+        case QMessageBox::No:
+            return "&Nie";
+        case QMessageBox::Cancel:
+            return "Anuluj";
+        case QMessageBox::Abort:
+            return "&Przerwij";
+        case QMessageBox::Retry:
+            return "Ponów &próbę";
+        case QMessageBox::Ignore:
+            return "&Zignoruj";
+        default:
+            return "OK";
+    }
+}
+
 ui::Rect ToRect(const QRect& r) {
     return ui::Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
@@ -194,6 +215,9 @@ class Surface : public QRasterWindow {
             case QEvent::Leave:
                 backend_.OnInput(id_, {.kind = ui::EventKind::MouseLeave});
                 break;
+            case QEvent::Wheel:
+                Wheel(*static_cast<QWheelEvent*>(event));
+                return true;
             case QEvent::KeyPress:
                 Key(*static_cast<QKeyEvent*>(event));
                 return true;
@@ -227,6 +251,20 @@ class Surface : public QRasterWindow {
             in.button = *button;
         }
         backend_.OnInput(id_, in);
+    }
+
+    void Wheel(const QWheelEvent& e) {
+        const int delta = e.angleDelta().y();
+        if (delta == 0) return;  // a sideways turn: nothing of ours scrolls sideways
+        const QPoint local = e.position().toPoint();
+        const QPoint global = e.globalPosition().toPoint();
+        backend_.OnInput(id_, {.kind = ui::EventKind::MouseWheel,
+                               .x = local.x(),
+                               .y = local.y(),
+                               .globalX = global.x(),
+                               .globalY = global.y(),
+                               .shift = ShiftOf(e.modifiers(), e.buttons()),
+                               .wheel = delta});
     }
 
     void Key(const QKeyEvent& e) {
@@ -479,6 +517,7 @@ void QtBackend::OnInput(int window, const Input& in) {
                        in.kind == ui::EventKind::MouseMove;
     if (mouse && FollowMove(in)) return;
     if (mouse && !from->Style().popup) pointerWindow_ = window;
+    const bool wheel = in.kind == ui::EventKind::MouseWheel;
 
     ui::Event event{.kind = in.kind,
                     .window = window,
@@ -487,7 +526,8 @@ void QtBackend::OnInput(int window, const Input& in) {
                     .button = in.button,
                     .shift = in.shift,
                     .key = in.key,
-                    .ch = in.ch};
+                    .ch = in.ch,
+                    .wheel = in.wheel};
     if (in.kind == ui::EventKind::MouseDown) {
         // The window system's time of the press, not ours: two presses that waited for a
         // busy program are as far apart as the user made them.
@@ -504,7 +544,7 @@ void QtBackend::OnInput(int window, const Input& in) {
             lastPress_ = Press{window, in.x, in.y, in.button, now};
         }
     }
-    if (mouse && capture_ != 0 && capture_ != window) {
+    if ((mouse || wheel) && capture_ != 0 && capture_ != window) {
         if (Surface* to = Find(capture_)) {
             event.window = capture_;
             event.x = in.globalX - to->x();
@@ -732,7 +772,8 @@ int QtBackend::ShowMessageBox(const std::string& text, const std::string& captio
     box.setTextFormat(Qt::PlainText);
     // Our meter stays on top; its questions must not open behind it.
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    for (SB b : buttons) box.addButton(b);
+    // The questions are Polish, and so are their answers, whatever language Qt was built for.
+    for (SB b : buttons) box.addButton(b)->setText(ToQString(PolishCaption(b)));
     box.setDefaultButton(buttons.front());
     if (std::find(buttons.begin(), buttons.end(), SB::Cancel) != buttons.end()) {
         box.setEscapeButton(SB::Cancel);
@@ -851,6 +892,15 @@ void QtBackend::ShowTrayIcon(const ui::TrayIcon& icon) {
 
 void QtBackend::HideTrayIcon() {
     if (tray_) tray_->hide();
+}
+
+bool QtBackend::CanPlaceWindows() const {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+bool QtBackend::TrayAvailable() {
+    // Qt keeps watching: an icon shown while this is false appears when a tray host comes.
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 std::string QtBackend::ClipboardText() {

@@ -70,8 +70,12 @@ class QtBackend : public ui::Backend {
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
     void HideTrayIcon() override;
+    bool TrayAvailable() override;
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& text) override;
+
+    // False on a platform whose windows go where the compositor puts them (Wayland).
+    bool CanPlaceWindows() const;
 
     // The native objects, for tests and the smoke; null when there is none.
     QWindow* NativeWindow(int window) const;
@@ -91,6 +95,7 @@ class QtBackend : public ui::Backend {
         unsigned shift = 0;
         int key = 0;
         char32_t ch = 0;
+        int wheel = 0;
         int64_t time = 0;  // ms, when the window system saw it; 0 for unknown
     };
     void OnInput(int window, const Input& input);

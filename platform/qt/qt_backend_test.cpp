@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <chrono>
@@ -158,6 +159,32 @@ TEST_F(QtTest, CaptureTakesTheMouseFromOtherWindows) {
     EXPECT_EQ(moves[0].y, 55);
     EXPECT_EQ(moves[1].window, b);
     EXPECT_EQ(moves[1].x, 6);
+}
+
+TEST_F(QtTest, TheWheelGoesWhereThePointerIsOrToTheCapture) {
+    const int a = backend->CreateTopWindow({}, "");
+    const int b = backend->CreateTopWindow({.popup = true}, "");
+    backend->SetBounds(a, {100, 100, 200, 200});
+    backend->SetBounds(b, {300, 150, 350, 250});
+    const auto turn = [&](int window, int angle) {
+        QWheelEvent e(QPointF(5, 5), QPointF(305, 155), QPoint(), QPoint(0, angle), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(backend->NativeWindow(window), &e);
+    };
+    turn(b, -120);  // towards the user
+    backend->SetCapture(a);
+    turn(b, 240);
+    backend->ReleaseCapture();
+    backend->DispatchPending();
+    const auto wheels = OfKind(sink.events, ui::EventKind::MouseWheel);
+    ASSERT_EQ(wheels.size(), 2u);
+    EXPECT_EQ(wheels[0].window, b);
+    EXPECT_EQ(wheels[0].wheel, -120);
+    EXPECT_EQ(wheels[0].x, 5);
+    EXPECT_EQ(wheels[1].window, a);  // the drop-down's form holds the mouse
+    EXPECT_EQ(wheels[1].wheel, 240);
+    EXPECT_EQ(wheels[1].x, 205);
+    EXPECT_EQ(wheels[1].y, 55);
 }
 
 TEST_F(QtTest, KeysBecomeVirtualKeysAndCharactersOfTheActiveWindow) {
@@ -381,6 +408,10 @@ TEST_F(QtTest, MessageBoxesHaveTheProgramsButtonsAndAnswers) {
         EXPECT_EQ(box.icon(), QMessageBox::Question);
         EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Yes));
+        // Polish answers under the Polish question, whatever language Qt speaks.
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("&Tak"));
+        EXPECT_EQ(box.button(QMessageBox::No)->text(), QString::fromUtf8("&Nie"));
+        EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("Anuluj"));
         box.button(QMessageBox::No)->click();
     });
     EXPECT_EQ(backend->ShowMessageBox("Przekroczono <limit> & co.", "Taktomat",
@@ -390,6 +421,7 @@ TEST_F(QtTest, MessageBoxesHaveTheProgramsButtonsAndAnswers) {
     WhenBoxOpens([](QMessageBox& box) {
         EXPECT_EQ(box.icon(), QMessageBox::Critical);
         EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+        EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QString::fromUtf8("OK"));
         box.reject();  // Escape or the window's close button
     });
     EXPECT_EQ(backend->ShowMessageBox("Błąd", "T", ui::kMbOk | ui::kMbIconError), ui::kIdOk);

@@ -70,9 +70,10 @@ enum class EventKind {
     Char,        // ch: the typed character; shift has kAltKey for an Alt+letter
     Activate,    // window became the active window
     Deactivate,
-    Timer,        // timer: the id from SetTimer
-    Tray,         // tray, with x, y the pointer on the screen
-    CloseRequest  // the user asked the window to close
+    Timer,         // timer: the id from SetTimer
+    Tray,          // tray, with x, y the pointer on the screen
+    CloseRequest,  // the user asked the window to close
+    MouseWheel     // wheel: notches times 120, positive away from the user; x, y as for a move
 };
 
 struct Event {
@@ -86,6 +87,7 @@ struct Event {
     char32_t ch = 0;
     int timer = 0;
     TrayMouse tray = TrayMouse::LeftDown;
+    int wheel = 0;
 };
 
 struct WindowStyle {
@@ -188,6 +190,9 @@ class Backend {
     virtual int TrackPopupMenu(const std::vector<MenuEntry>& entries, int x, int y) = 0;
     virtual void ShowTrayIcon(const TrayIcon& icon) = 0;  // adds or modifies
     virtual void HideTrayIcon() = 0;
+    // Whether the desktop has a notification area now. An icon shown without one appears when
+    // one comes.
+    virtual bool TrayAvailable() { return true; }
     virtual std::string ClipboardText() = 0;
     virtual void SetClipboardText(const std::string& text) = 0;
 };

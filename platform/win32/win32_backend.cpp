@@ -446,6 +446,18 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
             }
             mouse(ui::EventKind::MouseMove, ui::MouseButton::Left, 0);
             return 0;
+        case WM_MOUSEWHEEL: {
+            // The wheel reports the pointer on the screen; the toolkit wants it in the window.
+            POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ScreenToClient(hwnd, &p);
+            Queue(ui::Event{.kind = ui::EventKind::MouseWheel,
+                            .window = id,
+                            .x = p.x,
+                            .y = p.y,
+                            .shift = ShiftOf(LOWORD(wParam)),
+                            .wheel = GET_WHEEL_DELTA_WPARAM(wParam)});
+            return 0;
+        }
         case WM_MOUSELEAVE:
             w->tracking = false;
             Queue(ui::Event{.kind = ui::EventKind::MouseLeave, .window = id});

@@ -189,6 +189,23 @@ TEST_F(Win32BackendTest, InputBecomesEventsAndCloseOnlyAsks) {
     EXPECT_TRUE(IsWindow(hwnd));
 }
 
+TEST_F(Win32BackendTest, TheWheelReportsItsTurnAtThePointerInTheWindow) {
+    const int w = backend.CreateTopWindow({}, "wheel");
+    backend.SetBounds(w, {100, 100, 300, 200});
+    // The system gives the wheel's pointer on the screen.
+    PostMessageA(backend.NativeWindow(w), WM_MOUSEWHEEL,
+                 MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-120)), MAKELPARAM(110, 120));
+    ASSERT_TRUE(PumpUntil([&] { return sink.Count(ui::EventKind::MouseWheel) == 1; }));
+    for (const auto& e : sink.events) {
+        if (e.kind != ui::EventKind::MouseWheel) continue;
+        EXPECT_EQ(e.window, w);
+        EXPECT_EQ(e.wheel, -120);
+        EXPECT_EQ(e.x, 10);
+        EXPECT_EQ(e.y, 20);
+        EXPECT_TRUE(e.shift & ui::kShiftKey);
+    }
+}
+
 TEST_F(Win32BackendTest, ClocksScreenAndTextConversion) {
     const int64_t a = backend.MonotonicMs();
     Sleep(30);

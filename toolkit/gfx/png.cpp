@@ -52,6 +52,40 @@ std::uint32_t GetU32(std::span<const std::uint8_t> in, std::size_t at) {
            (std::uint32_t{in[at + 2]} << 8) | std::uint32_t{in[at + 3]};
 }
 
+constexpr std::uint8_t kColourRgb = 2;
+constexpr std::uint8_t kColourRgba = 6;
+
+// A whole PNG around filtered scanlines of the given colour type.
+std::vector<std::uint8_t> WrapPng(const std::vector<std::uint8_t>& raw, std::uint32_t width,
+                                  std::uint32_t height, std::uint8_t colourType) {
+    // zlib stream of stored blocks: small code, and snapshots are not kept for long.
+    std::vector<std::uint8_t> z = {0x78, 0x01};
+    std::size_t at = 0;
+    do {
+        const std::size_t len = std::min(kMaxStoredBlock, raw.size() - at);
+        const bool last = at + len == raw.size();
+        z.push_back(last ? 1 : 0);
+        z.push_back(static_cast<std::uint8_t>(len));
+        z.push_back(static_cast<std::uint8_t>(len >> 8));
+        z.push_back(static_cast<std::uint8_t>(~len));
+        z.push_back(static_cast<std::uint8_t>(~len >> 8));
+        z.insert(z.end(), raw.begin() + at, raw.begin() + at + len);
+        at += len;
+    } while (at < raw.size());
+    PutU32(z, Adler32(raw));
+
+    std::vector<std::uint8_t> png(kSignature.begin(), kSignature.end());
+    std::vector<std::uint8_t> header;
+    PutU32(header, width);
+    PutU32(header, height);
+    // 8 bits a sample, deflate, no filter, no interlace
+    header.insert(header.end(), {8, colourType, 0, 0, 0});
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", z);
+    PutChunk(png, "IEND", {});
+    return png;
+}
+
 [[noreturn]] void Damaged() {
     throw Error("Not a picture that this program wrote");
 }
@@ -101,31 +135,27 @@ std::vector<std::uint8_t> EncodePng(const Bitmap& bitmap, int zoom) {
         for (int i = 0; i < zoom; ++i) raw.insert(raw.end(), line.begin(), line.end());
     }
 
-    // zlib stream of stored blocks: small code, and snapshots are not kept for long.
-    std::vector<std::uint8_t> z = {0x78, 0x01};
-    std::size_t at = 0;
-    do {
-        const std::size_t len = std::min(kMaxStoredBlock, raw.size() - at);
-        const bool last = at + len == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(static_cast<std::uint8_t>(len));
-        z.push_back(static_cast<std::uint8_t>(len >> 8));
-        z.push_back(static_cast<std::uint8_t>(~len));
-        z.push_back(static_cast<std::uint8_t>(~len >> 8));
-        z.insert(z.end(), raw.begin() + at, raw.begin() + at + len);
-        at += len;
-    } while (at < raw.size());
-    PutU32(z, Adler32(raw));
+    return WrapPng(raw, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                   kColourRgb);
+}
 
-    std::vector<std::uint8_t> png(kSignature.begin(), kSignature.end());
-    std::vector<std::uint8_t> header;
-    PutU32(header, static_cast<std::uint32_t>(width));
-    PutU32(header, static_cast<std::uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, deflate, no filter, no interlace
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", z);
-    PutChunk(png, "IEND", {});
-    return png;
+std::vector<std::uint8_t> EncodePngRgba(std::span<const std::uint32_t> argb, int width,
+                                        int height) {
+    if (width <= 0 || height <= 0 || argb.size() < static_cast<std::size_t>(width) * height)
+        throw std::invalid_argument("EncodePngRgba: no picture");
+    std::vector<std::uint8_t> raw;
+    raw.reserve(static_cast<std::size_t>(width * 4 + 1) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = argb[static_cast<std::size_t>(y) * width + x];
+            raw.insert(raw.end(),
+                       {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                        static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 24)});
+        }
+    }
+    return WrapPng(raw, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                   kColourRgba);
 }
 
 void WritePng(const Bitmap& bitmap, const std::string& path, int zoom) {

@@ -13,6 +13,9 @@ namespace tt {
 // snapshot can be looked at closely. Throws std::invalid_argument for an empty bitmap or a
 // zoom out of range.
 std::vector<std::uint8_t> EncodePng(const Bitmap& bitmap, int zoom = 1);
+// A PNG (8-bit RGBA) of pixel words 0xAARRGGBB, rows top-down: pictures with real
+// transparency, such as icons.
+std::vector<std::uint8_t> EncodePngRgba(std::span<const std::uint32_t> argb, int width, int height);
 // Writes EncodePng's result through a temporary file in the same folder, renamed over the
 // target at the end; throws tt::Error "Unable to write to <path>" on failure.
 void WritePng(const Bitmap& bitmap, const std::string& path, int zoom = 1);

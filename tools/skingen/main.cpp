@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "controls/skin/skin.h"
 #include "toolkit/gfx/png.h"
+#include "tools/skingen/icon_set.h"
 #include "tools/skingen/skin_art.h"
 
 namespace {
@@ -29,6 +31,24 @@ void WriteText(const std::filesystem::path& path, const std::string& text) {
         if (!out) throw std::runtime_error("Unable to write to " + temporary.string());
     }
     std::filesystem::rename(temporary, path);
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    WriteText(path, std::string(bytes.begin(), bytes.end()));
+    std::printf("wrote %s\n", path.string().c_str());
+}
+
+// The desktop's icons: the hicolor sizes as PNG with transparency, and the Windows .ico.
+void WriteIcons(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder / "icons");
+    std::vector<tt::IconImage> ico;
+    for (const int size : tt::kThemeIconSizes) {
+        const tt::IconImage image = tt::DrawIconImage(size);
+        WriteBytes(folder / "icons" / tt::ThemeIconFileName(size),
+                   tt::EncodePngRgba(image.Argb, size, size));
+    }
+    for (const int size : tt::kIcoSizes) ico.push_back(tt::DrawIconImage(size));
+    WriteBytes(folder / "icons" / "taktomat.ico", tt::EncodeIco(ico));
 }
 
 }  // namespace
@@ -46,6 +66,7 @@ int main(int argc, char** argv) {
             tt::WritePng(tt::DrawSkinPicture(picture), path.string());
             std::printf("wrote %s\n", path.string().c_str());
         }
+        WriteIcons(folder);
         const std::filesystem::path source = folder / "skin_data.cpp";
         WriteText(source, tt::SkinDataSource());
         std::printf("wrote %s\n", source.string().c_str());

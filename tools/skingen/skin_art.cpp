@@ -376,9 +376,11 @@ Bitmap Scale2x(const Bitmap& art) {
     return big;
 }
 
+}  // namespace
+
 // A meter's dial: a yellow rim, hour marks, and the needle well into its sweep. Drawn as
 // 16 x 16 pixel art, the size a tray shows, in the 16 standard colours.
-Bitmap Icon() {
+Bitmap DrawIconArt() {
     Bitmap art(16, 16);
     Fill(art, art.BoundsRect(), kKey);
     DrawPattern(art, 0, 0,
@@ -399,10 +401,20 @@ Bitmap Icon() {
                 "...kkyyyyyykk...|"
                 ".....kkkkkk.....",
                 {{'k', clBlack}, {'y', clYellow}, {'n', clNavy}, {'w', clWhite}, {'r', clRed}});
-    return Scale2x(art);
+    return art;
+}
+
+namespace {
+
+Bitmap Icon() {
+    return Scale2x(DrawIconArt());
 }
 
 }  // namespace
+
+Bitmap ScaleArt2x(const Bitmap& art) {
+    return Scale2x(art);
+}
 
 Bitmap DrawSkinPicture(SkinPicture picture) {
     switch (picture) {

@@ -10,6 +10,11 @@ namespace tt {
 // the skin comes from here, through the files that skingen writes.
 Bitmap DrawSkinPicture(SkinPicture picture);
 
+// The program's icon as 16 x 16 pixel art, its transparent pixels in kIconTransparentColor.
+Bitmap DrawIconArt();
+// Pixel art doubled with its diagonals smoothed (Scale2x).
+Bitmap ScaleArt2x(const Bitmap& art);
+
 // The text of controls/skin/skin_data.cpp for the pictures as DrawSkinPicture draws them now.
 std::string SkinDataSource();
 
