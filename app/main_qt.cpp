@@ -38,34 +38,6 @@ namespace {
 
 // While the simulated line has a connection up, the probe sees its address; else the machine's
 // own answer counts. The line tells us from its own thread.
-class LineHostAddressSource : public HostAddressSource {
-  public:
-    explicit LineHostAddressSource(std::unique_ptr<HostAddressSource> system)
-        : system_(std::move(system)) {}
-    std::optional<std::string> FirstIPv4() override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (lineAddress_) return lineAddress_;
-        }
-        auto address = system_->FirstIPv4();
-        // Debian names the host 127.0.1.1 in /etc/hosts: still the loopback, never a
-        // connection, though the probe knows only 127.0.0.1 as off-line.
-        if (address && address->rfind("127.", 0) == 0) address = "127.0.0.1";
-        return address;
-    }
-    void LineSays(std::optional<std::string> address) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        // The idle address of the line is the loopback: then the machine's own answer counts.
-        if (address && *address == "127.0.0.1") address.reset();
-        lineAddress_ = std::move(address);
-    }
-
-  private:
-    std::mutex mutex_;
-    std::optional<std::string> lineAddress_;
-    std::unique_ptr<HostAddressSource> system_;
-};
-
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(name);

@@ -50,32 +50,6 @@ class WinsockSession {
 
 // With the simulated line, the probe sees the line's address while it has a connection up;
 // otherwise the machine's own answer counts. The line tells us from its own thread.
-class SimulatedHostAddressSource : public tt::HostAddressSource {
-  public:
-    explicit SimulatedHostAddressSource(std::unique_ptr<tt::HostAddressSource> system)
-        : system_(std::move(system)) {}
-    std::optional<std::string> FirstIPv4() override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (lineAddress_) return lineAddress_;
-        }
-        return system_->FirstIPv4();
-    }
-    void LineSays(const std::optional<std::string>& address) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        // The line's idle address is the loopback: then the machine's own answer counts.
-        if (address && *address != "127.0.0.1")
-            lineAddress_ = *address;
-        else
-            lineAddress_.reset();
-    }
-
-  private:
-    std::unique_ptr<tt::HostAddressSource> system_;
-    std::mutex mutex_;
-    std::optional<std::string> lineAddress_;
-};
-
 // The GDI engine draws the program's text for as long as it lives, and no longer.
 class FontEngineScope {
   public:
@@ -121,7 +95,7 @@ int RunProgram(const tt::ProgramOptions& options) {
     const tt::OnlineRule rule = tt::ReadOnlineRule(tt::TSettings(folder / "taktomat.ini"));
 
     if (options.Simulate) {
-        SimulatedHostAddressSource host(tt::MakeOnlineAddressSource(rule));
+        tt::LineHostAddressSource host(tt::MakeOnlineAddressSource(rule));
         tt::SimulatedLine line(tt::SimulatedLine::Timing::Real,
                                [&host](std::optional<std::string> a) { host.LineSays(a); });
         line.SetPhoneBook({"Internet"});

@@ -252,4 +252,20 @@ std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rul
 
 #endif
 
+std::optional<std::string> LineHostAddressSource::FirstIPv4() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (lineAddress_) return lineAddress_;
+    }
+    std::optional<std::string> address = system_->FirstIPv4();
+    if (address && address->rfind("127.", 0) == 0) address = "127.0.0.1";
+    return address;
+}
+
+void LineHostAddressSource::LineSays(std::optional<std::string> address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (address && *address == "127.0.0.1") address.reset();
+    lineAddress_ = std::move(address);
+}
+
 }  // namespace tt

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,24 @@ class ScriptedHostAddressSource : public HostAddressSource {
 
   private:
     std::optional<std::string> address_;
+};
+
+// The address while the program dials on a simulated line: the line's own while it is connected,
+// the machine's (`system`) otherwise. The line tells it from its own thread.
+class LineHostAddressSource : public HostAddressSource {
+  public:
+    explicit LineHostAddressSource(std::unique_ptr<HostAddressSource> system)
+        : system_(std::move(system)) {}
+    // The system's answer in 127.0.0.0/8 is the loopback, never a connection (Debian names the
+    // host 127.0.1.1), though the probe knows only 127.0.0.1 as off-line.
+    std::optional<std::string> FirstIPv4() override;
+    // The line's idle address is the loopback: then the machine's own answer counts.
+    void LineSays(std::optional<std::string> address);
+
+  private:
+    std::mutex mutex_;
+    std::optional<std::string> lineAddress_;
+    std::unique_ptr<HostAddressSource> system_;
 };
 
 #ifndef _WIN32

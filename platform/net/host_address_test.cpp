@@ -87,6 +87,22 @@ TEST(HostAddressSources, Scripted) {
     EXPECT_EQ(scripted.FirstIPv4(), std::nullopt);
 }
 
+TEST(HostAddressSources, TheSimulatedLineAnswersWhileConnectedAndTheMachineOtherwise) {
+    auto system = std::make_unique<ScriptedHostAddressSource>();
+    ScriptedHostAddressSource& machine = *system;
+    LineHostAddressSource host(std::move(system));
+    machine.Set("127.0.1.1");  // the loopback by another name is still off-line
+    EXPECT_EQ(host.FirstIPv4(), "127.0.0.1");
+    host.LineSays("10.0.0.7");
+    EXPECT_EQ(host.FirstIPv4(), "10.0.0.7");
+    host.LineSays("127.0.0.1");  // the line's idle address hands back to the machine
+    machine.Set("192.168.1.5");
+    EXPECT_EQ(host.FirstIPv4(), "192.168.1.5");
+    host.LineSays(std::nullopt);
+    machine.Set(std::nullopt);
+    EXPECT_EQ(host.FirstIPv4(), std::nullopt);
+}
+
 #ifdef _WIN32
 TEST(HostAddressSources, WinsockAnswersTheLocalNameAsDottedText) {
     WSADATA data;
