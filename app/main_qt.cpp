@@ -22,7 +22,7 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "metering/tariff.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/net/host_address.h"

@@ -19,7 +19,7 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/ras_binding.h"
 #include "platform/ras/simulated_line.h"

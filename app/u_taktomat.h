@@ -14,7 +14,7 @@
 #include "dialup/dial_attempts.h"
 #include "log/log_file.h"
 #include "metering/pulse_meter.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "metering/tariff.h"
 #include "metering/totals.h"
 #include "platform/net/host_address.h"

@@ -2,20 +2,13 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/counter_range.h"
 #include "toolkit/application.h"
 #include "toolkit/control.h"
 #include "toolkit/gfx/bitmap.h"
 #include "toolkit/gfx/image_list.h"
 
 namespace tt {
-
-// Rounds half to even and saturates to the range of a 32-bit value; NaN gives 0.
-std::int32_t CounterRound(double value);
-
-// What a counter holds after `value` is put into it with these bounds: lifted to the lower
-// bound, then cut to the upper one, each bound rounded half to even. Settings that are
-// shown in a counter are clamped by this rule so the stored and the shown number agree.
-std::int32_t CounterClamp(double value, double minValue, double maxValue);
 
 // A number drawn from image-list cells: zero-padded digits, an optional sign cell in front
 // and an optional two-arrow changer behind, which steps the value while it is held.

@@ -6,7 +6,7 @@
 #include "controls/Shell.h"
 #include "dialup/DialUp.h"
 #include "dialup/dial_attempts.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"

@@ -1,6 +1,6 @@
 #include "metering/online_probe.h"
 
-#include "metering/settings.h"
+#include "settings/settings.h"
 
 namespace tt {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/test_temp_folder.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 
 namespace tt {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/datetime.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "metering/tariff.h"
 #include "metering/totals.h"
 

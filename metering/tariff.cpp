@@ -17,4 +17,15 @@ int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay) {
     return zone;
 }
 
+void ReadTariffTable(const TSettings& settings, const FormatSettings& fs, TTariffTable& table) {
+    const IntegerKey* lengths[] = {&keys::IMPULS1, &keys::IMPULS2, &keys::IMPULS3};
+    const TimeKey* starts[] = {&keys::S1_Start, &keys::S2_Start, &keys::S3_Start};
+    const PriceKey* prices[] = {&keys::CENA1, &keys::CENA2, &keys::CENA3};
+    for (int zone = 1; zone <= 3; ++zone) {
+        table.PulseLength[zone] = ReadClamped(settings, *lengths[zone - 1]);
+        table.ZoneStart[zone] = Read(settings, *starts[zone - 1], fs);
+        table.PulsePrice[zone] = Read(settings, *prices[zone - 1], fs);
+    }
+}
+
 }  // namespace tt

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/datetime.h"
+#include "settings/settings.h"
 
 namespace tt {
 
@@ -19,5 +20,8 @@ struct TTariffTable {
 // 3 start together, 2 takes 3's time; when all three do, the whole day is 1. Compared in whole
 // seconds, so a value a hair off a start second still counts as that second.
 int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay);
+
+// All nine values of the tariff from the settings file.
+void ReadTariffTable(const TSettings& settings, const FormatSettings& fs, TTariffTable& table);
 
 }  // namespace tt

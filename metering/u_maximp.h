@@ -5,7 +5,7 @@
 #include "controls/BMPButton.h"
 #include "controls/BMPCounter.h"
 #include "controls/Shell.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"
 

@@ -6,7 +6,7 @@
 #include "controls/BMPCounter.h"
 #include "controls/BtChkBox.h"
 #include "controls/Shell.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "metering/tariff.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"

@@ -15,7 +15,7 @@
 #include "base/files.h"
 #include "dialup/state_texts.h"
 #include "metering/online_probe.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "platform/ras/pppd_line.h"
 
 using namespace tt;

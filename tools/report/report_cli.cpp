@@ -13,7 +13,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "log/log_file.h"
-#include "metering/settings.h"
+#include "settings/settings.h"
 #include "toolkit/gfx/png.h"
 #include "tools/report/chart.h"
 #include "tools/report/log_report.h"

@@ -1,4 +1,4 @@
-#include "metering/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 

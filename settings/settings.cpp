@@ -1,10 +1,8 @@
-#include "metering/settings.h"
-
-#include "controls/BMPCounter.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 
-#include "metering/tariff.h"
+#include "settings/counter_range.h"
 
 namespace tt {
 
@@ -86,17 +84,6 @@ TMeterLimits ReadMeterLimits(const TSettings& settings) {
     limits.MAXIMP_M = ReadClamped(settings, keys::MAXIMP_M);
     limits.OODL = ReadClamped(settings, keys::OODL);
     return limits;
-}
-
-void ReadTariffTable(const TSettings& settings, const FormatSettings& fs, TTariffTable& table) {
-    const IntegerKey* lengths[] = {&keys::IMPULS1, &keys::IMPULS2, &keys::IMPULS3};
-    const TimeKey* starts[] = {&keys::S1_Start, &keys::S2_Start, &keys::S3_Start};
-    const PriceKey* prices[] = {&keys::CENA1, &keys::CENA2, &keys::CENA3};
-    for (int zone = 1; zone <= 3; ++zone) {
-        table.PulseLength[zone] = ReadClamped(settings, *lengths[zone - 1]);
-        table.ZoneStart[zone] = Read(settings, *starts[zone - 1], fs);
-        table.PulsePrice[zone] = Read(settings, *prices[zone - 1], fs);
-    }
 }
 
 }  // namespace tt

@@ -9,8 +9,6 @@
 
 namespace tt {
 
-struct TTariffTable;
-
 // The accessor of "taktomat.ini". Integers are read with the 0x rule, booleans are integers
 // where anything but 0 is true; a value that does not parse gives the default.
 class TSettings {
@@ -107,8 +105,5 @@ struct TMeterLimits {
     int32_t OODL = keys::OODL.Default;
 };
 TMeterLimits ReadMeterLimits(const TSettings& settings);
-
-// All nine values of the tariff from the file.
-void ReadTariffTable(const TSettings& settings, const FormatSettings& fs, TTariffTable& table);
 
 }  // namespace tt
