@@ -1,5 +1,5 @@
-// The program on Linux: Qt shows its windows and tray icon. Without a display it runs a short
-// demonstration instead: one metered connection on the simulated line, on virtual time.
+// The program on Linux: Qt shows its windows and tray icon. Without a display it says so and
+// names taktomat-demo, which shows one metered connection on the simulated line instead.
 #include <unistd.h>
 
 #include <cmath>
@@ -22,22 +22,18 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
-#include "settings/settings.h"
 #include "metering/tariff.h"
-#include "platform/headless/headless_backend.h"
 #include "platform/net/host_address.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/ras/pppd_line.h"
 #include "platform/ras/simulated_line.h"
+#include "settings/settings.h"
 #include "toolkit/gfx/font.h"
-#include "toolkit/headless_driver.h"
 
 using namespace tt;
 
 namespace {
 
-// While the simulated line has a connection up, the probe sees its address; else the machine's
-// own answer counts. The line tells us from its own thread.
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(name);
@@ -86,122 +82,20 @@ int SetSessionAutostart(const ProgramOptions& options) {
     return 0;
 }
 
-void TT_RAS_CALL IgnoreDialProgress(uint32_t, uint32_t, uint32_t) {}
-
-std::string LastLine(const std::filesystem::path& file) {
-    std::string text = TextFromDisk(ReadWholeFile(file).value_or(""));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    const size_t at = text.rfind('\n');
-    return at == std::string::npos ? text : text.substr(at + 1);
-}
-
-std::string Printable(std::string text) {
-    for (char& c : text)
-        if (c == '\t') c = ' ';
-    return text;
-}
-
-int Demonstrate(const FormatSettings& format, const std::string& snapshot) {
-    char pattern[] = "/tmp/taktomat-demo-XXXXXX";
-    if (!mkdtemp(pattern)) {
-        std::perror("taktomat: no folder for the demonstration");
-        return 1;
-    }
-    // The demonstration's folder goes with it, however it ends.
-    struct Scratch {
-        std::filesystem::path Folder;
-        ~Scratch() {
-            std::error_code ec;
-            std::filesystem::remove_all(Folder, ec);
-        }
-    } scratch{pattern};
-    const std::filesystem::path& folder = scratch.Folder;
-    {
-        headless::HeadlessBackend backend;
-        ScriptedHostAddressSource host;
-        SimulatedLine line(SimulatedLine::Timing::Virtual,
-                           [&host](std::optional<std::string> a) { host.Set(std::move(a)); });
-        host.Set("127.0.0.1");
-        line.SetPhoneBook({"Internet"});
-        backend.SetRealWaitLimit(0);
-        backend.SetTimeHook([&line](int64_t ms) { line.AdvanceTo(ms); });
-        TTaktomat program(TProgramServices{backend, host, line, folder, format});
-        HeadlessDriver driver(program.App(), backend);
-        // The line's events of each second come before the program's timers of that second.
-        const auto advance = [&](int64_t ms) {
-            const int64_t end = backend.MonotonicMs() + ms;
-            while (backend.MonotonicMs() < end) {
-                const int64_t step = std::min<int64_t>(end - backend.MonotonicMs(), 100);
-                line.AdvanceTo(backend.MonotonicMs() + step);
-                backend.Advance(step);
-            }
-        };
-        program.Start();
-        advance(1000);
-        if (!snapshot.empty()) {
-            driver.TrayClick();
-            advance(500);
-            driver.SavePng("frmTaktomat", snapshot);
-            return 0;
-        }
-
-        std::printf("Dialling \"Internet\" on the simulated line at %s %s\n",
-                    DateToStr(backend.WallClock(), format).c_str(),
-                    TimeToStr(backend.WallClock(), format).c_str());
-        RASDIALPARAMSA params{};
-        params.dwSize = sizeof params;
-        std::string("Internet").copy(params.szEntryName, 8);
-        HRasConn connection = 0;
-        if (line.RasDialA(nullptr, nullptr, &params, 0, &IgnoreDialProgress, &connection) != 0) {
-            std::fprintf(stderr, "taktomat: the simulated line would not dial\n");
-            return 1;
-        }
-        const TTariffTable tariff;
-        std::printf("%-8s %-10s %-6s %-4s %s\n", "after", "time", "pulses", "zone", "cost");
-        for (int minute = 1; minute <= 7; ++minute) {
-            advance(60 * 1000);
-            const TDateTime now = backend.WallClock();
-            const int zone = ZoneOfTime(tariff, now - std::floor(now));
-            const long double pulses = std::stold(program.ValueOf("PulseCount").value_or("0"));
-            std::printf(
-                "%2d min   %-10s %-6s %-4d %s zł\n", minute,
-                driver.Property("frmTaktomat.lblCzasPol", "Caption").c_str(),
-                program.ValueOf("PulseCount").value_or("?").c_str(), zone,
-                FloatToStr(pulses * tariff.PulsePrice[static_cast<size_t>(zone)], format).c_str());
-        }
-        line.RasHangUpA(connection);
-        advance(3000);
-        const std::string record = LastLine(folder / "raport.txt");
-        if (record.empty()) {
-            std::fprintf(stderr, "taktomat: the connection left no line in raport.txt\n");
-            return 1;
-        }
-        std::printf("Hung up. raport.txt: %s\n", Printable(record).c_str());
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    // These belong to this entry alone: the demonstration on demand; the idle meter's window
-    // as the headless backend shows it, and the built-in font on the desktop, so that a
-    // screenshot can be compared with that snapshot pixel for pixel.
+    // These belong to this entry alone: the phone book's folder, and the built-in font on the
+    // desktop, so that a screenshot can be compared with taktomat-demo's snapshot pixel for
+    // pixel.
     std::vector<std::string> args;
-    bool demo = false;
     bool builtinFont = false;
-    std::string snapshot;
     std::string peers = PppdLine::kDefaultPeersDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peers" && i + 1 < argc && argv[i + 1][0] != '\0') {
             peers = argv[++i];
             while (peers.size() > 1 && peers.back() == '/') peers.pop_back();
-        } else if (arg == "--demo") {
-            demo = true;
-        } else if (arg == "--snapshot" && i + 1 < argc) {
-            snapshot = argv[++i];
-            demo = true;
         } else if (arg == "--builtin-font") {
             builtinFont = true;
         } else {
@@ -218,10 +112,8 @@ int main(int argc, char** argv) {
     if (options.Help) {
         std::fputs(UsageText("taktomat").c_str(), stdout);
         std::fputs(
-            "  --demo             the headless demonstration, even with a display\n"
-            "  --snapshot FILE    save the idle meter's window as the headless backend\n"
-            "                     shows it (PNG) and end\n"
-            "  --builtin-font     draw text with the built-in font, as that snapshot does\n"
+            "  --builtin-font     draw text with the built-in font, as taktomat-demo's\n"
+            "                     snapshot does\n"
             "  --peers DIR        the phone book: pppd peer files in DIR instead of\n"
             "                     /etc/ppp/peers\n",
             stdout);
@@ -234,12 +126,12 @@ int main(int argc, char** argv) {
     try {
         if (options.Autostart) return SetSessionAutostart(options);
         const FormatSettings format = options.Format ? *options.Format : UserFormatSettings();
-        if (demo || !HasDisplay()) {
-            if (!demo && snapshot.empty())
-                std::printf(
-                    "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): "
-                    "a demonstration of one metered connection instead.\n");
-            return Demonstrate(format, snapshot);
+        if (!HasDisplay()) {
+            std::fputs(
+                "taktomat: no display here (neither DISPLAY nor WAYLAND_DISPLAY is set); the meter "
+                "needs a desktop. taktomat-demo shows one metered connection without one.\n",
+                stderr);
+            return 1;
         }
         // A simulation never writes into the user's real log: without --dir it keeps a folder
         // of its own.

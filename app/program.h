@@ -8,7 +8,7 @@
 #include "base/format.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/ras_api.h"
-#include "platform/ui/backend.h"
+#include "toolkit/backend.h"
 
 namespace tt {
 

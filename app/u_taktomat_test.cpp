@@ -21,7 +21,7 @@
 #include "metering/u_maximp.h"
 #include "metering/u_opcje.h"
 #include "platform/headless/headless_backend.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 
 namespace tt {
 namespace {

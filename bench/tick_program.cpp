@@ -13,7 +13,7 @@
 #include "base/datetime.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ras/simulated_line.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 
 namespace fs = std::filesystem;
 

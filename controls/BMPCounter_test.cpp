@@ -6,7 +6,7 @@
 
 #include "controls/skin/skin.h"
 #include "toolkit/gfx/png.h"
-#include "toolkit/toolkit_test_util.h"
+#include "platform/headless/toolkit_test_util.h"
 
 namespace tt {
 namespace {

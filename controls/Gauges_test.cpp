@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "toolkit/toolkit_test_util.h"
+#include "platform/headless/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {

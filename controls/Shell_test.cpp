@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/skin/skin.h"
-#include "toolkit/toolkit_test_util.h"
+#include "platform/headless/toolkit_test_util.h"
 
 namespace tt {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "dialup/state_texts.h"
 #include "platform/ras/ras_api.h"
-#include "platform/ui_thread.h"
+#include "toolkit/ui_thread.h"
 #include "toolkit/component.h"
 
 namespace tt {

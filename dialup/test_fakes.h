@@ -10,7 +10,7 @@
 
 #include "base/error.h"
 #include "platform/ras/ras_api.h"
-#include "platform/ui_thread.h"
+#include "toolkit/ui_thread.h"
 
 namespace tt::testing {
 

@@ -11,7 +11,7 @@
 #include "base/error.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ras/simulated_line.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 
 namespace tt {
 namespace {

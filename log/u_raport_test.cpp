@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/toolkit_test_util.h"
+#include "platform/headless/toolkit_test_util.h"
 
 namespace tt {
 namespace {

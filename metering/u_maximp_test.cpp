@@ -8,7 +8,7 @@
 #include "base/files.h"
 #include "controls/skin/skin.h"
 #include "toolkit/application.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 
 namespace tt {
 namespace {

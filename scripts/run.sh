@@ -6,5 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset linux >/dev/null
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): a demonstration of one metered connection instead."
+  cmake --build --preset linux --target taktomat-demo
+  exec build/linux/examples/taktomat-demo "$@"
+fi
 cmake --build --preset linux --target taktomat
 exec build/linux/app/taktomat "$@"

@@ -8,7 +8,7 @@ cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j2
 # The desktop build in a real X server, with a tray host.
-if [ "$preset" != tsan ] && [ -x "build/$preset/platform/qt/qt_demo" ]; then
+if [ "$preset" != tsan ] && [ -x "build/$preset/examples/qt_demo" ]; then
   bash platform/qt/smoke.sh "build/$preset"
 fi
 if [ "$preset" != tsan ] && [ -x "build/$preset/app/taktomat" ]; then

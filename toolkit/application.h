@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/backend.h"
-#include "platform/ui_thread.h"
+#include "toolkit/backend.h"
+#include "toolkit/ui_thread.h"
 #include "toolkit/component.h"
 #include "toolkit/control.h"
 #include "toolkit/gfx/bitmap.h"

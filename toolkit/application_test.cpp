@@ -6,7 +6,7 @@
 
 #include "base/error.h"
 #include "toolkit/menus.h"
-#include "toolkit/toolkit_test_util.h"
+#include "platform/headless/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {

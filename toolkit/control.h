@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/backend.h"
+#include "toolkit/backend.h"
 #include "toolkit/component.h"
 #include "toolkit/gfx/canvas.h"
 #include "toolkit/gfx/geometry.h"

@@ -17,7 +17,7 @@
 #include "platform/ras/simulated_line.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 #include "toolkit/stdctrls.h"
 
 namespace tt::scenario {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/backend.h"
+#include "toolkit/backend.h"
 
 namespace tt::headless {
 

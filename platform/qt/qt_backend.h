@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/backend.h"
+#include "toolkit/backend.h"
 
 class QApplication;
 class QSystemTrayIcon;

@@ -11,7 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/ci}
 out=${2:-$build/qt-smoke}
-demo=$build/platform/qt/qt_demo
+demo=$build/examples/qt_demo
 [ -x "$demo" ] || { echo "smoke: no $demo (is Qt 6 installed?)" >&2; exit 2; }
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.log

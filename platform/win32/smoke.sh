@@ -12,7 +12,7 @@ root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$root/build/windows}" && pwd)
 out=${2:-$build/win32-smoke}
 mkdir -p "$out"
-demo=$build/platform/win32/win32_demo.exe
+demo=$build/examples/win32_demo.exe
 wine_run=$root/scripts/wine-run.sh
 export WINEDEBUG=-all
 for tool in Xvfb import convert compare xdotool; do

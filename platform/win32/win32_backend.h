@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/code_page.h"
-#include "platform/ui/backend.h"
+#include "toolkit/backend.h"
 #include "toolkit/gfx/font.h"
 
 // The handle types of windows.h, without dragging its macros into every includer.

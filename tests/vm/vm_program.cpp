@@ -21,7 +21,7 @@
 #include "platform/headless/headless_backend.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/pppd_line.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 
 using namespace tt;
 

@@ -8,7 +8,7 @@
 #include "platform/headless/headless_backend.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 #include "toolkit/stdctrls.h"
 
 namespace tt::testing {

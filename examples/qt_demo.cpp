@@ -12,10 +12,10 @@
 #include <string>
 
 #include "platform/headless/headless_backend.h"
+#include "platform/headless/headless_driver.h"
 #include "platform/qt/qt_backend.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
-#include "toolkit/headless_driver.h"
 #include "toolkit/menus.h"
 #include "toolkit/stdctrls.h"
 

@@ -1,4 +1,4 @@
-#include "toolkit/headless_driver.h"
+#include "platform/headless/headless_driver.h"
 
 #include <map>
 
