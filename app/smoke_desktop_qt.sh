@@ -17,9 +17,10 @@ out=${2:-$build/taktomat-desktop-smoke}
 program=$build/app/taktomat
 [ -x "$program" ] || { echo "desktop smoke: no $program (is Qt 6 installed?)" >&2; exit 2; }
 mkdir -p "$out"
-rm -rf "$out"/*.png "$out"/*.log "$out/folder"
-mkdir "$out/folder"
-for i in $(seq 20); do echo "Dostawca $i"; done >"$out/folder/phonebook.txt"
+rm -rf "$out"/*.png "$out"/*.log "$out/folder" "$out/peers"
+mkdir "$out/folder" "$out/peers"
+# The phone book: 20 pppd peer files, dialled on the simulated line.
+for i in $(seq -w 20); do echo "# a peer file" >"$out/peers/Dostawca $i"; done
 
 source "$root/scripts/x_desktop.sh"
 
@@ -51,7 +52,7 @@ start_x_server 45 "$out" || fail "no X server"
 eval "$(xdotool getdisplaygeometry --shell)"
 screen_w=$WIDTH screen_h=$HEIGHT
 
-"$program" --simulate --dir "$out/folder" >"$out/taktomat.log" 2>&1 &
+"$program" --simulate --peers "$out/peers" --dir "$out/folder" >"$out/taktomat.log" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
 started=$(date +%s%N)
