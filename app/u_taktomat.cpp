@@ -163,7 +163,8 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     hooks.DisconnectAll = [this] { DisconnectAll(); };
     hooks.RunMeter = [this](bool run) { Zegar->SetEnabled(run); };
     hooks.StopMeter = [this] {
-        Zegar->SetTag(0);
+        state_.Meter.Forget();
+        Zegar->SetTag(state_.Meter.Zone());
         Zegar->SetEnabled(false);
     };
     DialAttempts = std::make_unique<TDialAttempts>(state_.IsOnline, std::move(hooks));
@@ -233,8 +234,8 @@ void TfrmTaktomat::FormCreate(TComponent*) {
     });
     app.Guard([&] { shell.SnapArea = app.WorkArea(); });
     app.Guard([&] { nIcon->SetIconVisible(true); });
-    Zegar->SetTag(0);
-    state_.Meter.SetZone(0);
+    state_.Meter.Forget();
+    Zegar->SetTag(state_.Meter.Zone());
     SetBounds(shell.SnapArea.Right - kWidth, shell.SnapArea.Bottom - kFullHeight, kWidth,
               kFullHeight);
     app.Guard([&] { DialUp1->GetActiveConnections(); });
@@ -271,9 +272,6 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
     Application& app = Application::Current();
     ui::Backend& backend = app.Backend();
     TPulseMeter& meter = state_.Meter;
-    // Others may have cleared the zone (a failed dial) or the armed mark since the last tick.
-    meter.SetZone(Zegar->Tag());
-    meter.SetLimitArmed(chkDisconnect->Tag());
 
     TPulseMeter::Inputs in;
     in.WallNow = backend.WallClock();
@@ -282,10 +280,8 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
     in.Online = ProbeOnline(state_.Host, state_.IsOnline);
     in.MonotonicMs = backend.MonotonicMs();
     in.DisconnectChecked = chkDisconnect->Checked();
-    in.GaugeProgress = gImpuls->Progress();
-    in.GaugeMax = gImpuls->MaxValue();
-    in.GaugeColor = gImpuls->ForeColor();
     const TMeterTick tick = meter.Tick(in, state_.TariffTable, state_.MeterLimits, state_.Totals);
+    // The meter owns the connection; the timer's and the box's tags and the gauge show it.
     Zegar->SetTag(meter.Zone());
     chkDisconnect->SetTag(meter.LimitArmed());
     for (int beep : tick.ZoneBeeps) app.MessageBeep(beep);
@@ -309,7 +305,7 @@ void TfrmTaktomat::ZegarTimer(TComponent*) {
         return;
     }
 
-    gImpuls->SetProgress(0);
+    gImpuls->SetProgress(meter.GaugeProgress());
     if (tick.Ended) WriteRecord(*tick.Ended);
     if (tick.ZoneStartBeep) app.MessageBeep(kBeepExclamation);
 }
@@ -361,7 +357,6 @@ void TfrmTaktomat::EndOfProgram() {
     Zegar->SetEnabled(false);
     LogRetry->SetEnabled(false);
     TPulseMeter& meter = state_.Meter;
-    meter.SetZone(Zegar->Tag());
     if (meter.Zone() != 0) {
         // The off-line step, as the first tick after the line went down would run it.
         TPulseMeter::Inputs in;

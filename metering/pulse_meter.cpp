@@ -54,6 +54,7 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
         zone_ = 0;
         carriedCost_ = 0;
         limitArmed_ = 0;
+        gaugeProgress_ = 0;
         return out;
     }
 
@@ -105,13 +106,14 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
     out.Refresh = true;
     const int l = static_cast<int>(length(zone_));
     out.GaugeMax = l;
-    int progress = std::clamp(in.GaugeProgress, 0, std::max(0, l));
+    int progress = std::clamp(gaugeProgress_, 0, std::max(0, l));
     if (s != 0) {
         const int r = static_cast<int>(s % l);
         progress = r != 0 ? r : l;
         out.GaugeMoved = true;
     }
     out.GaugeProgress = progress;
+    gaugeProgress_ = progress;
 
     out.HangUp = in.DisconnectChecked && progress == l;
 
@@ -125,9 +127,10 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
     if (static_cast<double>(l) * 0.75 >= progress) {
         out.GaugeColor = kGaugeYellow;
     } else {
-        out.ThreeQuarterBeep = in.GaugeColor == kGaugeYellow;
+        out.ThreeQuarterBeep = gaugeColor_ == kGaugeYellow;
         out.GaugeColor = kGaugeRed;
     }
+    gaugeColor_ = out.GaugeColor;
     return out;
 }
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "base/datetime.h"
-#include "settings/settings.h"
 #include "metering/tariff.h"
 #include "metering/totals.h"
+#include "settings/settings.h"
 
 namespace tt {
 
@@ -59,9 +59,6 @@ class TPulseMeter {
         int64_t MonotonicMs = 0;
         bool Online = false;
         bool DisconnectChecked = false;  // chkDisconnect as the tick finds it
-        int GaugeProgress = 0;           // gImpuls as the previous tick (or anyone) left it
-        int GaugeMax = 0;
-        uint32_t GaugeColor = kGaugeYellow;
     };
 
     TMeterTick Tick(const Inputs& in, const TTariffTable& tariff, const TMeterLimits& limits,
@@ -69,13 +66,15 @@ class TPulseMeter {
 
     // The zone tag: 0 idle, else the zone whose length and price apply to the connection.
     int Zone() const { return zone_; }
-    // A failed dial clears the connection without logging it.
-    void SetZone(int zone) { zone_ = zone; }
+    // A failed dial ends the connection without logging it.
+    void Forget() { zone_ = 0; }
     int32_t PulseCount() const { return pulseCount_; }
     long double CarriedCost() const { return carriedCost_; }
     TDateTime ConnectionTime() const { return connectionTime_; }
     int LimitArmed() const { return limitArmed_; }
-    void SetLimitArmed(int value) { limitArmed_ = value; }
+    // The pulse gauge as the last tick left it: the window's gImpuls shows it.
+    int GaugeProgress() const { return gaugeProgress_; }
+    uint32_t GaugeColor() const { return gaugeColor_; }
     // What the connection has cost so far, carried zones included.
     long double Cost(const TTariffTable& tariff) const;
 
@@ -88,6 +87,8 @@ class TPulseMeter {
     int64_t lastElapsed_ = 0;  // whole seconds at the previous on-line tick
     TDateTime connectionTime_ = 0;
     int limitArmed_ = 0;
+    int gaugeProgress_ = 0;
+    uint32_t gaugeColor_ = kGaugeYellow;
 };
 
 // Pulse boundaries k x length (k >= 1) with from <= k x length < to: those passed between a

@@ -42,9 +42,6 @@ class MeterRig {
         in.MonotonicMs = mono;
         in.Online = online;
         in.DisconnectChecked = disconnect;
-        in.GaugeProgress = progress;
-        in.GaugeMax = max;
-        in.GaugeColor = color;
         TMeterTick t = meter.Tick(in, tariff, limits, totals);
         if (t.Online) {
             max = t.GaugeMax;
@@ -82,7 +79,6 @@ TEST(PulseMeter, FirstTickStartsWithOnePulseSetBackByTheDiallingDelay) {
     // With no delay the first tick is at s = 0: the gauge keeps what idle left.
     MeterRig zero;
     zero.limits.OODL = 0;
-    zero.progress = 0;
     EXPECT_EQ(zero.Step(0).GaugeProgress, 0);
 }
 
