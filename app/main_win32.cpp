@@ -19,11 +19,11 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
-#include "settings/settings.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/ras_binding.h"
 #include "platform/ras/simulated_line.h"
 #include "platform/win32/win32_backend.h"
+#include "settings/settings.h"
 #include "toolkit/gfx/font.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "app/u_taktomat.h"
 #include "base/datetime.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/ras/simulated_line.h"
 #include "platform/headless/headless_driver.h"
+#include "platform/ras/simulated_line.h"
 
 namespace fs = std::filesystem;
 

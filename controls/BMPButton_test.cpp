@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "controls/skin/skin.h"
-#include "toolkit/gfx/png.h"
 #include "platform/headless/toolkit_test_util.h"
+#include "toolkit/gfx/png.h"
 
 namespace tt {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "dialup/state_texts.h"
 #include "platform/ras/ras_api.h"
-#include "toolkit/ui_thread.h"
 #include "toolkit/component.h"
+#include "toolkit/ui_thread.h"
 
 namespace tt {
 

@@ -10,8 +10,8 @@
 
 #include "base/error.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/ras/simulated_line.h"
 #include "platform/headless/headless_driver.h"
+#include "platform/ras/simulated_line.h"
 
 namespace tt {
 namespace {

@@ -6,8 +6,8 @@
 #include "controls/BMPCounter.h"
 #include "controls/BtChkBox.h"
 #include "controls/Shell.h"
-#include "settings/settings.h"
 #include "metering/tariff.h"
+#include "settings/settings.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"
 

@@ -7,8 +7,8 @@
 
 #include "base/files.h"
 #include "controls/skin/skin.h"
-#include "toolkit/application.h"
 #include "platform/headless/headless_driver.h"
+#include "toolkit/application.h"
 
 namespace tt {
 namespace {

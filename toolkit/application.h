@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "toolkit/backend.h"
-#include "toolkit/ui_thread.h"
 #include "toolkit/component.h"
 #include "toolkit/control.h"
 #include "toolkit/gfx/bitmap.h"
+#include "toolkit/ui_thread.h"
 
 namespace tt {
 

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "base/error.h"
-#include "toolkit/menus.h"
 #include "platform/headless/toolkit_test_util.h"
+#include "toolkit/menus.h"
 
 namespace tt::testing {
 namespace {

@@ -13,11 +13,11 @@
 #include "base/format.h"
 #include "controls/BMPButton.h"
 #include "platform/headless/headless_backend.h"
+#include "platform/headless/headless_driver.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/simulated_line.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
-#include "platform/headless/headless_driver.h"
 #include "toolkit/stdctrls.h"
 
 namespace tt::scenario {

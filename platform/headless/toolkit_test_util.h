@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/headless/headless_backend.h"
+#include "platform/headless/headless_driver.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
-#include "platform/headless/headless_driver.h"
 #include "toolkit/stdctrls.h"
 
 namespace tt::testing {

@@ -19,9 +19,9 @@
 #include "app/program.h"
 #include "base/files.h"
 #include "platform/headless/headless_backend.h"
+#include "platform/headless/headless_driver.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/pppd_line.h"
-#include "platform/headless/headless_driver.h"
 
 using namespace tt;
 

@@ -15,8 +15,8 @@
 #include "base/files.h"
 #include "dialup/state_texts.h"
 #include "metering/online_probe.h"
-#include "settings/settings.h"
 #include "platform/ras/pppd_line.h"
+#include "settings/settings.h"
 
 using namespace tt;
 
