@@ -61,7 +61,7 @@ class FontEngineScope {
 
 // A GUI program has no console to print to: what the command line asks to read is a message.
 void Tell(const std::string& text, unsigned icon) {
-    MessageBoxA(nullptr, tt::win32::ToAcp(text).c_str(), kTitle, MB_OK | icon);
+    MessageBoxA(nullptr, tt::Utf8ToAnsi(text).c_str(), kTitle, MB_OK | icon);
 }
 
 // Runs the program until its main window closes; the session's end and a second copy's
@@ -119,7 +119,7 @@ int SetWindowsAutostart(const tt::ProgramOptions& options) {
     std::string command = "\"" + std::string(path) + "\"";
     if (!options.Dir.empty())
         command +=
-            " --dir \"" + tt::win32::ToAcp(std::filesystem::absolute(options.Dir).string()) + "\"";
+            " --dir \"" + tt::Utf8ToAnsi(std::filesystem::absolute(options.Dir).string()) + "\"";
     HKEY key = nullptr;
     LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                                   &key, nullptr);
