@@ -8,8 +8,8 @@ namespace tt {
 // Starting with the desktop session, the freedesktop way: a .desktop file in the user's
 // autostart folder, which the session starts at log-in.
 
-// $XDG_CONFIG_HOME/autostart, or ~/.config/autostart when that is not set (as the
-// specification says); empty when neither can be found.
+// $XDG_CONFIG_HOME/autostart, or ~/.config/autostart when that is not set (as the XDG base
+// directory rules have it); empty when neither can be found.
 std::filesystem::path XdgAutostartFolder();
 
 // The command line `args` as the Exec key of a desktop entry wants it: each argument quoted
