@@ -1,17 +1,11 @@
 #include "controls/Shellage.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <vector>
 
 #include "toolkit/gfx/utf8.h"
-
-#ifdef _WIN32
-#include <memory>
-
-#include "platform/win32/notify_icon_hook.h"
-#include "platform/win32/win32_backend.h"
-#endif
 
 namespace tt {
 
@@ -128,55 +122,36 @@ std::string CutTip(const std::string& text) {
     return text.substr(0, pos);
 }
 
-#ifdef _WIN32
-// With the native backend the real shell is used: the icon is registered with
-// Shell_NotifyIconA and the owner form's window procedure is really taken over. Other backends
-// (the tests under Wine run the headless one) keep the stand-in shell above.
-std::map<const TNotifyIcon*, std::unique_ptr<win32::NotifyIconHook>> nativeHooks;
-
-win32::Win32Backend* NativeBackend() {
-    return dynamic_cast<win32::Win32Backend*>(&Application::Current().Backend());
-}
-
-win32::NotifyIconHook* NativeHook(const TNotifyIcon* icon) {
-    auto it = nativeHooks.find(icon);
-    return it == nativeHooks.end() ? nullptr : it->second.get();
-}
-#endif
-
 }  // namespace
 
 TNotifyIcon::TNotifyIcon(TComponent* owner) : TComponent(owner) {
     ownerForm_ = dynamic_cast<TForm*>(owner);
     if (!ownerForm_) throw ENotifyIconError(kOwnerNotFormText);
-#ifdef _WIN32
-    if (win32::Win32Backend* native = NativeBackend()) {
-        auto hook = std::make_unique<win32::NotifyIconHook>(nextIconId_);
-        if (!hook->Attach(native->NativeWindow(ownerForm_->Handle()))) {
-            throw ENotifyIconError(kWndProcHookText);
-        }
-        hook->OnMouse = [this](unsigned mouseMessage) {
-            if (mouseMessage == WM_RBUTTONDOWN) {
-                int x = 0;
-                int y = 0;
-                win32::NotifyIconHook::CursorPos(x, y);
-                trayPointer = {x, y};
-            }
+    // With a backend that has the system's own tray (Win32) the icon is registered there and
+    // the owner form's window procedure is really taken over. Other backends (the tests under
+    // Wine run the headless one) keep the stand-in shell above.
+    try {
+        native_ =
+            Application::Current().Backend().AttachNativeTray(ownerForm_->Handle(), nextIconId_);
+    } catch (const std::exception&) {
+        throw ENotifyIconError(kWndProcHookText);
+    }
+    if (native_) {
+        native_->OnMouse = [this](unsigned mouseMessage, int x, int y) {
+            if (mouseMessage == WM_RBUTTONDOWN) trayPointer = {x, y};
             TMessage message{callbackMessage_, iconId_, static_cast<std::intptr_t>(mouseMessage),
                              0};
             WndProc(message);
         };
-        nativeHooks[this] = std::move(hook);
         hooked_ = true;
         clickTimer_ = new TTimer(this);  // owned: released with the icon
         clickTimer_->SetEnabled(false);
-        clickTimer_->SetInterval(win32::NotifyIconHook::DoubleClickTime());
+        clickTimer_->SetInterval(native_->DoubleClickTime());
         clickTimer_->OnTimer = [this](TComponent*) { ClickTimerExpired(); };
-        callbackMessage_ = win32::NotifyIconHook::CallbackMessage();
+        callbackMessage_ = native_->CallbackMessage();
         iconId_ = nextIconId_++;
         return;
     }
-#endif
     // Joining the chain kept here cannot fail; where the platform replaces the window
     // procedure itself, a previous procedure of 0 raises kWndProcHookText.
     windowProcs[ownerForm_].push_back(this);
@@ -191,13 +166,12 @@ TNotifyIcon::TNotifyIcon(TComponent* owner) : TComponent(owner) {
 
 TNotifyIcon::~TNotifyIcon() {
     if (iconVisible_) ShellCall(NIM_DELETE, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-#ifdef _WIN32
     // Gives the form its previous window procedure back.
-    if (nativeHooks.erase(this)) {
+    if (native_) {
+        native_.reset();
         DestroyComponents();
         return;
     }
-#endif
     if (hooked_) {
         // Taken out wherever it sits: an icon released before a newer one on the same form
         // must not cut the newer one off, nor leave it passing messages to a dead procedure.
@@ -223,13 +197,8 @@ void TNotifyIcon::SetIcon(const Bitmap& value) {
 void TNotifyIcon::SetHideTask(bool value) {
     if (value == hideTask_) return;
     hideTask_ = value;
-#ifdef _WIN32
-    // The taskbar button is the application window's: our forms are owned by it.
-    if (win32::Win32Backend* native = NativeBackend(); native && NativeHook(this)) {
-        win32::NotifyIconHook::ShowApplicationWindow(native->ApplicationWindow(), !value);
-        return;
-    }
-#endif
+    // With the system's tray the taskbar button is the application window's.
+    if (native_ && Application::Current().Backend().ShowTaskbarButton(!value)) return;
     // The taskbar button belongs to the forms here; the owner is still being made when its
     // constructor sets this, so it is not yet among the application's forms.
     ownerForm_->SetToolWindow(value);
@@ -257,18 +226,17 @@ void TNotifyIcon::ShellCall(unsigned operation, unsigned flags) {
     notifyIconData_.uCallbackMessage = callbackMessage_;
     notifyIconData_.hIcon = icon_.Empty() ? nullptr : &icon_;
     notifyIconData_.szTip = CutTip(hint_);
-#ifdef _WIN32
-    if (win32::NotifyIconHook* hook = NativeHook(this)) {
+    if (native_) {
         if (flags & NIF_ICON) {
             // The key colour must become the shell's mask, not a magenta frame round the dial.
             const std::vector<uint32_t> pixels =
                 icon_.Empty() ? std::vector<uint32_t>{} : TrayIconPixels(icon_);
-            hook->SetIcon(icon_.Width(), icon_.Height(), pixels.empty() ? nullptr : pixels.data());
+            native_->SetIcon(icon_.Width(), icon_.Height(),
+                             pixels.empty() ? nullptr : pixels.data());
         }
-        hook->Notify(operation, flags, notifyIconData_.szTip);
+        native_->Notify(operation, flags, notifyIconData_.szTip);
         return;
     }
-#endif
     ShellNotifyIcon(operation, notifyIconData_);
 }
 

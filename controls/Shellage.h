@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/error.h"
 #include "toolkit/application.h"
+#include "toolkit/backend.h"
 #include "toolkit/component.h"
 #include "toolkit/form.h"
 #include "toolkit/gfx/bitmap.h"
@@ -99,6 +101,8 @@ class TNotifyIcon : public TComponent {
     void BringOwnerForward();
 
     TForm* ownerForm_ = nullptr;
+    // The system's own tray where the backend has one; else this file plays the shell.
+    std::unique_ptr<ui::NativeTray> native_;
     bool hooked_ = false;
     bool bringToFront_ = false;
     bool enableDblClick_ = true;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,25 @@ class EventSink {
     virtual void ProcessMessages() = 0;
 };
 
+// The notification area of a system that has one of its own with window-message callbacks
+// (Win32): the tray icon control registers there, and the system's notifications for it arrive
+// through the owner window's procedure, which this takes over. Without one the control plays the
+// shell itself over ShowTrayIcon.
+class NativeTray {
+  public:
+    virtual ~NativeTray() = default;
+    // The shell's mouse message for the icon (0x201 left down, 0x204 right down, ...), with the
+    // pointer's screen position at that moment.
+    std::function<void(unsigned mouseMessage, int x, int y)> OnMouse;
+    // The picture for the next shell calls, pixel words 0xFFRRGGBB with the transparent ones
+    // 0; none brings the system's default icon back.
+    virtual void SetIcon(int width, int height, const uint32_t* pixels) = 0;
+    // One shell call (0 add, 1 modify, 2 delete) with the record's flags and the tip.
+    virtual void Notify(unsigned operation, unsigned flags, const std::string& tip) = 0;
+    virtual unsigned CallbackMessage() const = 0;
+    virtual int DoubleClickTime() const = 0;
+};
+
 class Backend {
   public:
     virtual ~Backend() = default;
@@ -193,6 +213,19 @@ class Backend {
     // Whether the desktop has a notification area now. An icon shown without one appears when
     // one comes.
     virtual bool TrayAvailable() { return true; }
+    // The system's own tray for an icon of `window`; nullptr where there is none. Throws when
+    // the window's procedure cannot be taken over.
+    virtual std::unique_ptr<NativeTray> AttachNativeTray(int window, unsigned iconId) {
+        (void)window;
+        (void)iconId;
+        return nullptr;
+    }
+    // Shows or hides the application window's taskbar button; false where the forms have
+    // their own buttons and nothing was done.
+    virtual bool ShowTaskbarButton(bool show) {
+        (void)show;
+        return false;
+    }
     virtual std::string ClipboardText() = 0;
     virtual void SetClipboardText(const std::string& text) = 0;
 };

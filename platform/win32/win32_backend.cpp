@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "platform/win32/notify_icon_hook.h"
 #include "toolkit/gfx/bitmap.h"
 
 namespace tt::win32 {
@@ -670,6 +671,49 @@ void Win32Backend::SetClipboardText(const std::string& text) {
         if (!SetClipboardData(CF_TEXT, mem)) GlobalFree(mem);
     }
     CloseClipboard();
+}
+
+namespace {
+
+// The shell's tray through the owner window's procedure, taken over by NotifyIconHook.
+class HookedTray : public ui::NativeTray {
+  public:
+    explicit HookedTray(unsigned iconId) : hook_(iconId) {
+        hook_.OnMouse = [this](unsigned mouseMessage) {
+            int x = 0;
+            int y = 0;
+            NotifyIconHook::CursorPos(x, y);
+            if (OnMouse) OnMouse(mouseMessage, x, y);
+        };
+    }
+    bool Attach(HWND owner) { return hook_.Attach(owner); }
+    void SetIcon(int width, int height, const uint32_t* pixels) override {
+        hook_.SetIcon(width, height, pixels);
+    }
+    void Notify(unsigned operation, unsigned flags, const std::string& tip) override {
+        hook_.Notify(operation, flags, tip);
+    }
+    unsigned CallbackMessage() const override { return NotifyIconHook::CallbackMessage(); }
+    int DoubleClickTime() const override { return NotifyIconHook::DoubleClickTime(); }
+
+  private:
+    NotifyIconHook hook_;
+};
+
+}  // namespace
+
+std::unique_ptr<ui::NativeTray> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
+    auto tray = std::make_unique<HookedTray>(iconId);
+    if (!tray->Attach(NativeWindow(window))) {
+        throw Error("the window procedure of the tray icon's owner cannot be taken over");
+    }
+    return tray;
+}
+
+bool Win32Backend::ShowTaskbarButton(bool show) {
+    // The taskbar button is the application window's: our forms are owned by it.
+    NotifyIconHook::ShowApplicationWindow(appWindow_, show);
+    return true;
 }
 
 }  // namespace tt::win32
