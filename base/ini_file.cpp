@@ -363,6 +363,9 @@ std::optional<std::string> SetIniValue(std::string_view text, std::string_view s
     std::string entry(place.Key ? place.KeyLine.Name : TrimLeft(key));
     entry += '=';
     entry.append(newValue);
+    // A value written with blanks at its end reads back without them, yet writing it again
+    // would only put the same line back.
+    if (place.Key && lines[*place.Key] == entry) return std::nullopt;
 
     std::string out;
     out.reserve(text.size() + entry.size() + section.size() + 8);

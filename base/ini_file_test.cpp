@@ -131,6 +131,12 @@ TEST(IniText, UnchangedValueLeavesTheTextAlone) {
     // The stored value is compared as stored: quotes and case count.
     EXPECT_EQ(SetIniValue(text, "S", "q", "7"), "[S]\r\n  k =  5\r\nq=7\r\n");
     EXPECT_EQ(SetIniValue(text, "S", "k", "5 "), "[S]\r\nk=5 \r\nq=\"7\"\r\n");
+    // Written a second time, a value with blanks at its end (a line break becomes one) finds
+    // its own line already there.
+    const std::string once = *SetIniValue(text, "S", "k", "6\n");
+    EXPECT_EQ(once, "[S]\r\nk=6 \r\nq=\"7\"\r\n");
+    EXPECT_EQ(SetIniValue(once, "S", "k", "6\n"), std::nullopt);
+    EXPECT_EQ(SetIniValue(once, "S", "k", "6 "), std::nullopt);
 }
 
 TEST(IniBytes, ByteOrderMarksAreReadAndKept) {
