@@ -22,15 +22,15 @@ inline constexpr char kOwnerNotFormText[] = "Właściciel komponentu musi być f
 inline constexpr char kWndProcHookText[] = "Błąd przedefiniowania procedury komunikacyjnej";
 
 // The shell's operations, flags and the mouse messages it reports, by the platform's numbers.
-inline constexpr unsigned NIM_ADD = 0;
-inline constexpr unsigned NIM_MODIFY = 1;
-inline constexpr unsigned NIM_DELETE = 2;
-inline constexpr unsigned NIF_MESSAGE = 1;
-inline constexpr unsigned NIF_ICON = 2;
-inline constexpr unsigned NIF_TIP = 4;
-inline constexpr unsigned WM_LBUTTONDOWN = 0x201;
-inline constexpr unsigned WM_LBUTTONDBLCLK = 0x203;
-inline constexpr unsigned WM_RBUTTONDOWN = 0x204;
+inline constexpr unsigned NIM_ADD = ui::kShellAdd;
+inline constexpr unsigned NIM_MODIFY = ui::kShellModify;
+inline constexpr unsigned NIM_DELETE = ui::kShellDelete;
+inline constexpr unsigned NIF_MESSAGE = ui::kShellFlagMessage;
+inline constexpr unsigned NIF_ICON = ui::kShellFlagIcon;
+inline constexpr unsigned NIF_TIP = ui::kShellFlagTip;
+inline constexpr unsigned WM_LBUTTONDOWN = ui::kShellLeftDown;
+inline constexpr unsigned WM_LBUTTONDBLCLK = ui::kShellLeftDoubleClick;
+inline constexpr unsigned WM_RBUTTONDOWN = ui::kShellRightDown;
 
 // The longest tooltip the shell takes, in characters.
 inline constexpr int kMaxTipLength = 63;
@@ -98,12 +98,10 @@ class TNotifyIcon : public TComponent {
   private:
     void ShellCall(unsigned operation, unsigned flags);
     void ClickTimerExpired();
-    void BringOwnerForward();
 
     TForm* ownerForm_ = nullptr;
-    // The system's own tray where the backend has one; else this file plays the shell.
-    std::unique_ptr<ui::NativeTray> native_;
-    bool hooked_ = false;
+    std::unique_ptr<ui::ShellIcon> shell_;
+    TPoint trayPointer_;  // where the pointer was at the last notification
     bool bringToFront_ = false;
     bool enableDblClick_ = true;
     Bitmap icon_;

@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "toolkit/form.h"
+#include "toolkit/tray_shell.h"
 
 namespace tt {
 
@@ -376,6 +377,12 @@ void Application::ShowTrayIcon(const std::string& tip, const Bitmap* icon) {
 
 void Application::HideTrayIcon() {
     backend_.HideTrayIcon();
+}
+
+std::unique_ptr<ui::ShellIcon> Application::AttachTrayIcon(int window, unsigned iconId) {
+    if (auto native = backend_.AttachNativeTray(window, iconId)) return native;
+    if (!trayShell_) trayShell_ = std::make_unique<TrayShell>(*this);
+    return trayShell_->Attach();
 }
 
 // --- TTimer

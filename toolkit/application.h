@@ -1,6 +1,7 @@
 #pragma once
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ namespace tt {
 
 class TForm;
 class TTimer;
+class TrayShell;
 
 // The pixel words of an icon for the tray (ui::TrayIcon): its fuchsia key made transparent.
 std::vector<uint32_t> TrayIconPixels(const Bitmap& icon);
@@ -95,6 +97,9 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     std::function<void(ui::TrayMouse what, TPoint screen)> OnTrayMouse;
     void ShowTrayIcon(const std::string& tip, const Bitmap* icon);
     void HideTrayIcon();
+    // An icon for the notification area's shell: the system's own where the backend has one
+    // (its notifications then come through `window`'s procedure), else the toolkit's stand-in.
+    std::unique_ptr<ui::ShellIcon> AttachTrayIcon(int window, unsigned iconId);
 
     // Called by controls and timers.
     void UpdateHint(TControl* hovered, TPoint screen);
@@ -131,6 +136,8 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     std::string hintText_;
     int hintWindow_ = 0;
     Bitmap hintBuffer_;
+
+    std::unique_ptr<TrayShell> trayShell_;  // made when the first icon wants the stand-in
 };
 
 // A message-driven timer: OnTimer runs on the GUI thread every Interval milliseconds while

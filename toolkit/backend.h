@@ -146,20 +146,36 @@ class EventSink {
     virtual void ProcessMessages() = 0;
 };
 
-// The notification area of a system that has one of its own with window-message callbacks
-// (Win32): the tray icon control registers there, and the system's notifications for it arrive
-// through the owner window's procedure, which this takes over. Without one the control plays the
-// shell itself over ShowTrayIcon.
-class NativeTray {
+// The shell's calls, record flags and the mouse messages it reports, by the Windows numbers
+// that every tray icon speaks.
+enum : unsigned {
+    kShellAdd = 0,
+    kShellModify = 1,
+    kShellDelete = 2,
+    kShellFlagMessage = 1,
+    kShellFlagIcon = 2,
+    kShellFlagTip = 4,
+    kShellLeftDown = 0x201,
+    kShellLeftDoubleClick = 0x203,
+    kShellRightDown = 0x204,
+};
+
+// One icon registered with the notification area's shell. A system with a shell of its own
+// with window-message callbacks (Win32) hands one out from Backend::AttachNativeTray: the
+// notifications arrive through the owner window's procedure, which it takes over. For the other
+// backends, which show one icon over ShowTrayIcon, the toolkit plays the shell
+// (toolkit/tray_shell.h) and Application::AttachTrayIcon hands out its icons.
+class ShellIcon {
   public:
-    virtual ~NativeTray() = default;
-    // The shell's mouse message for the icon (0x201 left down, 0x204 right down, ...), with the
-    // pointer's screen position at that moment.
+    virtual ~ShellIcon() = default;
+    // The shell's mouse message for the icon (kShellLeftDown, ...), with the pointer's screen
+    // position at that moment.
     std::function<void(unsigned mouseMessage, int x, int y)> OnMouse;
     // The picture for the next shell calls, pixel words 0xFFRRGGBB with the transparent ones
     // 0; none brings the system's default icon back.
     virtual void SetIcon(int width, int height, const uint32_t* pixels) = 0;
-    // One shell call (0 add, 1 modify, 2 delete) with the record's flags and the tip.
+    // One shell call (kShellAdd, kShellModify, kShellDelete) with the record's flags
+    // (kShellFlag...) and the tip.
     virtual void Notify(unsigned operation, unsigned flags, const std::string& tip) = 0;
     virtual unsigned CallbackMessage() const = 0;
     virtual int DoubleClickTime() const = 0;
@@ -215,7 +231,7 @@ class Backend {
     virtual bool TrayAvailable() { return true; }
     // The system's own tray for an icon of `window`; nullptr where there is none. Throws when
     // the window's procedure cannot be taken over.
-    virtual std::unique_ptr<NativeTray> AttachNativeTray(int window, unsigned iconId) {
+    virtual std::unique_ptr<ShellIcon> AttachNativeTray(int window, unsigned iconId) {
         (void)window;
         (void)iconId;
         return nullptr;

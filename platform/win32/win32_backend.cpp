@@ -676,7 +676,7 @@ void Win32Backend::SetClipboardText(const std::string& text) {
 namespace {
 
 // The shell's tray through the owner window's procedure, taken over by NotifyIconHook.
-class HookedTray : public ui::NativeTray {
+class HookedTray : public ui::ShellIcon {
   public:
     explicit HookedTray(unsigned iconId) : hook_(iconId) {
         hook_.OnMouse = [this](unsigned mouseMessage) {
@@ -702,7 +702,7 @@ class HookedTray : public ui::NativeTray {
 
 }  // namespace
 
-std::unique_ptr<ui::NativeTray> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
+std::unique_ptr<ui::ShellIcon> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
     auto tray = std::make_unique<HookedTray>(iconId);
     if (!tray->Attach(NativeWindow(window))) {
         throw Error("the window procedure of the tray icon's owner cannot be taken over");
