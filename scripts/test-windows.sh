@@ -6,7 +6,11 @@ bash scripts/deps.sh --windows
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 # Our settings reader and writer against the system's profile functions on generated files; the
-# seed it prints replays a failure (--seed S --case K), and a larger run is --cases 100000.
-bash scripts/wine-run.sh build/windows/base/ini_vs_system.exe --cases "${TT_INI_CASES:-2000}"
+# seed it prints replays a failure (--seed S --case K), and a larger run is --cases 100000. The
+# run is the same every time, so a red result is about the change at hand; TT_INI_SEED=random
+# explores new files.
+seed=(--seed "${TT_INI_SEED:-20261207}")
+[ "${TT_INI_SEED:-}" = random ] && seed=()
+bash scripts/wine-run.sh build/windows/base/ini_vs_system.exe "${seed[@]}" --cases "${TT_INI_CASES:-2000}"
 # The smokes drive real windows under Wine with fixed waits; one failed run is tried again.
 ctest --preset windows --repeat until-pass:2
