@@ -158,12 +158,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         lock.Publish(std::to_string(::getpid()));
-        const TSettings settings(folder / "taktomat.ini");
-        const OnlineRule rule = ReadOnlineRule(settings);
+        // The program goes on with the same reading of the file.
+        auto settings = std::make_unique<TSettings>(folder / "taktomat.ini");
+        const OnlineRule rule = ReadOnlineRule(*settings);
         const auto run = [&](HostAddressSource& host, RasApi& line) {
             qt::QtBackend backend(argc, argv);
             if (builtinFont) SetCurrentFontEngine(nullptr);
-            TTaktomat program(TProgramServices{backend, host, line, folder, format});
+            TTaktomat program(
+                TProgramServices{backend, host, line, folder, format, {}, std::move(settings)});
             // Log-out, Ctrl+C and kill end the program as its close button does, record included.
             TSignalWatcher signals([&program] { program.RequestEnd(); },
                                    [&program] { program.RequestShow(); });

@@ -92,21 +92,25 @@ int RunProgram(const tt::ProgramOptions& options) {
     lock.Publish(std::to_string(reinterpret_cast<uintptr_t>(backend.ApplicationWindow())));
     const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
     // On-line means a dial-up adapter is up, unless the settings ask for the host-name rule.
-    const tt::OnlineRule rule = tt::ReadOnlineRule(tt::TSettings(folder / "taktomat.ini"));
+    // The program goes on with the same reading of the file.
+    auto settings = std::make_unique<tt::TSettings>(folder / "taktomat.ini");
+    const tt::OnlineRule rule = tt::ReadOnlineRule(*settings);
 
     if (options.Simulate) {
         tt::LineHostAddressSource host(tt::MakeOnlineAddressSource(rule));
         tt::SimulatedLine line(tt::SimulatedLine::Timing::Real,
                                [&host](std::optional<std::string> a) { host.LineSays(a); });
         line.SetPhoneBook({"Internet"});
-        tt::TTaktomat program(tt::TProgramServices{backend, host, line, folder, format});
+        tt::TTaktomat program(
+            tt::TProgramServices{backend, host, line, folder, format, {}, std::move(settings)});
         return RunUntilClosed(backend, program);
     }
     const std::unique_ptr<tt::HostAddressSource> host = tt::MakeOnlineAddressSource(rule);
     // Bound on first use, so that a machine without dial-up service still meters.
     const std::unique_ptr<tt::LibraryLoader> loader = tt::MakeWin32LibraryLoader();
     tt::RasBinding ras(*loader);
-    tt::TTaktomat program(tt::TProgramServices{backend, *host, ras, folder, format});
+    tt::TTaktomat program(
+        tt::TProgramServices{backend, *host, ras, folder, format, {}, std::move(settings)});
     return RunUntilClosed(backend, program);
 }
 

@@ -18,6 +18,7 @@ struct TTaktomat::State {
     explicit State(TProgramServices s)
         : Backend(s.Backend), Program(s.Host, s.Ras, std::move(s.Folder), std::move(s.Format)) {
         Program.UnsavedLogPath = s.UnsavedLog.empty() ? UnsavedLogPath() : s.UnsavedLog;
+        Program.EntrySettings = std::move(s.Settings);
     }
     ui::Backend& Backend;
     // Declared before the application: the windows use it until they are gone.

@@ -8,6 +8,7 @@
 #include "base/format.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/ras_api.h"
+#include "settings/settings.h"
 #include "toolkit/backend.h"
 
 namespace tt {
@@ -27,6 +28,9 @@ struct TProgramServices {
     // Where unsaved records go when the log cannot be written at the end; empty: the usual
     // place (UnsavedLogPath).
     std::filesystem::path UnsavedLog = {};
+    // "taktomat.ini" of the folder as the entry already read it (for its own keys); none: the
+    // main window reads the file itself.
+    std::unique_ptr<TSettings> Settings = {};
 };
 
 // The whole program: the application with its windows and the program-wide state.

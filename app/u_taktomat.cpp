@@ -240,7 +240,12 @@ void TfrmTaktomat::FormCreate(TComponent*) {
               kFullHeight);
     app.Guard([&] { DialUp1->GetActiveConnections(); });
     Zegar->SetEnabled(true);
-    state_.Settings = std::make_unique<TSettings>(state_.SettingsPath());
+    if (state_.EntrySettings && state_.EntrySettings->Path() == state_.SettingsPath()) {
+        state_.Settings = std::move(state_.EntrySettings);
+    } else {
+        state_.Settings = std::make_unique<TSettings>(state_.SettingsPath());
+    }
+    state_.EntrySettings.reset();
     app.Guard([&] {
         const int height = ReadClamped(*state_.Settings, keys::H);
         SetHeight(height);

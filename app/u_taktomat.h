@@ -49,8 +49,9 @@ struct TProgramState {
     TMeterLimits MeterLimits;
     TPulseMeter Meter;
     // The accessor of "taktomat.ini": made by the main window's creation, freed by its
-    // destruction.
+    // destruction. The creation takes the one the program's entry already read, if any.
     std::unique_ptr<TSettings> Settings;
+    std::unique_ptr<TSettings> EntrySettings;
     bool IsOnline = false;
     bool ShowPulseNumber = false;
 
@@ -69,6 +70,9 @@ struct TProgramState {
 class TfrmTaktomat : public TForm {
   public:
     TfrmTaktomat(TComponent* owner, TProgramState& state);
+    // The accessor of "taktomat.ini" the windows share; none before creation and after
+    // destruction.
+    TSettings* Settings() const { return state_.Settings.get(); }
 
     TBitCheckBox* chkDisconnect;
     TProgress* gImpuls;

@@ -55,9 +55,10 @@ class ProgramTest : public ::testing::Test {
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(dir / name, std::ios::binary) << text;
     }
-    void Start() {
+    void Start(std::unique_ptr<TSettings> entrySettings = nullptr) {
         program = std::make_unique<TTaktomat>(TProgramServices{
-            backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','), Unsaved()});
+            backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','), Unsaved(),
+            std::move(entrySettings)});
         program->Start();
         driver = std::make_unique<HeadlessDriver>(program->App(), backend);
     }
@@ -545,6 +546,26 @@ TEST_F(ProgramTest, StartReadsTheSettingsFileOnce) {
     EXPECT_EQ(V("PulseLength1"), "60");
     EXPECT_EQ(V("SettingsReadings"), "2");
 #endif
+}
+
+// The entry reads the file for its own keys first; the program goes on with that reading
+// rather than a second one, and one made for another folder's file is not taken.
+TEST_F(ProgramTest, StartTakesTheEntrysReadingOfTheSettingsFile) {
+    Write("taktomat.ini", "[OPCJE]\r\nIMPULS1=45\r\n");
+    auto read = std::make_unique<TSettings>(dir / "taktomat.ini");
+    const TSettings* entry = read.get();
+    Start(std::move(read));
+    EXPECT_EQ(W().Settings(), entry);
+    EXPECT_EQ(V("PulseLength1"), "45");
+#ifndef _WIN32
+    EXPECT_EQ(V("SettingsReadings"), "1");
+#endif
+    program.reset();
+    fs::create_directories(dir / "other");
+    std::ofstream(dir / "other" / "taktomat.ini", std::ios::binary) << "[OPCJE]\r\nIMPULS1=90\r\n";
+    Start(std::make_unique<TSettings>(dir / "other" / "taktomat.ini"));
+    EXPECT_EQ(W().Settings()->Path(), dir / "taktomat.ini");
+    EXPECT_EQ(V("PulseLength1"), "45");
 }
 
 // The limits count what the log holds for the day and month of the clock, also when the clock

@@ -23,8 +23,8 @@ class TrayShellTest : public ToolkitTest {
         second->OnMouse = [this](unsigned m, int x, int y) { Hear("second", m, x, y); };
     }
     void Hear(const char* who, unsigned message, int x, int y) {
-        heard.push_back(std::string(who) + " " + std::to_string(message) + " " +
-                        std::to_string(x) + "," + std::to_string(y));
+        heard.push_back(std::string(who) + " " + std::to_string(message) + " " + std::to_string(x) +
+                        "," + std::to_string(y));
     }
     std::string ShownTip() const { return backend.Tray() ? backend.Tray()->tip : "(none)"; }
 };
