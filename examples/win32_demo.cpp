@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/headless/headless_backend.h"
+#include "platform/headless/sample_form.h"
 #include "platform/win32/win32_backend.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
@@ -28,76 +29,22 @@ namespace {
 
 using namespace tt;
 
-class TfrmDemo : public TForm {
+// The toolkit tests' sample form, placed where asked, with text in its edit field, a chosen
+// list line, a paint box of three bars the smoke looks for, and a background that drags.
+class TfrmDemo : public TSampleForm {
   public:
-    TLabel* lblName;
-    TEdit* edtName;
-    TComboBox* cmbEntry;
-    TListBox* ListBox1;
-    TPaintBox* PaintBox1;
-
-    TfrmDemo(TComponent* owner, int left, int top) : TForm(owner) {
+    TfrmDemo(TComponent* owner, int left, int top) : TSampleForm(owner) {
         SetName("frmDemo");
-        SetCaption("Próbka");
-        SetBorderStyle(TFormBorderStyle::bsNone);
-        SetFormStyle(TFormStyle::fsStayOnTop);
-        SetBounds(left, top, 200, 130);
-        SetColor(ColorRGB(0, 0, 64));
-        TFont font;
-        font.Color = ColorRGB(255, 255, 128);
-        SetFont(font);
-
-        lblName = new TLabel(this);
-        lblName->SetName("lblName");
-        lblName->SetParent(this);
-        lblName->SetCaption("&Nazwa:");
-        lblName->SetBounds(8, 9, 1, 1);
-        lblName->SetTransparent(true);
-
-        edtName = new TEdit(this);
-        edtName->SetName("edtName");
-        edtName->SetParent(this);
-        edtName->SetBounds(60, 6, 132, 18);
-        edtName->SetFont(TFont{});
+        SetLeft(left);
+        SetTop(top);
+        edtName->SetMaxLength(0);
         edtName->SetText("Zażółć");
-
-        cmbEntry = new TComboBox(this);
-        cmbEntry->SetName("cmbEntry");
-        cmbEntry->SetParent(this);
-        cmbEntry->SetBounds(8, 30, 184, 20);
-        cmbEntry->SetColor(ColorRGB(0, 0, 64));
-        cmbEntry->SetItems({"Połączenie 1", "TPSA", "Inny dostawca"});
-        cmbEntry->SetItemIndex(0);
-
-        ListBox1 = new TListBox(this);
-        ListBox1->SetName("ListBox1");
-        ListBox1->SetParent(this);
-        ListBox1->SetBounds(8, 56, 120, 66);
-        ListBox1->SetBorderStyle(TBorderStyle::bsNone);
-        ListBox1->SetColor(ColorRGB(0, 0, 64));
-        ListBox1->SetItemHeight(16);
-        ListBox1->SetItems({"01-03\t5", "02-03\t12", "03-03\t7"});
-        ListBox1->OnDrawItem = [this](TWinControl*, int index, TRect rect, TOwnerDrawState) {
-            Canvas& c = ListBox1->GetCanvas();
-            c.Font() = ListBox1->Font();
-            c.FillRect(rect);
-            const std::string line(ListBox1->Items()[static_cast<size_t>(index)]);
-            const size_t tab = line.find('\t');
-            c.DrawTextLine(rect, line.substr(0, tab), TextPrefix::None);
-            c.DrawTextLine({rect.Left + 60, rect.Top, rect.Right, rect.Bottom},
-                           line.substr(tab + 1), TextPrefix::None);
-        };
         ListBox1->SetItemIndex(1);
 
         // A press on the form's own background drags it, as the program's windows are moved.
         OnMouseDown = [this](TComponent*, TMouseButton button, TShiftState, int, int) {
             if (button == TMouseButton::mbLeft) StartSystemMove([] {});
         };
-
-        PaintBox1 = new TPaintBox(this);
-        PaintBox1->SetName("PaintBox1");
-        PaintBox1->SetParent(this);
-        PaintBox1->SetBounds(134, 56, 58, 66);
         PaintBox1->OnPaint = [this](TComponent*) {
             Canvas& c = PaintBox1->GetCanvas();
             c.Brush().Color = clRed;
