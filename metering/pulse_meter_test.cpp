@@ -53,6 +53,23 @@ class MeterRig {
         }
         return t;
     }
+    // A connection started in zone 1 that is in zone 2 from its tenth second on; the seconds
+    // from 11 to `last` at which the count went up.
+    std::vector<int> CountSecondsAfterZone2From10s(int last) {
+        tariff.ZoneStart = {0, 0, 0, 0};
+        limits.OODL = 0;
+        Step(0);
+        Step(10'000);
+        tariff.ZoneStart = {0, EncodeTime(23, 59, 59), EncodeTime(0, 0, 1), EncodeTime(23, 59, 58)};
+        wall = EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 10);
+        std::vector<int> at;
+        for (int s = 11; s <= last; ++s) {
+            const int32_t before = meter.PulseCount();
+            Step(1000);
+            if (meter.PulseCount() != before) at.push_back(s);
+        }
+        return at;
+    }
     // Seconds at which the count went up, over `seconds` ticks one second apart.
     std::vector<int> CountSeconds(int seconds) {
         std::vector<int> at;
@@ -182,20 +199,8 @@ TEST(PulseMeter, ZoneChangeWaitsForTheBoundaryAndCarriesTheOldZonesCost) {
 
 TEST(PulseMeter, ALongerPulseAfterTheChangeIsCountedAtItsOwnMultiple) {
     MeterRig rig;
-    rig.tariff.ZoneStart = {0, 0, 0, 0};
     rig.tariff.PulseLength = {0, 30, 60, 60};
-    rig.limits.OODL = 0;
-    rig.Step(0);
-    rig.Step(10'000);
-    // From here on every second belongs to zone 2.
-    rig.tariff.ZoneStart = {0, EncodeTime(23, 59, 59), EncodeTime(0, 0, 1), EncodeTime(23, 59, 58)};
-    rig.wall = EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 10);
-    std::vector<int> at;
-    for (int s = 11; s <= 130; ++s) {
-        const int32_t before = rig.meter.PulseCount();
-        rig.Step(1000);
-        if (rig.meter.PulseCount() != before) at.push_back(s);
-    }
+    const std::vector<int> at = rig.CountSecondsAfterZone2From10s(130);
     EXPECT_EQ(rig.meter.Zone(), 2);
     // Changed at 30 (not counted: 30 is short of the new 60), then 60 and 120.
     EXPECT_EQ(at, (std::vector<int>{61, 121}));
@@ -203,20 +208,9 @@ TEST(PulseMeter, ALongerPulseAfterTheChangeIsCountedAtItsOwnMultiple) {
 
 TEST(PulseMeter, AChangeBetweenEqualPulseLengthsCountsTheNewPulseAtOnce) {
     MeterRig rig;
-    rig.tariff.ZoneStart = {0, 0, 0, 0};
     rig.tariff.PulseLength = {0, 30, 30, 30};
     rig.tariff.PulsePrice = {0, 0.29L, 0.10L, 0.10L};
-    rig.limits.OODL = 0;
-    rig.Step(0);
-    rig.Step(10'000);
-    rig.tariff.ZoneStart = {0, EncodeTime(23, 59, 59), EncodeTime(0, 0, 1), EncodeTime(23, 59, 58)};
-    rig.wall = EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 10);
-    std::vector<int> at;
-    for (int s = 11; s <= 61; ++s) {
-        const int32_t before = rig.meter.PulseCount();
-        rig.Step(1000);
-        if (rig.meter.PulseCount() != before) at.push_back(s);
-    }
+    const std::vector<int> at = rig.CountSecondsAfterZone2From10s(61);
     EXPECT_EQ(rig.meter.Zone(), 2);
     EXPECT_EQ(at, (std::vector<int>{31, 61}));  // the pulse that begins at the change counts
     EXPECT_NEAR(static_cast<double>(rig.meter.Cost(rig.tariff)), 0.29 + 2 * 0.10, 1e-9);
