@@ -47,7 +47,22 @@ $b mount -t devtmpfs dev /newroot/dev
 $b mkdir -p /newroot/dev/pts
 $b mount -t devpts devpts /newroot/dev/pts
 $b mount -t tmpfs run /newroot/run
+$b mkdir -p /hosttmp
+$b mount -o bind /newroot/tmp /hosttmp
 $b mount -t tmpfs tmp /newroot/tmp
+# A tree under the host's /tmp (a clean clone, say) stays in sight under the fresh /tmp.
+for p in "$ttscript" "$ttarg"; do
+  case "$p" in
+    /tmp/?*)
+      top=${p#/tmp/}
+      top=${top%%/*}
+      if [ ! -e "/newroot/tmp/$top" ]; then
+        $b mkdir -p "/newroot/tmp/$top"
+        $b mount -o bind "/hosttmp/$top" "/newroot/tmp/$top" || echo "init: /tmp/$top not shared"
+      fi
+      ;;
+  esac
+done
 $b mkdir -p /newroot/run/lock
 $b chroot /newroot /bin/sh -c "cd / && exec /bin/bash \"\$ttscript\" \"\$ttarg\"" </dev/console >/dev/console 2>&1
 echo "VM-EXIT $?"
