@@ -17,7 +17,8 @@ namespace tt {
 struct TTaktomat::State {
     explicit State(TProgramServices s)
         : Backend(s.Backend), Program(s.Host, s.Ras, std::move(s.Folder), std::move(s.Format)) {
-        Program.UnsavedLogPath = s.UnsavedLog.empty() ? UnsavedLogPath() : s.UnsavedLog;
+        Program.UnsavedLogPath =
+            s.UnsavedLog.empty() ? UnsavedLogPath(Program.LogPath()) : s.UnsavedLog;
         Program.EntrySettings = std::move(s.Settings);
     }
     ui::Backend& Backend;

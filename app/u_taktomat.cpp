@@ -232,6 +232,7 @@ void TfrmTaktomat::FormCreate(TComponent*) {
             state_.Totals = counter.Result();
         }
     });
+    app.Guard([&] { TakeBackUnsavedRecords(); });
     app.Guard([&] { shell.SnapArea = app.WorkArea(); });
     app.Guard([&] { nIcon->SetIconVisible(true); });
     state_.Meter.Forget();
@@ -350,6 +351,21 @@ bool TfrmTaktomat::SaveLogLines(bool tellOnFailure) {
     return saved;
 }
 
+void TfrmTaktomat::TakeBackUnsavedRecords() {
+    const std::filesystem::path& second = state_.UnsavedLogPath;
+    TLogLines kept;
+    if (second.empty() || !LoadLog(second, kept) || kept.FileUnread) return;
+    // Those the log already holds (copied there by hand, say) are not added twice.
+    TLogLines& log = state_.LogLines;
+    const TLogLines merged = MergeLogLines(log, kept);
+    for (size_t i = log.size(); i < merged.size(); ++i) log.Add(merged[i]);
+    // The second place is emptied only once the log on disk holds all of it; until then the
+    // records wait in memory as any unsaved record does, and the retry takes them.
+    if (log.Unsaved() && !SaveLogLines(false)) return;
+    std::error_code ec;
+    std::filesystem::remove(second, ec);
+}
+
 void TfrmTaktomat::RecountTotals(TDateTime now) {
     totalsDay_ = DayOf(now);
     state_.Totals = ComputeTotals(state_.LogLines, now, state_.Format);
@@ -382,14 +398,22 @@ void TfrmTaktomat::EndOfProgram() {
         return;
     } catch (const std::exception&) {
     }
-    // The log still cannot be written: the unsaved records go to the second place.
-    std::string unsaved;
+    // The log still cannot be written: the unsaved records go to the second place, less those
+    // it holds already (taken back at start, they are among the unsaved ones again).
+    const std::filesystem::path& second = state_.UnsavedLogPath;
+    TLogLines pending;
     for (size_t i = state_.LogLines.Saved; i < state_.LogLines.size(); ++i) {
-        unsaved += state_.LogLines[i];
+        pending.Add(state_.LogLines[i]);
+    }
+    TLogLines there;
+    if (second.empty() || !LoadLog(second, there) || there.FileUnread) there.Clear();
+    const TLogLines both = MergeLogLines(there, pending);
+    std::string unsaved;
+    for (size_t i = there.size(); i < both.size(); ++i) {
+        unsaved += both[i];
         unsaved += "\r\n";
     }
-    const size_t count = state_.LogLines.size() - state_.LogLines.Saved;
-    const std::filesystem::path& second = state_.UnsavedLogPath;
+    const size_t count = pending.size();
     std::error_code ec;
     if (!second.empty()) std::filesystem::create_directories(second.parent_path(), ec);
     std::string text = "Unable to write to " + FullPathText(state_.LogPath()) + ". ";
@@ -399,7 +423,7 @@ void TfrmTaktomat::EndOfProgram() {
                 " written to " + FullPathText(second) + " instead";
     } else {
         text += std::to_string(count) + (count == 1 ? " record" : " records") +
-                " could not be written anywhere:\n" + unsaved;
+                " could not be written anywhere:\n" + std::string(pending.FileImage());
     }
     std::fprintf(stderr, "taktomat: %s\n", text.c_str());
     if (!state_.EndingUnattended) app.HandleException(Error(text));

@@ -149,7 +149,9 @@ class TfrmTaktomat : public TForm {
 
     // Every end of the program runs this first, once: the meter's off-line step for a metered
     // connection, then the last try to write what is unsaved, else the second place for it.
+    // What an earlier run put in the second place goes back into the log at start.
     void EndOfProgram();
+    void TakeBackUnsavedRecords();
     // Writes LogLines; false when the file cannot be written (the retry timer then runs). The
     // totals follow the log either way.
     bool SaveLogLines(bool tellOnFailure);

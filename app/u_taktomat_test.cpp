@@ -485,6 +485,40 @@ TEST_F(LogSafetyTest, WhatCannotBeWrittenAtTheEndGoesToTheSecondPlaceOnce) {
     EXPECT_EQ(ReadText(Unsaved()), kThreePulses);
 }
 
+// What an earlier run left in the second place goes back into the log at the next start, once;
+// the second place is emptied only when the log holds it, and never fills up with doubles.
+TEST_F(LogSafetyTest, TheSecondPlaceGoesBackIntoTheLogAtTheNextStart) {
+    const std::string earlier = "2026-12-06\t00:05:00\t2\t0,58\t\r\n";
+    const std::string copied = "2026-12-05\t00:02:00\t1\t0,29\t\r\n";
+    Write("raport.txt", copied);
+    fs::create_directories(Unsaved().parent_path());
+    std::ofstream(Unsaved(), std::ios::binary) << copied << earlier;  // one copied by hand
+    Start();
+    EXPECT_EQ(Log(), copied + earlier);
+    EXPECT_FALSE(fs::exists(Unsaved()));
+    EXPECT_EQ(V("LogLines"), "2");
+    program.reset();
+
+    // The log cannot be written at start: the records wait in memory and in the second place,
+    // and the end adds only the new one there.
+    const std::string later = "2026-12-06\t00:09:00\t4\t1,16\t\r\n";
+    std::ofstream(Unsaved(), std::ios::binary) << later;
+    SetFileFaultHook([&](FileStep step, const fs::path& file) {
+        return step == FileStep::Write && file.filename() == "raport.txt" ? EROFS : 0;
+    });
+    StartOnline();
+    EXPECT_TRUE(W().LogRetry->Enabled());
+    W().KlawiszeShade->SetCommandIndex(2);
+    W().KlawiszeShadeClick(W().KlawiszeShade);
+    EXPECT_EQ(V("Running"), "false");
+    EXPECT_EQ(ReadText(Unsaved()), later + kThreePulses);
+    program.reset();
+    SetFileFaultHook(nullptr);
+    Start();
+    EXPECT_EQ(Log(), copied + earlier + later + kThreePulses);
+    EXPECT_FALSE(fs::exists(Unsaved()));
+}
+
 TEST_F(LogSafetyTest, LinesAnotherProgramAddedAreKeptAndADeletedLogIsWrittenWhole) {
     Write("raport.txt", "2026-12-06\t00:05:00\t2\t0,58\t\r\n");
     StartOnline();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
@@ -396,12 +398,22 @@ fs::path ChooseProgramFolder(const std::string& dirOption, const fs::path& exeFo
 #endif
 }
 
-fs::path UnsavedLogPath() {
+fs::path UnsavedLogPath(const fs::path& log) {
+    std::error_code ec;
+    fs::path full = fs::absolute(log, ec);
+    if (ec) full = log;
+    // FNV-1a: the same path gives the same name in every run and on every build.
+    uint32_t hash = 2166136261u;
+    for (const auto c : full.lexically_normal().generic_u8string()) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    char tag[9];
+    std::snprintf(tag, sizeof tag, "%08x", static_cast<unsigned>(hash));
 #ifdef _WIN32
     std::wstring buf(MAX_PATH + 1, L'\0');
     const DWORD n = GetTempPathW(static_cast<DWORD>(buf.size()), buf.data());
     buf.resize(n);
-    return fs::path(buf) / "taktomat-raport-unsaved.txt";
+    return fs::path(buf) / (std::string("taktomat-raport-unsaved-") + tag + ".txt");
 #else
     const char* state = std::getenv("XDG_STATE_HOME");
     const char* home = std::getenv("HOME");
@@ -411,7 +423,7 @@ fs::path UnsavedLogPath() {
     } else {
         base = fs::path(home != nullptr && home[0] != '\0' ? home : "/tmp") / ".local" / "state";
     }
-    return base / "taktomat" / "raport-unsaved.txt";
+    return base / "taktomat" / (std::string("raport-unsaved-") + tag + ".txt");
 #endif
 }
 

@@ -99,9 +99,11 @@ std::filesystem::path ChooseProgramFolder(const std::string& dirOption,
                                           const std::filesystem::path& exeFolder,
                                           const char* xdgDataHome, const char* home);
 std::filesystem::path ExecutableFolder();
-// Where records go that could not be written to the log when the program ended: on Linux
-// $XDG_STATE_HOME/taktomat (~/.local/state/taktomat), on Windows the user's temporary folder.
-std::filesystem::path UnsavedLogPath();
+// Where records go that could not be written to `log` when the program ended: on Linux
+// $XDG_STATE_HOME/taktomat (~/.local/state/taktomat), on Windows the user's temporary folder;
+// one file for each log (its name carries a number made from the log's full path), so that the
+// next start over that folder takes them back.
+std::filesystem::path UnsavedLogPath(const std::filesystem::path& log);
 // ChooseProgramFolder with this process's executable and environment; creates the folder.
 std::filesystem::path ProgramFolder(const std::string& dirOption);
 

@@ -88,5 +88,18 @@ TEST(Files, ProgramFolderChoice) {
 }
 #endif
 
+// Each log has its own second place, so records go back only into the log they came from.
+TEST(Files, EachLogHasASecondPlaceOfItsOwn) {
+    const fs::path a = UnsavedLogPath("/home/u/taktomat/raport.txt");
+    EXPECT_EQ(UnsavedLogPath("/home/u/taktomat/./raport.txt"), a);
+    EXPECT_NE(UnsavedLogPath("/home/u/other/raport.txt"), a);
+    EXPECT_EQ(a.parent_path(), UnsavedLogPath("/media/stick/raport.txt").parent_path());
+    EXPECT_EQ(a.extension(), ".txt");
+#ifndef _WIN32
+    EXPECT_EQ(a.filename().string().rfind("raport-unsaved-", 0), 0u);
+    EXPECT_EQ(a.parent_path().filename(), "taktomat");
+#endif
+}
+
 }  // namespace
 }  // namespace tt
