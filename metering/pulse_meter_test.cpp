@@ -62,18 +62,12 @@ class MeterRig {
         Step(10'000);
         tariff.ZoneStart = {0, EncodeTime(23, 59, 59), EncodeTime(0, 0, 1), EncodeTime(23, 59, 58)};
         wall = EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 10);
-        std::vector<int> at;
-        for (int s = 11; s <= last; ++s) {
-            const int32_t before = meter.PulseCount();
-            Step(1000);
-            if (meter.PulseCount() != before) at.push_back(s);
-        }
-        return at;
+        return CountSeconds(11, last);
     }
-    // Seconds at which the count went up, over `seconds` ticks one second apart.
-    std::vector<int> CountSeconds(int seconds) {
+    // Seconds at which the count went up, over ticks one second apart numbered from `first`.
+    std::vector<int> CountSeconds(int first, int last) {
         std::vector<int> at;
-        for (int s = 1; s <= seconds; ++s) {
+        for (int s = first; s <= last; ++s) {
             const int32_t before = meter.PulseCount();
             Step(1000);
             if (meter.PulseCount() != before) at.push_back(s);
