@@ -113,6 +113,8 @@ void TTaktomat::RequestEnd() {
         if (!state->Main) return;
         state->Program.EndingUnattended = true;
         state->Main->Close();
+        // A box or menu left open would hold the end until somebody answered it.
+        state->Backend.EndModalLoops();
     });
 }
 

@@ -224,6 +224,10 @@ class Backend {
     virtual Rect WorkArea() = 0;
     // Modal; returns the chosen entry's index or -1.
     virtual int TrackPopupMenu(const std::vector<MenuEntry>& entries, int x, int y) = 0;
+    // The program must end (a signal asks it to): every message box and menu open on the
+    // window thread closes as Escape would close it, so that their loops give the thread back.
+    // Where they cannot outlive the loop's turn (headless) there is nothing to do.
+    virtual void EndModalLoops() {}
     virtual void ShowTrayIcon(const TrayIcon& icon) = 0;  // adds or modifies
     virtual void HideTrayIcon() = 0;
     // Whether the desktop has a notification area now. An icon shown without one appears when

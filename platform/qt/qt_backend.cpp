@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDialog>
 #include <QEvent>
 #include <QIcon>
 #include <QImage>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <stdexcept>
@@ -715,16 +717,32 @@ int QtBackend::DoubleClickTime() {
 
 // --- native services
 
-int QtBackend::RunModal(const std::function<int()>& exec) {
+int QtBackend::RunModal(QWidget* widget, const std::function<int()>& exec) {
     // Whatever the pointer held is over: the modal loop takes it.
     ReleaseCapture();
     if (move_ && !move_->native) FinishMove();
     ++modalDepth_;
+    modalWidgets_.push_back(widget);
     struct Leave {
         int& depth;
-        ~Leave() { --depth; }
-    } leave{modalDepth_};
+        std::vector<QWidget*>& widgets;
+        ~Leave() {
+            --depth;
+            widgets.pop_back();
+        }
+    } leave{modalDepth_, modalWidgets_};
     return exec();
+}
+
+void QtBackend::EndModalLoops() {
+    modalsEnded_ = true;
+    for (auto it = modalWidgets_.rbegin(); it != modalWidgets_.rend(); ++it) {
+        if (auto* dialog = qobject_cast<QDialog*>(*it)) {
+            dialog->reject();  // no button clicked: the answer Escape gives
+        } else {
+            (*it)->close();
+        }
+    }
 }
 
 int QtBackend::ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
@@ -767,6 +785,15 @@ int QtBackend::ShowMessageBox(const std::string& text, const std::string& captio
         default:
             break;
     }
+    // Closed without a button: the answer an escape gives, else the first button.
+    const int escapeAnswer = buttons.back() == SB::Cancel ? ui::kIdCancel
+                             : buttons.front() == SB::Yes ? ui::kIdNo
+                                                          : ui::kIdOk;
+    if (modalsEnded_) {
+        // Nobody will answer any more; the text must not be lost.
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return escapeAnswer;
+    }
     QMessageBox box(icon, ToQString(caption), ToQString(text));
     // The text is the program's words, never markup: an error text with "<" stays as it is.
     box.setTextFormat(Qt::PlainText);
@@ -781,7 +808,7 @@ int QtBackend::ShowMessageBox(const std::string& text, const std::string& captio
         box.setEscapeButton(buttons.front());
     }
 
-    return RunModal([&] {
+    return RunModal(&box, [&]() -> int {
         box.exec();
         switch (box.standardButton(box.clickedButton())) {
             case SB::Ok:
@@ -799,10 +826,7 @@ int QtBackend::ShowMessageBox(const std::string& text, const std::string& captio
             case SB::No:
                 return ui::kIdNo;
             default:
-                // Closed without a button: the answer an escape gives, else the first button.
-                return buttons.back() == SB::Cancel ? ui::kIdCancel
-                       : buttons.front() == SB::Yes ? ui::kIdNo
-                                                    : ui::kIdOk;
+                return escapeAnswer;
         }
     });
 }
@@ -822,6 +846,7 @@ ui::Rect QtBackend::WorkArea() {
 }
 
 int QtBackend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) {
+    if (modalsEnded_) return -1;
     QMenu menu;
     std::vector<QAction*> actions;
     for (const ui::MenuEntry& entry : entries) {
@@ -833,7 +858,7 @@ int QtBackend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, 
         action->setEnabled(entry.enabled);
         actions.push_back(action);
     }
-    return RunModal([&] {
+    return RunModal(&menu, [&] {
         const QAction* chosen = menu.exec(QPoint(x, y));
         auto it = std::find(actions.begin(), actions.end(), chosen);
         return chosen && it != actions.end() ? static_cast<int>(it - actions.begin()) : -1;

@@ -13,6 +13,7 @@
 
 class QApplication;
 class QSystemTrayIcon;
+class QWidget;
 class QWindow;
 
 namespace tt::qt {
@@ -68,6 +69,7 @@ class QtBackend : public ui::Backend {
     ui::Rect ScreenRect() override;
     ui::Rect WorkArea() override;
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
+    void EndModalLoops() override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
     void HideTrayIcon() override;
     bool TrayAvailable() override;
@@ -138,7 +140,8 @@ class QtBackend : public ui::Backend {
     void FinishMove();
     int WindowOf(const QWindow* window) const;
     Surface* Find(int window) const;
-    int RunModal(const std::function<int()>& exec);
+    // Runs a box's or menu's own loop, with `widget` listed for EndModalLoops.
+    int RunModal(QWidget* widget, const std::function<int()>& exec);
 
     std::unique_ptr<QApplication> ownApp_;
     std::unique_ptr<QtFontEngine> fonts_;
@@ -157,6 +160,8 @@ class QtBackend : public ui::Backend {
 
     std::deque<Pending> queue_;
     int modalDepth_ = 0;
+    std::vector<QWidget*> modalWidgets_;  // the boxes and menus open now, innermost last
+    bool modalsEnded_ = false;            // EndModalLoops: no box or menu waits any more
     int drainDepth_ = 0;
     bool drainPosted_ = false;
 

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -471,6 +472,44 @@ TEST_F(QtTest, TimersKeepRunningUnderAnOpenMessageBox) {
     });
     backend->ShowMessageBox("x", "T", ui::kMbOk);
     EXPECT_GT(sink.turns, turnsBefore);
+}
+
+// A signal ends the program while a box or menu is open: they close as Escape would, and no
+// later one waits for an answer that will not come.
+TEST_F(QtTest, EndModalLoopsClosesTheOpenBoxesAndMenusAndLaterOnesDoNotWait) {
+    const std::vector<ui::MenuEntry> entries = {{"&Pokaż", true}, {"&Zakończ", true}};
+    // What is still open after a while failed to close; closed here so the test ends.
+    QTimer stuck;
+    QObject::connect(&stuck, &QTimer::timeout, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            ADD_FAILURE() << "a menu still waits";
+            popup->close();
+        } else if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "a box still waits";
+            dialog->done(QDialog::Accepted);
+        }
+    });
+    stuck.start(2000);
+    int inner = 0;
+    int menu = 0;
+    QTimer::singleShot(0, [&] {
+        // A menu opened from a turn of the program's loop under the box.
+        QTimer::singleShot(0, [&] {
+            ASSERT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr);
+            // From another thread as the signal's watcher would, through the program's loop.
+            sink.onTurn = [this] { backend->EndModalLoops(); };
+            std::thread([this] { backend->Wake(); }).join();
+        });
+        menu = backend->TrackPopupMenu(entries, 20, 30);
+        inner = backend->ShowMessageBox("po", "T", ui::kMbYesNo);
+    });
+    EXPECT_EQ(backend->ShowMessageBox("Koniec?", "T", ui::kMbYesNo | ui::kMbIconQuestion),
+              ui::kIdNo);
+    EXPECT_EQ(menu, -1);
+    EXPECT_EQ(inner, ui::kIdNo);
+    EXPECT_EQ(backend->ShowMessageBox("x", "T", ui::kMbOkCancel), ui::kIdCancel);
+    EXPECT_EQ(backend->ShowMessageBox("x", "T", ui::kMbOk), ui::kIdOk);
+    EXPECT_EQ(backend->TrackPopupMenu(entries, 20, 30), -1);
 }
 
 TEST_F(QtTest, PopupMenuAnswersTheEntrysIndex) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/qt/qt_backend.h"
@@ -17,13 +18,15 @@ class RecordingSink : public ui::EventSink {
     ui::Backend* backend = nullptr;
     std::vector<ui::Event> events;
     std::function<void(const ui::Event&)> onEvent;
-    int turns = 0;  // of ProcessMessages
+    int turns = 0;                 // of ProcessMessages
+    std::function<void()> onTurn;  // run once, at the next turn
     void HandleEvent(const ui::Event& event) override {
         events.push_back(event);
         if (onEvent) onEvent(event);
     }
     void ProcessMessages() override {
         ++turns;
+        if (onTurn) std::exchange(onTurn, nullptr)();
         if (backend) backend->DispatchPending();
     }
 };
