@@ -357,8 +357,8 @@ void TfrmTaktomat::TakeBackUnsavedRecords() {
     if (second.empty() || !LoadLog(second, kept) || kept.FileUnread) return;
     // Those the log already holds (copied there by hand, say) are not added twice.
     TLogLines& log = state_.LogLines;
-    const TLogLines merged = MergeLogLines(log, kept);
-    for (size_t i = log.size(); i < merged.size(); ++i) log.Add(merged[i]);
+    const TLogLines missing = MissingLogLines(log, kept);
+    for (size_t i = 0; i < missing.size(); ++i) log.Add(missing[i]);
     // The second place is emptied only once the log on disk holds all of it; until then the
     // records wait in memory as any unsaved record does, and the retry takes them.
     if (log.Unsaved() && !SaveLogLines(false)) return;
@@ -407,12 +407,7 @@ void TfrmTaktomat::EndOfProgram() {
     }
     TLogLines there;
     if (second.empty() || !LoadLog(second, there) || there.FileUnread) there.Clear();
-    const TLogLines both = MergeLogLines(there, pending);
-    std::string unsaved;
-    for (size_t i = there.size(); i < both.size(); ++i) {
-        unsaved += both[i];
-        unsaved += "\r\n";
-    }
+    const std::string unsaved(MissingLogLines(there, pending).FileImage());
     const size_t count = pending.size();
     std::error_code ec;
     if (!second.empty()) std::filesystem::create_directories(second.parent_path(), ec);

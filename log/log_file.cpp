@@ -191,6 +191,13 @@ TLogLines MergeLogLines(const TLogLines& disk, const TLogLines& ours) {
     return merged;
 }
 
+TLogLines MissingLogLines(const TLogLines& disk, const TLogLines& ours) {
+    const TLogLines merged = MergeLogLines(disk, ours);
+    TLogLines missing;
+    for (size_t i = disk.size(); i < merged.size(); ++i) missing.Add(merged[i]);
+    return missing;
+}
+
 namespace {
 
 [[noreturn]] void Unwritable(const std::filesystem::path& file) {

@@ -134,5 +134,7 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file);
 // The lines of `disk` followed by those of `ours` that `disk` lacks (each line counted as often
 // as it occurs), in the order of `ours`.
 TLogLines MergeLogLines(const TLogLines& disk, const TLogLines& ours);
+// Just the lines of `ours` that `disk` lacks, counted and ordered the same way.
+TLogLines MissingLogLines(const TLogLines& disk, const TLogLines& ours);
 
 }  // namespace tt
