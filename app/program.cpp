@@ -6,11 +6,11 @@
 #include <mutex>
 #include "base/error.h"
 #include "base/files.h"
-#include "dialup/u_connect.h"
-#include "log/u_raport.h"
-#include "metering/u_maximp.h"
-#include "metering/u_opcje.h"
 #include "toolkit/application.h"
+#include "windows/u_connect.h"
+#include "windows/u_maximp.h"
+#include "windows/u_opcje.h"
+#include "windows/u_raport.h"
 
 namespace tt {
 

@@ -10,10 +10,10 @@
 #include "app/program.h"
 #include "app/single_copy.h"
 #include "app/u_taktomat.h"
-#include "base/test_temp_folder.h"
-#include "dialup/test_fakes.h"
 #include "platform/net/host_address.h"
 #include "platform/win32/win32_backend.h"
+#include "testing/dialup_fakes.h"
+#include "testing/test_temp_folder.h"
 #include "toolkit/application.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 
 #ifndef _WIN32
 #include <signal.h>

@@ -6,11 +6,11 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "controls/skin/skin.h"
-#include "dialup/u_connect.h"
-#include "log/u_raport.h"
 #include "metering/online_probe.h"
-#include "metering/u_maximp.h"
-#include "metering/u_opcje.h"
+#include "windows/u_connect.h"
+#include "windows/u_maximp.h"
+#include "windows/u_opcje.h"
+#include "windows/u_raport.h"
 
 namespace tt {
 

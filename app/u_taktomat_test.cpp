@@ -16,12 +16,12 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "controls/skin/skin.h"
-#include "dialup/test_fakes.h"
-#include "dialup/u_connect.h"
-#include "metering/u_maximp.h"
-#include "metering/u_opcje.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_driver.h"
+#include "testing/dialup_fakes.h"
+#include "windows/u_connect.h"
+#include "windows/u_maximp.h"
+#include "windows/u_opcje.h"
 
 namespace tt {
 namespace {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 
 namespace tt {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 
 namespace tt {
 namespace {

@@ -16,9 +16,9 @@
 #include "app/u_taktomat.h"
 #include "base/datetime.h"
 #include "base/files.h"
-#include "base/resident_memory.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/ras/simulated_line.h"
+#include "testing/resident_memory.h"
 
 namespace fs = std::filesystem;
 

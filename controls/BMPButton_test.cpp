@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "controls/skin/skin.h"
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 #include "toolkit/gfx/png.h"
 
 namespace tt {

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/skin/skin.h"
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 
 namespace tt {
 namespace {

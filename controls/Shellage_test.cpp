@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "base/error.h"
-#include "dialup/test_fakes.h"
 #include "platform/ras/simulated_line.h"
+#include "testing/dialup_fakes.h"
 
 namespace tt {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialup/test_fakes.h"
+#include "testing/dialup_fakes.h"
 
 namespace tt {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "platform/headless/headless_backend.h"
-#include "platform/headless/sample_form.h"
 #include "platform/win32/win32_backend.h"
+#include "testing/sample_form.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "toolkit/gfx/font.h"

@@ -10,7 +10,7 @@
 
 #include "log/log_file.h"
 #include "metering/totals.h"
-#include "metering/totals_by_definition.h"
+#include "testing/totals_by_definition.h"
 
 namespace {
 struct Collect : tt::LogLineSink {

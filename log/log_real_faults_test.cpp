@@ -19,8 +19,8 @@
 
 #include "base/error.h"
 #include "base/files.h"
-#include "base/test_temp_folder.h"
 #include "log/log_file.h"
+#include "testing/test_temp_folder.h"
 
 namespace tt {
 namespace {

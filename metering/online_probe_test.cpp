@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "base/test_temp_folder.h"
 #include "settings/settings.h"
+#include "testing/test_temp_folder.h"
 
 namespace tt {
 namespace {

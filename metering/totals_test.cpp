@@ -5,8 +5,8 @@
 #include <random>
 
 #include "base/files.h"
-#include "base/test_temp_folder.h"
-#include "metering/totals_by_definition.h"
+#include "testing/test_temp_folder.h"
+#include "testing/totals_by_definition.h"
 
 namespace tt {
 namespace {

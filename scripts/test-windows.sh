@@ -11,6 +11,6 @@ cmake --build --preset windows
 # explores new files.
 seed=(--seed "${TT_INI_SEED:-20261207}")
 [ "${TT_INI_SEED:-}" = random ] && seed=()
-bash scripts/wine-run.sh build/windows/base/ini_vs_system.exe "${seed[@]}" --cases "${TT_INI_CASES:-2000}"
+bash scripts/wine-run.sh build/windows/testing/ini_vs_system.exe "${seed[@]}" --cases "${TT_INI_CASES:-2000}"
 # The smokes drive real windows under Wine with fixed waits; one failed run is tried again.
 ctest --preset windows --repeat until-pass:2

@@ -9,10 +9,10 @@ cmake --build --preset "$preset"
 ctest --preset "$preset" -j2
 # The desktop build in a real X server, with a tray host.
 if [ "$preset" != tsan ] && [ -x "build/$preset/examples/qt_demo" ]; then
-  bash platform/qt/smoke.sh "build/$preset"
+  bash testing/smoke_qt_backend.sh "build/$preset"
 fi
 if [ "$preset" != tsan ] && [ -x "build/$preset/app/taktomat" ]; then
-  bash app/smoke_qt.sh "build/$preset"
+  bash testing/smoke_qt.sh "build/$preset"
   # A desktop whose tray comes late: the window, the hint at the corner, the long list.
-  bash app/smoke_desktop_qt.sh "build/$preset"
+  bash testing/smoke_desktop_qt.sh "build/$preset"
 fi

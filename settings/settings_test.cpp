@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 
 #include "base/files.h"
 #include "metering/tariff.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "base/error.h"
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 #include "toolkit/menus.h"
 
 namespace tt::testing {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "base/error.h"
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {

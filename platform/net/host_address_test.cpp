@@ -9,7 +9,7 @@
 #endif
 
 #include "base/files.h"
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 
 namespace tt {
 namespace {

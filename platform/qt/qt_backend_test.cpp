@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/qt/qt_test_util.h"
+#include "testing/qt_test_util.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"

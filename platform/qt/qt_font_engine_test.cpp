@@ -1,7 +1,7 @@
 #include <QFont>
 
 #include "platform/qt/qt_font_engine.h"
-#include "platform/qt/qt_test_util.h"
+#include "testing/qt_test_util.h"
 #include "toolkit/gfx/bitmap.h"
 #include "toolkit/gfx/canvas.h"
 

@@ -13,13 +13,13 @@
 #include "app/program.h"
 #include "base/datetime.h"
 #include "base/files.h"
-#include "base/resident_memory.h"
-#include "base/test_temp_folder.h"
 #include "log/log_file.h"
-#include "metering/totals_by_definition.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/simulated_line.h"
+#include "testing/resident_memory.h"
+#include "testing/test_temp_folder.h"
+#include "testing/totals_by_definition.h"
 
 namespace tt {
 namespace {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "base/files.h"
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 #include "toolkit/gfx/png.h"
 #include "tools/report/chart.h"
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The program on a desktop whose notification area comes late: Xvfb alone, trayer started later.
-#   app/smoke_desktop_qt.sh [BUILD_DIR] [OUT_DIR]
+#   testing/smoke_desktop_qt.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR
 # (BUILD_DIR/taktomat-desktop-smoke). Checks:
 # - without a tray the main window is mapped in the bottom-right corner within a few seconds,

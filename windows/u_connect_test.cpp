@@ -1,4 +1,4 @@
-#include "dialup/u_connect.h"
+#include "windows/u_connect.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Qt backend on a real X server: Xvfb with trayer as the tray host and qt_demo.
-#   platform/qt/smoke.sh [BUILD_DIR] [OUT_DIR]
+#   testing/smoke_qt_backend.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR (BUILD_DIR/qt-smoke).
 # Checks: at start only the tray icon shows; a left click on it shows the form in the bottom-right
 # corner of the work area, pixel for pixel what the headless backend shows of it, and follows the
@@ -8,7 +8,7 @@
 # Needs xvfb, trayer, xdotool, x11-utils and imagemagick.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/ci}
 out=${2:-$build/qt-smoke}
 demo=$build/examples/qt_demo

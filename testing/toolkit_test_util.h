@@ -7,7 +7,7 @@
 
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_driver.h"
-#include "platform/headless/sample_form.h"
+#include "testing/sample_form.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"

@@ -1,4 +1,4 @@
-#include "log/u_raport.h"
+#include "windows/u_raport.h"
 
 #include <memory>
 #include <string_view>

@@ -24,7 +24,7 @@
 
 #include "base/files.h"
 #include "base/ini_file.h"
-#include "base/test_temp_folder.h"
+#include "testing/test_temp_folder.h"
 
 namespace {
 

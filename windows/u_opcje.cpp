@@ -1,4 +1,4 @@
-#include "metering/u_opcje.h"
+#include "windows/u_opcje.h"
 
 #include <array>
 

@@ -8,7 +8,7 @@
 # a click on the tray icon) for a look.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+root=$(cd "$here/.." && pwd)
 build=$(cd "${1:-$root/build/windows}" && pwd)
 out=${2:-$build/win32-smoke}
 mkdir -p "$out"

@@ -90,7 +90,7 @@ ini=$out/program/taktomat.ini
 for rule in dialup hostname; do
   if [ "$rule" = hostname ]; then printf '[ONLINE]\r\nRULE=hostname\r\n' >>"$ini"; fi
   echo "smoke: on-line rule $rule"
-  rule=$rule out=$out exe=$exe root=$root "$root/platform/win32/with_xvfb.sh" --size 1024x768x24 \
+  rule=$rule out=$out exe=$exe root=$root "$root/testing/with_xvfb.sh" --size 1024x768x24 \
     bash -c "$(declare -f run); run" || fail=1
 done
 

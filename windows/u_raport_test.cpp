@@ -1,4 +1,4 @@
-#include "log/u_raport.h"
+#include "windows/u_raport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/toolkit_test_util.h"
+#include "testing/toolkit_test_util.h"
 
 namespace tt {
 namespace {

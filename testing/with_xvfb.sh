@@ -9,7 +9,7 @@ if [ "${1:-}" = "--size" ]; then size=$2; shift 2; fi
 # Wine's desktop process keeps the display of the first program of a session: let a session
 # that ran without one (the console tests, the prefix's first boot) end first.
 if command -v wineserver >/dev/null; then
-  root=$(cd "$(dirname "$0")/../.." && pwd)
+  root=$(cd "$(dirname "$0")/.." && pwd)
   WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix} timeout 60 wineserver -w || true
 fi
 display=

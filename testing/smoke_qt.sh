@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The program on a real X server: Xvfb with trayer as the tray host.
-#   app/smoke_qt.sh [BUILD_DIR] [OUT_DIR]
+#   testing/smoke_qt.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR (BUILD_DIR/taktomat-smoke).
 # Checks: at start only the tray icon shows; a click on it shows the window in the bottom-right
 # corner of the available area, pixel for pixel what the headless backend shows of it; a right

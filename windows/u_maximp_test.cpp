@@ -1,4 +1,4 @@
-#include "metering/u_maximp.h"
+#include "windows/u_maximp.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

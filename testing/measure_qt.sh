@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Idle cost and start-up of the program against a bare Qt window that does nothing, under Xvfb
 # with trayer as the tray host. Prints the figures; judges nothing.
-#   app/measure_qt.sh [BUILD_DIR] [RUNS]
+#   testing/measure_qt.sh [BUILD_DIR] [RUNS]
 # Start-up: from exec to the tray icon (the program) or the window (the bare one) being
 # mapped, the median of RUNS starts. Idle: resident memory after 60 s, and CPU over the
 # second half of that minute.
