@@ -15,15 +15,13 @@
 namespace tt {
 
 struct TTaktomat::State {
-    explicit State(TProgramServices s)
-        : Backend(s.Backend), Program(s.Host, s.Ras, std::move(s.Folder), std::move(s.Format)) {
-        Program.UnsavedLogPath =
-            s.UnsavedLog.empty() ? UnsavedLogPath(Program.LogPath()) : s.UnsavedLog;
-        Program.EntrySettings = std::move(s.Settings);
-    }
+    explicit State(TProgramServices s) : Backend(s.Backend), Services(std::move(s)) {}
     ui::Backend& Backend;
-    // Declared before the application: the windows use it until they are gone.
-    TProgramState Program;
+    TProgramServices Services;
+    // Declared before the application: the windows use them until they are gone. The session
+    // is made with the application, whose thread its dial-up controller posts to.
+    TShell Shell;
+    std::unique_ptr<TSession> Session;
     std::unique_ptr<Application> App;
     TfrmTaktomat* Main = nullptr;
     bool Started = false;
@@ -48,11 +46,33 @@ struct TTaktomat::State {
         std::lock_guard<std::mutex> lock(PostMutex);
         if (App) App->Post(std::move(fn));
     }
+    // The window thread as the session sees it: the session outlives the application (its
+    // values are read after the end), and a dial report that comes after the application is
+    // gone is dropped rather than posted to nothing.
+    struct WindowThread : UiThread {
+        explicit WindowThread(State& s) : S(s) {}
+        void Post(std::function<void()> fn) override { S.PostFromAnyThread(std::move(fn)); }
+        void ProcessMessages() override {
+            if (S.App) S.App->ProcessMessages();
+        }
+        void WaitForMessages(int ms) override {
+            if (S.App) S.App->WaitForMessages(ms);
+        }
+        State& S;
+    } Thread{*this};
 };
 
 TTaktomat::TTaktomat(TProgramServices services)
     : state_(std::make_unique<State>(std::move(services))) {
-    state_->App = std::make_unique<Application>(state_->Backend);
+    State& s = *state_;
+    s.App = std::make_unique<Application>(s.Backend);
+    TProgramServices& in = s.Services;
+    ui::Backend& backend = s.Backend;
+    const std::filesystem::path log = in.Folder / "raport.txt";
+    s.Session = std::make_unique<TSession>(TSessionServices{
+        in.Host, in.Ras, s.Thread, [&backend] { return backend.WallClock(); },
+        [&backend] { return backend.MonotonicMs(); }, in.Folder, in.Format,
+        in.UnsavedLog.empty() ? UnsavedLogPath(log) : in.UnsavedLog, std::move(in.Settings)});
 }
 
 TTaktomat::~TTaktomat() {
@@ -62,29 +82,31 @@ TTaktomat::~TTaktomat() {
         gone = std::move(state_->App);
     }
     gone.reset();
+    state_->Session.reset();
 }
 
 void TTaktomat::Start() {
     if (state_->Started) return;
     state_->Started = true;
     Application& app = *state_->App;
-    TProgramState& program = state_->Program;
+    TSession& session = *state_->Session;
+    TShell& shell = state_->Shell;
     app.SetTitle("Taktomat 2000");
-    TfrmTaktomat& main = app.CreateForm<TfrmTaktomat>(program);
+    TfrmTaktomat& main = app.CreateForm<TfrmTaktomat>(session, shell);
     state_->Main = &main;
-    // The main window's creation made the settings accessor and the image lists that the
-    // companions read and draw with; the options window fills the tariff table as it is made.
-    TSettings& settings = *program.Settings;
-    main.frmOpcje = &app.CreateForm<TfrmOpcje>(program.Shell, settings, program.Format,
-                                               program.TariffTable, program.Folder);
-    main.frmRaport = &app.CreateForm<TfrmRaport>(program.Shell);
-    main.frmConnect =
-        &app.CreateForm<TfrmConnect>(program.Shell, settings, *main.DialUp1, *main.DialAttempts);
+    // The main window's creation started the session (the settings accessor) and made the
+    // image lists that the companions read and draw with; the options window fills the tariff
+    // table as it is made.
+    TSettings& settings = *session.Settings();
+    main.frmOpcje = &app.CreateForm<TfrmOpcje>(shell, settings, session.Format(),
+                                               session.TariffTable(), session.Folder());
+    main.frmRaport = &app.CreateForm<TfrmRaport>(shell);
+    main.frmConnect = &app.CreateForm<TfrmConnect>(shell, settings, session);
     main.frmConnect->ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.SetVisible(false);
     // Made last, after the main window is hidden; it sets the limits the meter works with.
     TfrmMaxImp& limits =
-        app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits, program.Folder);
+        app.CreateForm<TfrmMaxImp>(shell, settings, session.MeterLimits(), session.Folder());
     limits.ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.frmMaxImp = &limits;
     WatchForMissingTray(main);
@@ -103,7 +125,7 @@ bool TTaktomat::Running() const {
 }
 
 void TTaktomat::EndSession() {
-    state_->Program.EndingUnattended = true;
+    state_->Session->SetUnattended();
     if (state_->Main) state_->Main->EndOfProgram();
 }
 
@@ -111,7 +133,7 @@ void TTaktomat::RequestEnd() {
     State* state = state_.get();
     state->PostFromAnyThread([state] {
         if (!state->Main) return;
-        state->Program.EndingUnattended = true;
+        state->Session->SetUnattended();
         state->Main->Close();
         // A box or menu left open would hold the end until somebody answered it.
         state->Backend.EndModalLoops();
@@ -130,14 +152,18 @@ Application& TTaktomat::App() {
     return *state_->App;
 }
 
+TSession& TTaktomat::Session() {
+    return *state_->Session;
+}
+
 TfrmTaktomat& TTaktomat::MainWindow() {
     if (!state_->Main) throw Error("The main window does not exist");
     return *state_->Main;
 }
 
 std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
-    const TProgramState& p = state_->Program;
-    const FormatSettings& fs = p.Format;
+    const TSession& p = *state_->Session;
+    const FormatSettings& fs = p.Format();
     const auto flag = [](bool b) { return std::string(b ? "true" : "false"); };
     const auto zoneIndex = [&](std::string_view prefix) -> int {
         if (name.size() != prefix.size() + 1 || name.substr(0, prefix.size()) != prefix) return 0;
@@ -145,28 +171,31 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
         return c >= '1' && c <= '3' ? c - '0' : 0;
     };
     if (name == "Running") return flag(Running());
-    if (name == "PulseCount") return std::to_string(p.Meter.PulseCount());
-    if (name == "CarriedCost") return FloatToStr(p.Meter.CarriedCost(), fs);
-    if (name == "ConnectionTime") return TimeToStr(p.Meter.ConnectionTime(), fs);
-    if (name == "IsOnline") return flag(p.IsOnline);
-    if (name == "HangUpRequested") return flag(state_->Main && state_->Main->HangUpRequested);
-    if (name == "ShowPulseNumber") return flag(p.ShowPulseNumber);
-    if (name == "DayPulses") return std::to_string(p.Totals.DayPulses);
-    if (name == "MonthPulses") return std::to_string(p.Totals.MonthPulses);
-    if (name == "MAXIMP_P") return std::to_string(p.MeterLimits.MAXIMP_P);
-    if (name == "MAXIMP_D") return std::to_string(p.MeterLimits.MAXIMP_D);
-    if (name == "MAXIMP_M") return std::to_string(p.MeterLimits.MAXIMP_M);
-    if (name == "OODL") return std::to_string(p.MeterLimits.OODL);
-    if (int z = zoneIndex("PulseLength")) return std::to_string(p.TariffTable.PulseLength[z]);
-    if (int z = zoneIndex("PulsePrice")) return FloatToStr(p.TariffTable.PulsePrice[z], fs);
-    if (int z = zoneIndex("ZoneStart")) return TimeToStr(p.TariffTable.ZoneStart[z], fs);
+    if (name == "PulseCount") return std::to_string(p.Meter().PulseCount());
+    if (name == "CarriedCost") return FloatToStr(p.Meter().CarriedCost(), fs);
+    if (name == "ConnectionTime") return TimeToStr(p.Meter().ConnectionTime(), fs);
+    if (name == "IsOnline") return flag(p.IsOnline());
+    if (name == "HangUpRequested") return flag(p.HangUpRequested());
+    if (name == "ShowPulseNumber") return flag(p.ShowPulseNumber());
+    if (name == "DayPulses") return std::to_string(p.Totals().DayPulses);
+    if (name == "MonthPulses") return std::to_string(p.Totals().MonthPulses);
+    const TMeterLimits& limits = p.MeterLimits();
+    if (name == "MAXIMP_P") return std::to_string(limits.MAXIMP_P);
+    if (name == "MAXIMP_D") return std::to_string(limits.MAXIMP_D);
+    if (name == "MAXIMP_M") return std::to_string(limits.MAXIMP_M);
+    if (name == "OODL") return std::to_string(limits.OODL);
+    const TTariffTable& tariff = p.TariffTable();
+    if (int z = zoneIndex("PulseLength")) return std::to_string(tariff.PulseLength[z]);
+    if (int z = zoneIndex("PulsePrice")) return FloatToStr(tariff.PulsePrice[z], fs);
+    if (int z = zoneIndex("ZoneStart")) return TimeToStr(tariff.ZoneStart[z], fs);
     if (name == "SnapArea") {
-        const TRect& r = p.Shell.SnapArea;
+        const TRect& r = state_->Shell.SnapArea;
         return std::to_string(r.Left) + " " + std::to_string(r.Top) + " " +
                std::to_string(r.Right) + " " + std::to_string(r.Bottom);
     }
-    if (name == "LogLines") return std::to_string(p.LogLines.size());
-    if (name == "SettingsReadings") return std::to_string(p.Settings ? p.Settings->Readings() : 0);
+    if (name == "LogLines") return std::to_string(p.LogLines().size());
+    if (name == "SettingsReadings")
+        return std::to_string(p.Settings() ? p.Settings()->Readings() : 0);
     return std::nullopt;
 }
 

@@ -15,6 +15,7 @@ namespace tt {
 
 class Application;
 class TfrmTaktomat;
+class TSession;
 
 // What the program is given from outside: the backend of its windows, where it learns the
 // local host's address, the remote-access library (or the simulated line), its folder for
@@ -60,6 +61,8 @@ class TTaktomat {
 
     Application& App();
     TfrmTaktomat& MainWindow();
+    // What the program does; it outlives the windows.
+    TSession& Session();
 
     // A program-wide value by its name, as text: PulseCount, CarriedCost, ConnectionTime,
     // IsOnline, HangUpRequested, ShowPulseNumber, DayPulses, MonthPulses, MAXIMP_P, MAXIMP_D,

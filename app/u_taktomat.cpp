@@ -1,12 +1,7 @@
 #include "app/u_taktomat.h"
 
-#include <cmath>
-#include <cstdio>
-
 #include "base/error.h"
-#include "base/files.h"
 #include "controls/skin/skin.h"
-#include "metering/online_probe.h"
 #include "windows/u_connect.h"
 #include "windows/u_maximp.h"
 #include "windows/u_opcje.h"
@@ -35,7 +30,8 @@ TMenuItem* Item(TfrmTaktomat* form, TPopupMenu* menu, const char* name, const ch
 
 }  // namespace
 
-TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owner), state_(state) {
+TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TShell& shell)
+    : TForm(owner), session_(session), shell_(shell) {
     SetName("frmTaktomat");
     SetBorderStyle(TFormBorderStyle::bsNone);
     SetFormStyle(TFormStyle::fsStayOnTop);
@@ -92,7 +88,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     Label1->SetCaption("TAKTOMAT 2000");
     Label1->SetTransparent(true);
 
-    TSkinSet& skins = state_.Shell.Skins;
+    TSkinSet& skins = shell_.Skins;
     Klawisze = Place<TBMPButton>(this, "Klawisze", 8, 43, 125, 20);
     Klawisze->SetButtons(&skins.imgKlawisze);
     Klawisze->SetHints({"Opcje", "Raport połączeń", "Ustawienia max'ów", "Połącz", "Rozłącz"});
@@ -135,21 +131,6 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     nIcon->SetIcon(LoadSkinPicture(SkinPicture::Icon));
     nIcon->OnClick = [this](TComponent* s) { nIconClick(s); };
 
-    DialUp1 = new TDialUp(this, Application::Current(), state_.Ras);
-    DialUp1->SetName("DialUp1");
-    DialUp1->DialMode = TDialMode::dmAsync;
-    DialUp1->Language = TLanguage::Polish;
-    DialUp1->OnEntryGet = [this](TComponent* s, const std::string& name) {
-        DialUp1EntryGet(s, name);
-    };
-    DialUp1->OnConnect = [this](TComponent* s) { DialUp1Connect(s); };
-    DialUp1->OnAsyncEvent = [this](TComponent* s, int st, int err, const std::string& text) {
-        DialUp1AsyncEvent(s, st, err, text);
-    };
-    DialUp1->OnActiveConnection =
-        [this](TComponent* s, int handle, TRasConnStatusA, const std::string&, const std::string&,
-               const std::string&, const std::string&) { DialUp1ActiveConnection(s, handle); };
-
     // Runs only from creation on (step 11): a tick before the skins and the log are there
     // would meter against nothing.
     Zegar = new TTimer(this);
@@ -158,26 +139,16 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     Zegar->SetInterval(1000);
     Zegar->OnTimer = [this](TComponent* s) { ZegarTimer(s); };
 
-    TDialAttempts::Hooks hooks;
-    hooks.ProcessMessages = [] { Application::Current().ProcessMessages(); };
-    hooks.DisconnectAll = [this] { DisconnectAll(); };
-    hooks.RunMeter = [this](bool run) { Zegar->SetEnabled(run); };
-    hooks.StopMeter = [this] {
-        state_.Meter.Forget();
-        Zegar->SetTag(state_.Meter.Zone());
-        Zegar->SetEnabled(false);
-    };
-    DialAttempts = std::make_unique<TDialAttempts>(state_.IsOnline, std::move(hooks));
-
     LogRetry = new TTimer(this);
     LogRetry->SetName("LogRetry");
     LogRetry->SetEnabled(false);
     LogRetry->SetInterval(kLogRetryMs);
-    LogRetry->OnTimer = [this](TComponent*) { SaveLogLines(false); };
+    LogRetry->OnTimer = [this](TComponent*) { session_.RetrySave(); };
 
     ShadeTicked = [this] {
-        if (frmOpcje) return frmOpcje->chkShade->Checked();
-        return state_.Settings ? Read(*state_.Settings, keys::SHADEDOWN) : keys::SHADEDOWN.Default;
+        if (frmOpcje) return frmOpcje->ShadeDown();
+        TSettings* settings = session_.Settings();
+        return settings ? Read(*settings, keys::SHADEDOWN) : keys::SHADEDOWN.Default;
     };
 
     const auto down = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
@@ -199,56 +170,39 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     OnCreate = [this](TComponent* s) { FormCreate(s); };
     OnPaint = [this](TComponent* s) { FormPaint(s); };
     OnDestroy = [this](TComponent* s) { FormDestroy(s); };
+    session_.AddView(*this);
+}
+
+TfrmTaktomat::~TfrmTaktomat() {
+    session_.RemoveView(*this);
 }
 
 void TfrmTaktomat::FormCreate(TComponent*) {
     Application& app = Application::Current();
-    TShell& shell = state_.Shell;
     // Every step is tried whatever an earlier one met: the tray icon is the only way into the
     // program, and the windows made after this one read their settings through the accessor.
     app.Guard([&] {
-        shell.AltDrawing = AltDrawingMarkerPresent(state_.Folder);
+        shell_.AltDrawing = AltDrawingMarkerPresent(session_.Folder());
         for (TBMPButton* bar : {Klawisze, KlawiszeShade, klawiszeOkna}) {
-            bar->SetAltDrawing(shell.AltDrawing);
+            bar->SetAltDrawing(shell_.AltDrawing);
         }
     });
     app.Guard([&] {
-        shell.Skins.Fill();
+        shell_.Skins.Fill();
         paintedSkin_.SetSize(0, 0);
-        Klawisze->SetButtons(&shell.Skins.imgKlawisze);
-        klawiszeOkna->SetButtons(&shell.Skins.imgKlawiszeOkna);
-        KlawiszeShade->SetButtons(&shell.Skins.imgShade);
+        Klawisze->SetButtons(&shell_.Skins.imgKlawisze);
+        klawiszeOkna->SetButtons(&shell_.Skins.imgKlawiszeOkna);
+        KlawiszeShade->SetButtons(&shell_.Skins.imgShade);
     });
-    app.Guard([&] {
-        // Only this copy writes here (the folder lock), so what a crash left is no one's.
-        RemoveStaleTemporaries(state_.LogPath());
-        RemoveStaleTemporaries(state_.SettingsPath());
-        state_.LogLines.Clear();
-        state_.Totals = TTotals{};
-        const TDateTime now = app.Backend().WallClock();
-        totalsDay_ = DayOf(now);
-        TotalsCounter counter(now, state_.Format);
-        if (LoadLog(state_.LogPath(), state_.LogLines, &counter)) {
-            state_.Totals = counter.Result();
-        }
-    });
-    app.Guard([&] { TakeBackUnsavedRecords(); });
-    app.Guard([&] { shell.SnapArea = app.WorkArea(); });
+    app.Guard([&] { shell_.SnapArea = app.WorkArea(); });
     app.Guard([&] { nIcon->SetIconVisible(true); });
-    state_.Meter.Forget();
-    Zegar->SetTag(state_.Meter.Zone());
-    SetBounds(shell.SnapArea.Right - kWidth, shell.SnapArea.Bottom - kFullHeight, kWidth,
+    SetBounds(shell_.SnapArea.Right - kWidth, shell_.SnapArea.Bottom - kFullHeight, kWidth,
               kFullHeight);
-    app.Guard([&] { DialUp1->GetActiveConnections(); });
-    Zegar->SetEnabled(true);
-    if (state_.EntrySettings && state_.EntrySettings->Path() == state_.SettingsPath()) {
-        state_.Settings = std::move(state_.EntrySettings);
-    } else {
-        state_.Settings = std::make_unique<TSettings>(state_.SettingsPath());
-    }
-    state_.EntrySettings.reset();
+    // The log, its totals, the active connections and the settings file; the meter runs from
+    // here on (a tick before the skins and the log are there would meter against nothing).
+    session_.Start();
     app.Guard([&] {
-        const int height = ReadClamped(*state_.Settings, keys::H);
+        const int height = ReadClamped(*session_.Settings(), keys::H);
         SetHeight(height);
         KlawiszeShade->SetVisible(height < kFullHeight);
     });
@@ -260,174 +214,65 @@ void TfrmTaktomat::FormPaint(TComponent*) {
     if (paintedSkin_.Width() != Width() || paintedSkin_.Height() != Height()) {
         paintedSkin_.SetSize(Width(), Height());
         paintedSkin_.GetCanvas().StretchDraw(TRect{0, 0, Width(), Height()},
-                                             state_.Shell.Skins.SkinBackground);
+                                             shell_.Skins.SkinBackground);
     }
     GetCanvas().Draw(0, 0, paintedSkin_);
 }
 
 void TfrmTaktomat::FormDestroy(TComponent*) {
     EndOfProgram();
-    Zegar->SetEnabled(false);
     Application::Current().Guard([&] {
-        if (state_.Settings) state_.Settings->WriteInteger(keys::H.Section, keys::H.Key, Height());
+        if (TSettings* settings = session_.Settings()) {
+            settings->WriteInteger(keys::H.Section, keys::H.Key, Height());
+        }
     });
-    state_.Settings.reset();
+    session_.ReleaseSettings();
 }
 
 void TfrmTaktomat::ZegarTimer(TComponent*) {
-    Application& app = Application::Current();
-    ui::Backend& backend = app.Backend();
-    TPulseMeter& meter = state_.Meter;
+    session_.Tick();
+}
 
-    TPulseMeter::Inputs in;
-    in.WallNow = backend.WallClock();
-    // A new day, a new month or a clock set to another date: the limits count that day's use.
-    if (DayOf(in.WallNow) != totalsDay_) RecountTotals(in.WallNow);
-    in.Online = ProbeOnline(state_.Host, state_.IsOnline);
-    in.MonotonicMs = backend.MonotonicMs();
-    in.DisconnectChecked = chkDisconnect->Checked();
-    const TMeterTick tick = meter.Tick(in, state_.TariffTable, state_.MeterLimits, state_.Totals);
-    // The meter owns the connection; the timer's and the box's tags and the gauge show it.
-    Zegar->SetTag(meter.Zone());
-    chkDisconnect->SetTag(meter.LimitArmed());
-    for (int beep : tick.ZoneBeeps) app.MessageBeep(beep);
+void TfrmTaktomat::SessionChanged(const TSession& s, unsigned changes) {
+    // Plain mirrors of the session's state: cheap, and never out of step.
+    Zegar->SetTag(s.Meter().Zone());
+    Zegar->SetEnabled(s.MeterRunning());
+    LogRetry->SetEnabled(s.RetryPending());
+    chkDisconnect->SetChecked(s.DisconnectChecked());
+    chkDisconnect->SetTag(s.Meter().LimitArmed());
+    mdProgress->SetTag(s.LimitMode());
+    lblCzasDlugi->SetTag(s.CountMode());
+    lblCzasDlugi->SetHint(s.CountMode() == 1 ? "zostało" : "wykorzystano");
 
-    if (tick.Online) {
-        if (state_.ShowPulseNumber) {
-            lblCzasPol->SetCaption("Impuls: " + std::to_string(tick.LabelPulseCount));
-        } else {
-            lblCzasPol->SetCaption(TimeToStr(meter.ConnectionTime(), state_.Format));
-        }
+    if (changes & kOnlineTick) {
+        const TMeterTick& tick = s.LastTick();
+        lblCzasPol->SetCaption(s.TimeLabel());
         gImpuls->SetMaxValue(tick.GaugeMax);
         gImpuls->SetProgress(tick.GaugeProgress);
-        RefreshLimitDisplay();
-        if (tick.HangUp) DisconnectAll();
-        if (tick.ArmLimit) {
-            chkDisconnect->SetChecked(true);
-            app.MessageBeep(kBeepExclamation);
-        }
-        if (tick.ThreeQuarterBeep) app.MessageBeep(kBeepSimple);
         gImpuls->SetForeColor(tick.GaugeColor);
-        return;
+        ShowLimits();
     }
-
-    gImpuls->SetProgress(meter.GaugeProgress());
-    if (tick.Ended) WriteRecord(*tick.Ended);
-    if (tick.ZoneStartBeep) app.MessageBeep(kBeepExclamation);
+    if (changes & kOfflineTick) gImpuls->SetProgress(s.Meter().GaugeProgress());
+    if ((changes & kCountModeChanged) && s.IsOnline()) {
+        const TLimitDisplay d = s.LimitDisplayNow();
+        if (d.Valid) lblCzasDlugi->SetCaption(d.Caption);
+    }
+    if (changes & kTimeLabelChanged) {
+        lblCzasPol->SetHint(s.ShowPulseNumber() ? "Impulsy połączenia" : "Czas połączenia");
+        lblCzasPol->SetCaption(s.TimeLabel());
+    }
 }
 
-void TfrmTaktomat::WriteRecord(const TMeterTick::Record& record) {
-    // The meter is idle before the file is written, so a failed save is not retried as a
-    // second record on the next tick; the line stays in LogLines for the next save.
-    state_.LogLines.Add(
-        FormatRecord(record.Date, record.Duration, record.Pulses, record.Cost, state_.Format));
-    SaveLogLines(true);
+void TfrmTaktomat::Beep(int type) {
+    Application::Current().MessageBeep(type);
 }
 
-bool TfrmTaktomat::SaveLogLines(bool tellOnFailure) {
-    Application& app = Application::Current();
-    bool saved = false;
-    try {
-        SaveLog(state_.LogLines, state_.LogPath());
-        saved = true;
-    } catch (const std::exception& e) {
-        // Told once per run of failures: the retry every minute would otherwise pile boxes up.
-        if (tellOnFailure && !toldUnsaved_) {
-            toldUnsaved_ = true;
-            const std::string text = std::string(e.what()) +
-                                     ". The record is kept and will be written as soon as "
-                                     "the file can be written";
-            if (state_.EndingUnattended) {
-                std::fprintf(stderr, "taktomat: %s\n", text.c_str());
-            } else {
-                app.HandleException(Error(text));
-            }
-        }
-    }
-    if (saved) toldUnsaved_ = false;
-    if (!ended_) LogRetry->SetEnabled(state_.LogLines.Unsaved());
-    // A save may have brought in lines that another program added.
-    RecountTotals(app.Backend().WallClock());
-    return saved;
+void TfrmTaktomat::Tell(const std::string& text) {
+    Application::Current().HandleException(Error(text));
 }
 
-void TfrmTaktomat::TakeBackUnsavedRecords() {
-    const std::filesystem::path& second = state_.UnsavedLogPath;
-    TLogLines kept;
-    if (second.empty() || !LoadLog(second, kept) || kept.FileUnread) return;
-    // Those the log already holds (copied there by hand, say) are not added twice.
-    TLogLines& log = state_.LogLines;
-    const TLogLines missing = MissingLogLines(log, kept);
-    for (size_t i = 0; i < missing.size(); ++i) log.Add(missing[i]);
-    // The second place is emptied only once the log on disk holds all of it; until then the
-    // records wait in memory as any unsaved record does, and the retry takes them.
-    if (log.Unsaved() && !SaveLogLines(false)) return;
-    std::error_code ec;
-    std::filesystem::remove(second, ec);
-}
-
-void TfrmTaktomat::RecountTotals(TDateTime now) {
-    totalsDay_ = DayOf(now);
-    state_.Totals = ComputeTotals(state_.LogLines, now, state_.Format);
-}
-
-void TfrmTaktomat::EndOfProgram() {
-    if (ended_) return;
-    ended_ = true;
-    Application& app = Application::Current();
-    Zegar->SetEnabled(false);
-    LogRetry->SetEnabled(false);
-    TPulseMeter& meter = state_.Meter;
-    if (meter.Zone() != 0) {
-        // The off-line step, as the first tick after the line went down would run it.
-        TPulseMeter::Inputs in;
-        in.WallNow = app.Backend().WallClock();
-        in.MonotonicMs = app.Backend().MonotonicMs();
-        in.Online = false;
-        const TMeterTick tick =
-            meter.Tick(in, state_.TariffTable, state_.MeterLimits, state_.Totals);
-        Zegar->SetTag(meter.Zone());
-        if (tick.Ended) {
-            state_.LogLines.Add(FormatRecord(tick.Ended->Date, tick.Ended->Duration,
-                                             tick.Ended->Pulses, tick.Ended->Cost, state_.Format));
-        }
-    }
-    if (!state_.LogLines.Unsaved()) return;
-    try {
-        SaveLog(state_.LogLines, state_.LogPath());
-        return;
-    } catch (const std::exception&) {
-    }
-    // The log still cannot be written: the unsaved records go to the second place, less those
-    // it holds already (taken back at start, they are among the unsaved ones again).
-    const std::filesystem::path& second = state_.UnsavedLogPath;
-    TLogLines pending;
-    for (size_t i = state_.LogLines.Saved; i < state_.LogLines.size(); ++i) {
-        pending.Add(state_.LogLines[i]);
-    }
-    TLogLines there;
-    if (second.empty() || !LoadLog(second, there) || there.FileUnread) there.Clear();
-    const std::string unsaved(MissingLogLines(there, pending).FileImage());
-    const size_t count = pending.size();
-    std::error_code ec;
-    if (!second.empty()) std::filesystem::create_directories(second.parent_path(), ec);
-    std::string text = "Unable to write to " + FullPathText(state_.LogPath()) + ". ";
-    if (!second.empty() && AppendToFile(second, TextToDisk(unsaved))) {
-        state_.LogLines.Saved = state_.LogLines.size();
-        text += std::to_string(count) + (count == 1 ? " record was" : " records were") +
-                " written to " + FullPathText(second) + " instead";
-    } else {
-        text += std::to_string(count) + (count == 1 ? " record" : " records") +
-                " could not be written anywhere:\n" + std::string(pending.FileImage());
-    }
-    std::fprintf(stderr, "taktomat: %s\n", text.c_str());
-    if (!state_.EndingUnattended) app.HandleException(Error(text));
-}
-
-void TfrmTaktomat::RefreshLimitDisplay() {
-    const TLimitDisplay d =
-        LimitDisplay(mdProgress->Tag(), lblCzasDlugi->Tag(), state_.Meter.PulseCount(),
-                     state_.Totals, state_.MeterLimits);
+void TfrmTaktomat::ShowLimits() {
+    const TLimitDisplay d = session_.LimitDisplayNow();
     if (!d.Valid) return;
     mdProgress->SetMaxValue(d.MaxValue);
     mdProgress->SetProgress(d.Progress);
@@ -437,49 +282,33 @@ void TfrmTaktomat::RefreshLimitDisplay() {
 }
 
 void TfrmTaktomat::nIconClick(TComponent*) {
-    const TRect& snap = state_.Shell.SnapArea;
+    const TRect& snap = shell_.SnapArea;
     SetBounds(snap.Right - Width(), snap.Bottom - Height(), Width(), Height());
     Show();
 }
 
 void TfrmTaktomat::mdProgressClick(TComponent*) {
-    if (!ProbeOnline(state_.Host, state_.IsOnline)) return;
-    const int mode = mdProgress->Tag() + 1;
-    mdProgress->SetTag(mode >= 3 ? 0 : mode);
+    session_.NextLimitMode();
 }
 
 void TfrmTaktomat::lblCzasDlugiClick(TComponent*) {
-    lblCzasDlugi->SetTag(lblCzasDlugi->Tag() != 1 ? 1 : 0);
-    lblCzasDlugi->SetHint(lblCzasDlugi->Tag() == 1 ? "zostało" : "wykorzystano");
-    if (!ProbeOnline(state_.Host, state_.IsOnline)) return;
-    const TLimitDisplay d =
-        LimitDisplay(mdProgress->Tag(), lblCzasDlugi->Tag(), state_.Meter.PulseCount(),
-                     state_.Totals, state_.MeterLimits);
-    if (d.Valid) lblCzasDlugi->SetCaption(d.Caption);
+    session_.ToggleCountMode();
 }
 
 void TfrmTaktomat::lblCzasPolClick(TComponent*) {
-    state_.ShowPulseNumber = !state_.ShowPulseNumber;
-    if (state_.ShowPulseNumber) {
-        lblCzasPol->SetHint("Impulsy połączenia");
-        ProbeOnline(state_.Host, state_.IsOnline);
-        lblCzasPol->SetCaption("Impuls: " + std::to_string(state_.Meter.PulseCount()));
-    } else {
-        lblCzasPol->SetHint("Czas połączenia");
-        lblCzasPol->SetCaption(TimeToStr(state_.Meter.ConnectionTime(), state_.Format));
-    }
+    session_.ToggleTimeLabel();
 }
 
 void TfrmTaktomat::chkDisconnectClick(TComponent*) {
-    HangUpRequested = chkDisconnect->Checked();
+    session_.SetDisconnectChecked(chkDisconnect->Checked());
 }
 
 void TfrmTaktomat::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
-    DragPress(state_.Shell.DragState, Shift, X, Y);
+    DragPress(shell_.DragState, Shift, X, Y);
 }
 
 void TfrmTaktomat::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
-    if (DragMove(state_.Shell.DragState, *this, X, Y)) FollowMainWindow();
+    if (DragMove(shell_.DragState, *this, X, Y)) FollowMainWindow();
 }
 
 void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, int, int) {
@@ -488,8 +317,8 @@ void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, in
 }
 
 void TfrmTaktomat::ReleaseDrag(TForm& target) {
-    state_.Shell.DragState.Dragging = false;
-    ClampToSnapArea(target, state_.Shell.SnapArea);
+    shell_.DragState.Dragging = false;
+    ClampToSnapArea(target, shell_.SnapArea);
 }
 
 void TfrmTaktomat::FollowMainWindow() {
@@ -515,41 +344,8 @@ void TfrmTaktomat::Unroll() {
     ReleaseDrag(*this);
 }
 
-void TfrmTaktomat::DisconnectAll() {
-    HangUpRequested = true;
-    // Cleared also when the remote-access library fails, or the next listing would hang
-    // up what it finds.
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{HangUpRequested};
-    DialUp1->GetActiveConnections();
-    DialUp1->HangUp();
-}
-
-void TfrmTaktomat::DialUp1EntryGet(TComponent*, const std::string& EntryName) {
-    if (!frmConnect) return;
-    frmConnect->cmbEntry->AddItem(EntryName.substr(0, EntryName.find('\0')));
-    frmConnect->cmbEntry->SetItemIndex(0);
-}
-
-void TfrmTaktomat::DialUp1Connect(TComponent*) {
-    if (!frmConnect) return;
-    DialAttempts->SetStatus("[" + frmConnect->cmbEntry->Text() + "] Połączony pomyślnie...");
-}
-
-void TfrmTaktomat::DialUp1AsyncEvent(TComponent*, int State, int Error,
-                                     const std::string& MessageText) {
-    DialAttempts->DialEvent(State, Error, MessageText);
-}
-
-void TfrmTaktomat::DialUp1ActiveConnection(TComponent*, int Handle) {
-    if (HangUpRequested) DialUp1->HangUpConnection(static_cast<HRasConn>(Handle));
-}
-
 void TfrmTaktomat::PlaceAboveOrOnEdge(TForm& form) {
-    const int top =
-        Visible() ? Top() - form.Height() : state_.Shell.SnapArea.Bottom - form.Height();
+    const int top = Visible() ? Top() - form.Height() : shell_.SnapArea.Bottom - form.Height();
     form.SetBounds(Left(), top, form.Width(), form.Height());
 }
 
@@ -566,7 +362,7 @@ void TfrmTaktomat::KlawiszeClick(TComponent*) {
         case 1:
             if (!frmRaport) break;
             placeAbove(*frmRaport);
-            frmRaport->CopyLog(state_.LogLines);
+            frmRaport->CopyLog(session_.LogLines());
             frmRaport->Show();
             break;
         case 2:
@@ -577,12 +373,11 @@ void TfrmTaktomat::KlawiszeClick(TComponent*) {
         case 3:
             if (!frmConnect) break;
             PlaceAboveOrOnEdge(*frmConnect);
-            frmConnect->cmbEntry->Clear();
-            DialUp1->GetEntries();
+            session_.ListEntries();
             frmConnect->Show();
             break;
         case 4:
-            DisconnectAll();
+            session_.DisconnectAll();
             break;
         default:
             break;
@@ -606,7 +401,7 @@ void TfrmTaktomat::klawiszeOknaClick(TComponent*) {
             HideWindows();
             break;
         case 2: {
-            if (!ProbeOnline(state_.Host, state_.IsOnline)) {
+            if (!session_.ProbeOnline()) {
                 Close();
                 break;
             }
@@ -614,7 +409,7 @@ void TfrmTaktomat::klawiszeOknaClick(TComponent*) {
             const int answer = app.ShowMessageBox(kCloseQuestion, app.Title(),
                                                   ui::kMbYesNoCancel | ui::kMbIconQuestion);
             if (answer == ui::kIdYes) {
-                DisconnectAll();
+                session_.DisconnectAll();
                 Close();
             } else if (answer == ui::kIdNo) {
                 Close();
@@ -640,7 +435,7 @@ void TfrmTaktomat::KlawiszeShadeClick(TComponent*) {
         default:
             break;
     }
-    state_.Shell.DragState = TDragState{};
+    shell_.DragState = TDragState{};
     Invalidate();
 }
 

@@ -1,23 +1,13 @@
 #pragma once
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 
-#include "base/format.h"
 #include "controls/BMPButton.h"
 #include "controls/BtChkBox.h"
 #include "controls/Progress.h"
 #include "controls/Shell.h"
 #include "controls/Shellage.h"
-#include "dialup/DialUp.h"
-#include "dialup/dial_attempts.h"
-#include "log/log_file.h"
-#include "metering/pulse_meter.h"
-#include "metering/tariff.h"
-#include "metering/totals.h"
-#include "platform/net/host_address.h"
-#include "platform/ras/ras_api.h"
+#include "session/session.h"
 #include "settings/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
@@ -31,48 +21,15 @@ class TfrmRaport;
 class TfrmConnect;
 class TfrmMaxImp;
 
-// The program-wide state. The program owns it; the windows take what they use by reference.
-struct TProgramState {
-    TProgramState(HostAddressSource& host, RasApi& ras, std::filesystem::path folder,
-                  FormatSettings format)
-        : Host(host), Ras(ras), Folder(std::move(folder)), Format(std::move(format)) {}
-
-    HostAddressSource& Host;
-    RasApi& Ras;
-    const std::filesystem::path Folder;
-    const FormatSettings Format;
-
-    TShell Shell;
-    TLogLines LogLines;
-    TTotals Totals;
-    TTariffTable TariffTable;
-    TMeterLimits MeterLimits;
-    TPulseMeter Meter;
-    // The accessor of "taktomat.ini": made by the main window's creation, freed by its
-    // destruction. The creation takes the one the program's entry already read, if any.
-    std::unique_ptr<TSettings> Settings;
-    std::unique_ptr<TSettings> EntrySettings;
-    bool IsOnline = false;
-    bool ShowPulseNumber = false;
-
-    // Where unsaved records go when the log still cannot be written as the program ends.
-    std::filesystem::path UnsavedLogPath;
-    // Set when the program ends because the session ends or a signal asks it to: nobody is
-    // there to answer a message box, so what it would say goes to the error stream.
-    bool EndingUnattended = false;
-
-    std::filesystem::path LogPath() const { return Folder / "raport.txt"; }
-    std::filesystem::path SettingsPath() const { return Folder / "taktomat.ini"; }
-};
-
-// The main window: the meter strip with its bars, the tray icon and its menu, the dial-up
-// controller and the one-second timer.
-class TfrmTaktomat : public TForm {
+// The main window: the meter strip with its bars, the tray icon and its menu, the one-second
+// timer. It shows the session and hands the user's commands to it.
+class TfrmTaktomat : public TForm, private TSessionView {
   public:
-    TfrmTaktomat(TComponent* owner, TProgramState& state);
+    TfrmTaktomat(TComponent* owner, TSession& session, TShell& shell);
+    ~TfrmTaktomat() override;
     // The accessor of "taktomat.ini" the windows share; none before creation and after
     // destruction.
-    TSettings* Settings() const { return state_.Settings.get(); }
+    TSettings* Settings() const { return session_.Settings(); }
 
     TBitCheckBox* chkDisconnect;
     TProgress* gImpuls;
@@ -92,16 +49,11 @@ class TfrmTaktomat : public TForm {
     TMenuItem* N1;
     TMenuItem* Ukryj1;
     TMenuItem* Zamknij1;
-    TDialUp* DialUp1;
     TTimer* Zegar;
-    // The dialling sequence that the connect window shows and DialUp1AsyncEvent reports into.
-    std::unique_ptr<TDialAttempts> DialAttempts;
     // Writes the log again while records wait that could not be written.
     TTimer* LogRetry;
 
-    bool HangUpRequested = false;
-
-    // Whether rolling keeps the bottom edge: the options window's chkShade once it exists.
+    // Whether rolling keeps the bottom edge: the options window's setting once it exists.
     std::function<bool()> ShadeTicked;
 
     // The companion windows, created after this one; the commands open them once they are set.
@@ -136,39 +88,21 @@ class TfrmTaktomat : public TForm {
     void Pocz1Click(TComponent* Sender);
     void Ukryj1Click(TComponent* Sender);
 
-    void DialUp1EntryGet(TComponent* Sender, const std::string& EntryName);
-    void DialUp1Connect(TComponent* Sender);
-    void DialUp1AsyncEvent(TComponent* Sender, int State, int Error,
-                           const std::string& MessageText);
-    void DialUp1ActiveConnection(TComponent* Sender, int Handle);
-    // Hangs up every active connection of the system and the controller's own.
-    void DisconnectAll();
-
-    // The limit gauge and its label for the current limit and count modes.
-    void RefreshLimitDisplay();
-
-    // Every end of the program runs this first, once: the meter's off-line step for a metered
-    // connection, then the last try to write what is unsaved, else the second place for it.
-    // What an earlier run put in the second place goes back into the log at start.
-    void EndOfProgram();
-    void TakeBackUnsavedRecords();
-    // Writes LogLines; false when the file cannot be written (the retry timer then runs). The
-    // totals follow the log either way.
-    bool SaveLogLines(bool tellOnFailure);
+    // Every end of the program runs this first, once (the session's end).
+    void EndOfProgram() { session_.End(); }
 
   private:
-    void WriteRecord(const TMeterTick::Record& record);
-    // The day and month totals of the log for the day of `now`.
-    void RecountTotals(TDateTime now);
-    void ShowTimeLabel();
+    void SessionChanged(const TSession& session, unsigned changes) override;
+    void Beep(int type) override;
+    void Tell(const std::string& text) override;
+    // The limit gauge and its label for the current limit and count modes.
+    void ShowLimits();
     void HideWindows();
     // Above the main window, or on the bottom edge of SnapArea while the main window is hidden.
     void PlaceAboveOrOnEdge(TForm& form);
-    TProgramState& state_;
+    TSession& session_;
+    TShell& shell_;
     Bitmap paintedSkin_;
-    int64_t totalsDay_ = 0;  // the day whose totals DayPulses holds
-    bool ended_ = false;
-    bool toldUnsaved_ = false;
 };
 
 }  // namespace tt

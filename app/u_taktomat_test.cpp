@@ -18,6 +18,7 @@
 #include "controls/skin/skin.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_driver.h"
+#include "session/session.h"
 #include "testing/dialup_fakes.h"
 #include "windows/u_connect.h"
 #include "windows/u_maximp.h"
@@ -344,19 +345,19 @@ TEST_F(ProgramTest, ConnectCommandListsThePhoneBookAndTheHandlersWriteTheConnect
     W().KlawiszeClick(W().Klawisze);
     EXPECT_EQ(connect.cmbEntry->Items().size(), 2u);
 
-    W().DialUp1Connect(W().DialUp1);
-    EXPECT_EQ(connect.lblStatus->Caption(), "[Dom] Połączony pomyślnie...");
-
     // A failure after the meter took a zone: the zone is dropped and the timer stopped.
-    W().Zegar->SetTag(2);
-    W().DialUp1AsyncEvent(W().DialUp1, 1, 678, "Port otwarty");
+    Online();
+    Tick();
+    ASSERT_EQ(W().Zegar->Tag(), 1);
+    TDialUp& dialUp = program->Session().DialUp();
+    dialUp.OnAsyncEvent(&dialUp, 1, 678, "Port otwarty");
     EXPECT_EQ(connect.lblStatus->Caption(), "Wystąpił błąd podłączania...");
     EXPECT_EQ(W().Zegar->Tag(), 0);
     EXPECT_FALSE(W().Zegar->Enabled());
     EXPECT_TRUE(connect.Timer1->Enabled());
     EXPECT_TRUE(connect.cntIleJeszcze->Visible());
-    EXPECT_FALSE(W().HangUpRequested);
-    W().DialUp1AsyncEvent(W().DialUp1, 8192, 0, "Podłączony");
+    EXPECT_EQ(V("HangUpRequested"), "false");
+    dialUp.OnAsyncEvent(&dialUp, 8192, 0, "Podłączony");
     EXPECT_TRUE(W().Zegar->Enabled());
     EXPECT_EQ(V("IsOnline"), "true");
 }

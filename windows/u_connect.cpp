@@ -21,12 +21,12 @@ TBMPCounter* PlaceCounter(TForm* form, const char* name, int left, int top, Imag
 
 }  // namespace
 
-TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
-                         TDialAttempts& attempts)
+TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TSession& session)
     : TCompanionForm(owner, shell, "frmConnect", 102, false, TCompanionMove::Drag),
       settings_(settings),
-      DialUp1_(DialUp1),
-      attempts_(attempts) {
+      session_(session),
+      DialUp1_(session.DialUp()),
+      attempts_(session.DialAttempts()) {
     SetShowHint(true);
 
     lblStatus = PlaceLabel(this, "lblStatus", 8, 37, kIdleStatus);
@@ -60,10 +60,19 @@ TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, 
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
     attempts_.OnChanged = [this] { ShowAttempts(); };
+    session_.AddView(*this);
 }
 
 TfrmConnect::~TfrmConnect() {
+    session_.RemoveView(*this);
     attempts_.OnChanged = nullptr;
+}
+
+void TfrmConnect::SessionChanged(const TSession& session, unsigned changes) {
+    if (!(changes & kEntriesChanged)) return;
+    cmbEntry->Clear();
+    for (const std::string& entry : session.Entries()) cmbEntry->AddItem(entry);
+    if (!session.Entries().empty()) cmbEntry->SetItemIndex(0);
 }
 
 void TfrmConnect::ShowAttempts() {

@@ -4,8 +4,7 @@
 #include "controls/BMPButton.h"
 #include "controls/BMPCounter.h"
 #include "controls/Shell.h"
-#include "dialup/DialUp.h"
-#include "dialup/dial_attempts.h"
+#include "session/session.h"
 #include "settings/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
@@ -14,15 +13,13 @@
 namespace tt {
 
 // Picks a phone-book entry and dials it, with a number of attempts and a pause between them.
-// The attempts are the main window's TDialAttempts; this window shows them: Timer1 is armed
-// while an attempt waits and its tag is the number of that attempt, lblStatus shows the
-// status and cntIleJeszcze the attempts left.
-class TfrmConnect : public TCompanionForm {
+// The attempts are the session's; this window shows them: Timer1 is armed while an attempt
+// waits and its tag is the number of that attempt, lblStatus shows the status and
+// cntIleJeszcze the attempts left. cmbEntry shows the phone book as the session last listed it.
+class TfrmConnect : public TCompanionForm, private TSessionView {
   public:
-    // `DialUp1` is the main window's controller and `attempts` its dialling sequence; both
-    // must outlive the window.
-    TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
-                TDialAttempts& attempts);
+    // The session must outlive the window.
+    TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TSession& session);
     ~TfrmConnect() override;
 
     TLabel* lblStatus;
@@ -43,8 +40,10 @@ class TfrmConnect : public TCompanionForm {
   private:
     // Timer1, lblStatus and cntIleJeszcze follow the attempts.
     void ShowAttempts();
+    void SessionChanged(const TSession& session, unsigned changes) override;
 
     TSettings& settings_;
+    TSession& session_;
     TDialUp& DialUp1_;
     TDialAttempts& attempts_;
 };

@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_driver.h"
+#include "platform/net/host_address.h"
 #include "platform/ras/simulated_line.h"
 
 namespace tt {
@@ -29,19 +30,25 @@ class LineBackend : public headless::HeadlessBackend {
     }
 };
 
-// The simulated line, or one whose library cannot be loaded: every dial raises.
+// The simulated line, or one whose library cannot be loaded: every dial raises. Every
+// disconnect-all sequence lists the active connections, and only that sequence does here.
 class SwitchableLine : public SimulatedLine {
   public:
     SwitchableLine() : SimulatedLine(Timing::Virtual) {}
     bool missing = false;
+    int listings = 0;
+    uint32_t RasEnumConnectionsA(RASCONNA* list, uint32_t* size, uint32_t* count) override {
+        ++listings;
+        return SimulatedLine::RasEnumConnectionsA(list, size, count);
+    }
     uint32_t RasGetEntryDialParamsA(const char* pb, RASDIALPARAMSA* p, int32_t* s) override {
         if (missing) throw Error("Error opening rasapi.dll");
         return SimulatedLine::RasGetEntryDialParamsA(pb, p, s);
     }
 };
 
-// The connect window with the dialling sequence it shows, and a stand-in for what the main
-// window does around them: the disconnect-all sequence and the meter's timer Zegar.
+// The connect window over a session that has not started: its meter does not tick until the
+// attempts let it.
 class ConnectTest : public ::testing::Test {
   protected:
     ConnectTest() {
@@ -50,47 +57,21 @@ class ConnectTest : public ::testing::Test {
         std::filesystem::create_directories(folder);
         shell.Skins.Fill();
         shell.SnapArea = TRect{0, 0, 1024, 740};
-
-        auto& main = app->CreateForm<TForm>();
-        main.SetName("frmTaktomat");
-        Zegar = new TTimer(&main);
-        Zegar->SetName("Zegar");
-
-        DialUp1.Language = TLanguage::Polish;
-        DialUp1.OnEntryGet = [this](TComponent*, const std::string& name) {
-            frmConnect->cmbEntry->AddItem(name);
-            frmConnect->cmbEntry->SetItemIndex(0);
-        };
         DialUp1.OnDialing = [this](TComponent*) {
             dialled.push_back(DialUp1.Entry);
             dialledAt.push_back(backend.MonotonicMs());
         };
-        // What the main window's handler does: the sequence itself takes the report.
-        DialUp1.OnAsyncEvent = [this](TComponent*, int State, int Error, const std::string& text) {
-            attempts.DialEvent(State, Error, text);
-        };
-        DialUp1.OnActiveConnection = [this](TComponent*, int handle, TRasConnStatusA,
-                                            const std::string&, const std::string&,
-                                            const std::string&, const std::string&) {
-            if (HangUpRequested) DialUp1.HangUpConnection(static_cast<HRasConn>(handle));
-        };
     }
 
     ~ConnectTest() override {
+        // The windows go before the session they show.
+        app.reset();
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     }
 
-    void DisconnectAll() {
-        ++disconnectAlls;
-        HangUpRequested = true;
-        DialUp1.GetActiveConnections();
-        DialUp1.HangUp();
-        HangUpRequested = false;
-    }
-
     void Create(bool releaseHook = true) {
-        frmConnect = &app->CreateForm<TfrmConnect>(shell, settings, DialUp1, attempts);
+        frmConnect = &app->CreateForm<TfrmConnect>(shell, settings, session);
         if (releaseHook) {
             frmConnect->ReleaseStep = [this](TForm& window) {
                 releasedBy.push_back(&window);
@@ -102,8 +83,7 @@ class ConnectTest : public ::testing::Test {
 
     // Fills the list as the connect command does and shows the window.
     void Open() {
-        frmConnect->cmbEntry->Clear();
-        DialUp1.GetEntries();
+        session.ListEntries();
         frmConnect->Show();
         app->ProcessMessages();
     }
@@ -120,6 +100,7 @@ class ConnectTest : public ::testing::Test {
     }
 
     int Setting(const char* key) const { return settings.ReadInteger("CONNECT", key, -1); }
+    bool MeterRuns() const { return session.MeterRunning(); }
 
     LineBackend backend;
     SwitchableLine line;
@@ -131,24 +112,20 @@ class ConnectTest : public ::testing::Test {
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     TSettings settings{folder / "taktomat.ini"};
     TShell shell;
-    TDialUp DialUp1{*app, line, [this] { return backend.MonotonicMs(); }};
-    bool IsOnline = false;
-    bool HangUpRequested = false;
-    TTimer* Zegar = nullptr;
-    TDialAttempts attempts{IsOnline, TDialAttempts::Hooks{
-                                         [this] { app->ProcessMessages(); },
-                                         [this] { DisconnectAll(); },
-                                         [this](bool run) { Zegar->SetEnabled(run); },
-                                         [this] {
-                                             Zegar->SetTag(0);
-                                             Zegar->SetEnabled(false);
-                                         },
-                                     }};
+    ScriptedHostAddressSource host;
+    TSession session{TSessionServices{host,
+                                      line,
+                                      *app,
+                                      [] { return TDateTime{46000}; },
+                                      [this] { return backend.MonotonicMs(); },
+                                      folder,
+                                      MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','),
+                                      {}}};
+    TDialUp& DialUp1 = session.DialUp();
     TfrmConnect* frmConnect = nullptr;
 
     std::vector<std::string> dialled;
     std::vector<int64_t> dialledAt;
-    int disconnectAlls = 0;
     std::vector<TForm*> releasedBy;
 };
 
@@ -190,21 +167,20 @@ TEST_F(ConnectTest, ASuccessfulDialShowsTheStatesAndEndsTheAttempts) {
 
     // Choosing another entry now changes nothing for the attempts already started.
     frmConnect->cmbEntry->SetItemIndex(1);
-    Zegar->SetEnabled(false);
     RunFor(20);
     EXPECT_EQ(dialled, std::vector<std::string>{"Net"});
     EXPECT_FALSE(frmConnect->Timer1->Enabled());
     EXPECT_EQ(frmConnect->Timer1->Interval(), 7000);
     EXPECT_EQ(frmConnect->Timer1->Tag(), 2);
     EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 3);
-    EXPECT_TRUE(Zegar->Enabled());
+    EXPECT_TRUE(MeterRuns());
 
     RunFor(1000);
-    EXPECT_FALSE(Zegar->Enabled());  // stopped while dialling
+    EXPECT_FALSE(MeterRuns());  // stopped while dialling
     RunFor(5000);
     EXPECT_EQ(frmConnect->lblStatus->Caption(), "Podłączony");
-    EXPECT_TRUE(IsOnline);
-    EXPECT_TRUE(Zegar->Enabled());
+    EXPECT_TRUE(session.IsOnline());
+    EXPECT_TRUE(MeterRuns());
     RunFor(30000);
     EXPECT_EQ(dialled.size(), 1u);
     EXPECT_FALSE(frmConnect->Timer1->Enabled());
@@ -224,8 +200,8 @@ TEST_F(ConnectTest, FailedAttemptsRepeatAfterThePauseUntilTheAttemptsRunOut) {
     EXPECT_TRUE(frmConnect->Timer1->Enabled());
     EXPECT_TRUE(frmConnect->cntIleJeszcze->Visible());
     EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 1);
-    EXPECT_EQ(disconnectAlls, 1);
-    EXPECT_FALSE(Zegar->Enabled());
+    EXPECT_EQ(line.listings, 1);
+    EXPECT_FALSE(MeterRuns());
 
     RunFor(6000);
     ASSERT_EQ(dialled.size(), 2u);
@@ -239,7 +215,7 @@ TEST_F(ConnectTest, FailedAttemptsRepeatAfterThePauseUntilTheAttemptsRunOut) {
     RunFor(30000);
     EXPECT_EQ(dialled.size(), 2u);
     EXPECT_FALSE(frmConnect->Timer1->Enabled());
-    EXPECT_TRUE(Zegar->Enabled());
+    EXPECT_TRUE(MeterRuns());
     EXPECT_EQ(frmConnect->cntIleJeszcze->Value(), 0);
     EXPECT_EQ(frmConnect->lblStatus->Caption(), kFailureText);
 }
@@ -252,11 +228,11 @@ TEST_F(ConnectTest, CancelWhileWaitingHangsUpAndStopsTheAttempts) {
     PressDial();
     RunFor(1500);
     ASSERT_TRUE(frmConnect->Timer1->Enabled());
-    const int before = disconnectAlls;
+    const int before = line.listings;
 
     PressCancel();
     EXPECT_FALSE(frmConnect->Visible());
-    EXPECT_EQ(disconnectAlls, before + 1);
+    EXPECT_EQ(line.listings, before + 1);
     EXPECT_FALSE(frmConnect->Timer1->Enabled());
     EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
     EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
@@ -275,7 +251,7 @@ TEST_F(ConnectTest, CancelWhileDiallingLeavesTheAttemptToGoOnWithTheWindowHidden
     ASSERT_EQ(dialled.size(), 1u);
     PressCancel();
     EXPECT_FALSE(frmConnect->Visible());
-    EXPECT_EQ(disconnectAlls, 0);
+    EXPECT_EQ(line.listings, 0);
     EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
 
     RunFor(3000);
@@ -324,13 +300,12 @@ TEST_F(ConnectTest, ADialThatRaisesIsShownOnceAndEndsTheAttempts) {
     frmConnect->cmbEntry->SetItemIndex(0);
     frmConnect->Show();
     line.missing = true;
-    Zegar->SetEnabled(false);
     PressDial();
     RunFor(100);
     ASSERT_EQ(backend.MessageBoxes().size(), 1u);
     EXPECT_EQ(backend.MessageBoxes()[0].text, "Error opening rasapi.dll.");
     EXPECT_FALSE(frmConnect->Timer1->Enabled());
-    EXPECT_TRUE(Zegar->Enabled());
+    EXPECT_TRUE(MeterRuns());
     EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
     RunFor(30000);
     EXPECT_EQ(backend.MessageBoxes().size(), 1u);

@@ -25,6 +25,8 @@ class TfrmOpcje : public TCompanionForm {
     TBitCheckBox* DoPulpitu;
     TBitCheckBox* DoEkranu;
     TBitCheckBox* chkShade;
+    // Whether rolling the main window up keeps its bottom edge, as the box shows it now.
+    bool ShadeDown() const { return chkShade->Checked(); }
     TLabel* lblImpuls;
     TLabel* lblStrefa;
     TLabel* lblCena;

@@ -1,0 +1,268 @@
+#include "session/session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "metering/online_probe.h"
+
+namespace tt {
+
+TSession::TSession(TSessionServices services)
+    : host_(services.Host),
+      wallClock_(std::move(services.WallClock)),
+      monotonicMs_(std::move(services.MonotonicMs)),
+      folder_(std::move(services.Folder)),
+      format_(std::move(services.Format)),
+      entrySettings_(std::move(services.Settings)),
+      log_(folder_ / "raport.txt", std::move(services.SecondPlace)) {
+    dialUp_ = std::make_unique<TDialUp>(services.Ui, services.Ras);
+    dialUp_->SetName("DialUp1");
+    dialUp_->DialMode = TDialMode::dmAsync;
+    dialUp_->Language = TLanguage::Polish;
+    dialUp_->OnEntryGet = [this](TComponent*, const std::string& name) {
+        entries_.push_back(name.substr(0, name.find('\0')));
+    };
+    dialUp_->OnAsyncEvent = [this](TComponent*, int state, int error, const std::string& text) {
+        attempts_->DialEvent(state, error, text);
+    };
+    dialUp_->OnActiveConnection = [this](TComponent*, int handle, TRasConnStatusA,
+                                         const std::string&, const std::string&, const std::string&,
+                                         const std::string&) { DialUpActiveConnection(handle); };
+
+    UiThread& ui = services.Ui;
+    TDialAttempts::Hooks hooks;
+    hooks.ProcessMessages = [&ui] { ui.ProcessMessages(); };
+    hooks.DisconnectAll = [this] { DisconnectAll(); };
+    hooks.RunMeter = [this](bool run) { RunMeter(run); };
+    hooks.StopMeter = [this] {
+        meter_.Forget();
+        RunMeter(false);
+        Changed(kStateChanged);
+    };
+    attempts_ = std::make_unique<TDialAttempts>(isOnline_, std::move(hooks));
+}
+
+TSession::~TSession() = default;
+
+void TSession::AddView(TSessionView& view) {
+    views_.push_back(&view);
+}
+
+void TSession::RemoveView(TSessionView& view) {
+    views_.erase(std::remove(views_.begin(), views_.end(), &view), views_.end());
+}
+
+void TSession::Changed(unsigned changes) {
+    // A view may go (or come) while the others are told.
+    const std::vector<TSessionView*> views = views_;
+    for (TSessionView* view : views) {
+        if (std::find(views_.begin(), views_.end(), view) != views_.end()) {
+            view->SessionChanged(*this, changes);
+        }
+    }
+}
+
+void TSession::Beep(int type) {
+    for (TSessionView* view : views_) view->Beep(type);
+}
+
+void TSession::Tell(const std::string& text) {
+    if (unattended_) {
+        std::fprintf(stderr, "taktomat: %s\n", text.c_str());
+        return;
+    }
+    for (TSessionView* view : views_) view->Tell(text);
+}
+
+void TSession::RunMeter(bool run) {
+    if (meterRunning_ == run) return;
+    meterRunning_ = run;
+    Changed(kStateChanged);
+}
+
+void TSession::Start() {
+    // Every step is tried whatever an earlier one met: the meter must run even without a log
+    // or a remote-access library, and the windows read their settings through the accessor.
+    const auto step = [&](const std::function<void()>& fn) {
+        try {
+            fn();
+        } catch (const std::exception& e) {
+            Tell(e.what());
+        }
+    };
+    step([&] {
+        // Only this copy writes here (the folder lock), so what a crash left is no one's.
+        RemoveStaleTemporaries(SettingsPath());
+        totals_ = TTotals{};
+        const TDateTime now = wallClock_();
+        totalsDay_ = DayOf(now);
+        TotalsCounter counter(now, format_);
+        log_.Load(&counter);
+        totals_ = counter.Result();
+    });
+    step([&] {
+        log_.TakeBack();
+        RecountTotals(wallClock_());
+    });
+    meter_.Forget();
+    step([&] { dialUp_->GetActiveConnections(); });
+    RunMeter(true);
+    if (entrySettings_ && entrySettings_->Path() == SettingsPath()) {
+        settings_ = std::move(entrySettings_);
+    } else {
+        settings_ = std::make_unique<TSettings>(SettingsPath());
+    }
+    entrySettings_.reset();
+    Changed(kStateChanged | kLogChanged);
+}
+
+void TSession::Tick() {
+    TPulseMeter::Inputs in;
+    in.WallNow = wallClock_();
+    // A new day, a new month or a clock set to another date: the limits count that day's use.
+    if (DayOf(in.WallNow) != totalsDay_) RecountTotals(in.WallNow);
+    in.Online = ProbeOnline();
+    in.MonotonicMs = monotonicMs_();
+    in.DisconnectChecked = disconnectChecked_;
+    lastTick_ = meter_.Tick(in, tariff_, limits_, totals_);
+    const TMeterTick& tick = lastTick_;
+    for (int beep : tick.ZoneBeeps) Beep(beep);
+
+    if (tick.Online) {
+        labelPulseCount_ = tick.LabelPulseCount;
+        Changed(kOnlineTick);
+        if (tick.HangUp) DisconnectAll();
+        if (tick.ArmLimit) {
+            disconnectChecked_ = true;
+            Changed(kStateChanged);
+            Beep(kBeepExclamation);
+        }
+        if (tick.ThreeQuarterBeep) Beep(kBeepSimple);
+        return;
+    }
+
+    Changed(kOfflineTick);
+    if (tick.Ended) {
+        // The meter is idle before the file is written, so a failed save is not retried as a
+        // second record on the next tick; the record waits in the log for the next save.
+        const TMeterTick::Record& r = *tick.Ended;
+        log_.Add(FormatRecord(r.Date, r.Duration, r.Pulses, r.Cost, format_));
+        SaveLog(true);
+    }
+    if (tick.ZoneStartBeep) Beep(kBeepExclamation);
+}
+
+void TSession::RetrySave() {
+    SaveLog(false);
+}
+
+bool TSession::SaveLog(bool tellOnFailure) {
+    std::string error;
+    const bool saved = log_.Save(error);
+    if (saved) {
+        toldUnsaved_ = false;
+    } else if (tellOnFailure && !toldUnsaved_) {
+        // Told once per run of failures: the retry every minute would otherwise pile boxes up.
+        toldUnsaved_ = true;
+        Tell(error + ". The record is kept and will be written as soon as the file can be written");
+    }
+    // A save may have brought in lines that another program added.
+    RecountTotals(wallClock_());
+    Changed(kStateChanged | kLogChanged);
+    return saved;
+}
+
+void TSession::RecountTotals(TDateTime now) {
+    totalsDay_ = DayOf(now);
+    totals_ = ComputeTotals(log_.Lines(), now, format_);
+}
+
+void TSession::End() {
+    if (ended_) return;
+    ended_ = true;
+    RunMeter(false);
+    if (meter_.Zone() != 0) {
+        // The off-line step, as the first tick after the line went down would run it.
+        TPulseMeter::Inputs in;
+        in.WallNow = wallClock_();
+        in.MonotonicMs = monotonicMs_();
+        in.Online = false;
+        lastTick_ = meter_.Tick(in, tariff_, limits_, totals_);
+        if (const auto& r = lastTick_.Ended) {
+            log_.Add(FormatRecord(r->Date, r->Duration, r->Pulses, r->Cost, format_));
+        }
+        Changed(kStateChanged);
+    }
+    const std::string told = log_.Finish();
+    Changed(kStateChanged | kLogChanged);
+    if (told.empty()) return;
+    std::fprintf(stderr, "taktomat: %s\n", told.c_str());
+    if (!unattended_) Tell(told);
+}
+
+bool TSession::ProbeOnline() {
+    return tt::ProbeOnline(host_, isOnline_);
+}
+
+TLimitDisplay TSession::LimitDisplayNow() const {
+    return LimitDisplay(limitMode_, countMode_, meter_.PulseCount(), totals_, limits_);
+}
+
+std::string TSession::TimeLabel() const {
+    if (showPulseNumber_) return "Impuls: " + std::to_string(labelPulseCount_);
+    return TimeToStr(meter_.ConnectionTime(), format_);
+}
+
+void TSession::SetDisconnectChecked(bool checked) {
+    disconnectChecked_ = checked;
+    hangUpRequested_ = checked;
+    Changed(kStateChanged);
+}
+
+void TSession::NextLimitMode() {
+    if (!ProbeOnline()) return;
+    limitMode_ = limitMode_ + 1 >= 3 ? 0 : limitMode_ + 1;
+    Changed(kStateChanged);
+}
+
+void TSession::ToggleCountMode() {
+    countMode_ = countMode_ != 1 ? 1 : 0;
+    ProbeOnline();
+    Changed(kCountModeChanged);
+}
+
+void TSession::ToggleTimeLabel() {
+    showPulseNumber_ = !showPulseNumber_;
+    if (showPulseNumber_) ProbeOnline();
+    labelPulseCount_ = meter_.PulseCount();
+    Changed(kTimeLabelChanged);
+}
+
+void TSession::ListEntries() {
+    entries_.clear();
+    // Told even when the listing fails: the window's list is emptied of the last one.
+    struct Tell {
+        TSession& s;
+        ~Tell() { s.Changed(kEntriesChanged); }
+    } tell{*this};
+    dialUp_->GetEntries();
+}
+
+void TSession::DisconnectAll() {
+    hangUpRequested_ = true;
+    // Cleared also when the remote-access library fails, or the next listing would hang up
+    // what it finds.
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{hangUpRequested_};
+    dialUp_->GetActiveConnections();
+    dialUp_->HangUp();
+}
+
+void TSession::DialUpActiveConnection(int handle) {
+    if (hangUpRequested_) dialUp_->HangUpConnection(static_cast<HRasConn>(handle));
+}
+
+}  // namespace tt
