@@ -151,21 +151,18 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TShell& shell)
         return settings ? Read(*settings, keys::SHADEDOWN) : keys::SHADEDOWN.Default;
     };
 
-    const auto down = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        FormMouseDown(s, b, sh, x, y);
-    };
-    const auto move = [this](TComponent* s, TShiftState sh, int x, int y) {
-        FormMouseMove(s, sh, x, y);
-    };
-    const auto up = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
-        FormMouseUp(s, b, sh, x, y);
-    };
-    OnMouseDown = down;
-    OnMouseMove = move;
-    OnMouseUp = up;
-    Label1->OnMouseDown = down;
-    Label1->OnMouseMove = move;
-    Label1->OnMouseUp = up;
+    // The window is dragged by its background and by the title.
+    for (TControl* handle : {static_cast<TControl*>(this), static_cast<TControl*>(Label1)}) {
+        handle->OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+            FormMouseDown(s, b, sh, x, y);
+        };
+        handle->OnMouseMove = [this](TComponent* s, TShiftState sh, int x, int y) {
+            FormMouseMove(s, sh, x, y);
+        };
+        handle->OnMouseUp = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+            FormMouseUp(s, b, sh, x, y);
+        };
+    }
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
     OnPaint = [this](TComponent* s) { FormPaint(s); };
