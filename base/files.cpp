@@ -30,12 +30,15 @@ FileFaultHook& FaultHook() {
     static FileFaultHook hook;
     return hook;
 }
-// The errno a test wants this step to fail with, 0 to go on.
 int Injected(FileStep step, const fs::path& file) {
     const FileFaultHook& hook = FaultHook();
     return hook ? hook(step, file) : 0;
 }
 }  // namespace
+
+int InjectedFault(FileStep step, const fs::path& file) {
+    return Injected(step, file);
+}
 
 void SetFileFaultHook(FileFaultHook hook) {
     FaultHook() = std::move(hook);
@@ -78,6 +81,16 @@ std::optional<char> LastByteOf(const fs::path& file) {
     char c = 0;
     if (!in.get(c)) return std::nullopt;
     return c;
+}
+
+std::optional<std::string> ReadFileRange(const fs::path& file, uint64_t offset, size_t size) {
+    if (Injected(FileStep::Read, file) != 0) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in || !in.seekg(static_cast<std::streamoff>(offset))) return std::nullopt;
+    std::string bytes(size, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return bytes;
 }
 
 ReadChunks::ReadChunks(fs::path file) : file_(std::move(file)) {}
@@ -184,13 +197,14 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     return ok;
 }
 
-bool AppendToFile(const fs::path& file, std::string_view bytes) {
+bool AppendToFile(const fs::path& file, std::string_view bytes, uint64_t* at) {
     if (Injected(FileStep::Append, file) != 0) return false;
     HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end{};
     bool ok = SetFilePointerEx(h, LARGE_INTEGER{}, &end, FILE_END) != 0;
+    if (at) *at = static_cast<uint64_t>(end.QuadPart);
     ok = ok && WriteAll(h, bytes) && FlushFileBuffers(h);
     if (!ok && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) SetEndOfFile(h);
     CloseHandle(h);
@@ -331,13 +345,14 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
     return true;
 }
 
-bool AppendToFile(const fs::path& file, std::string_view bytes) {
+bool AppendToFile(const fs::path& file, std::string_view bytes, uint64_t* at) {
     if (Fails(FileStep::Append, file)) return false;
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0;
     const off_t end = st.st_size;
+    if (at) *at = static_cast<uint64_t>(end);
     ok = ok && WriteAll(fd, bytes) && fdatasync(fd) == 0;
     if (!ok && end >= 0) {
         const int e = errno;

@@ -57,8 +57,13 @@ size_t RemoveStaleTemporaries(const std::filesystem::path& file);
 std::optional<char> LastByteOf(const std::filesystem::path& file);
 
 // Adds `bytes` at the end of `file` (created if missing) and flushes it; on failure the file is
-// cut back to where it ended, so a retry never writes anything twice.
-bool AppendToFile(const std::filesystem::path& file, std::string_view bytes);
+// cut back to where it ended, so a retry never writes anything twice. `at`, when given, gets
+// where the bytes went.
+bool AppendToFile(const std::filesystem::path& file, std::string_view bytes,
+                  uint64_t* at = nullptr);
+// At most `size` bytes of the file from `offset` on; nothing when it cannot be read.
+std::optional<std::string> ReadFileRange(const std::filesystem::path& file, uint64_t offset,
+                                         size_t size);
 
 // Which file a path names and how it looked: another program's replace makes a new file, an
 // append changes the size and the time.
@@ -74,9 +79,21 @@ FileStamp StampOf(const std::filesystem::path& file);
 
 // Faults put into the file layer by tests, where a real one cannot be made: called before each
 // step with the file it acts on; a non-zero errno makes that step fail with it.
-enum class FileStep { Read, CreateTemporary, Write, Flush, Rename, FlushFolder, Append };
+enum class FileStep {
+    Read,
+    CreateTemporary,
+    Write,
+    Flush,
+    Rename,
+    FlushFolder,
+    Append,
+    JournalWrite,
+    JournalFlush
+};
 using FileFaultHook = std::function<int(FileStep, const std::filesystem::path&)>;
 void SetFileFaultHook(FileFaultHook hook);
+// The errno a test wants this step to fail with, 0 to go on.
+int InjectedFault(FileStep step, const std::filesystem::path& file);
 
 // Text is UTF-8 inside the program. On disk it is the system's single-byte code page on
 // Windows and UTF-8 on Linux.

@@ -221,9 +221,25 @@ std::optional<TLogLines> ReadAgain(const std::filesystem::path& file) {
     }
 }
 
+// Where the unsaved lines start in the file's bytes once the lines are written from `base` on,
+// after `head`.
+std::vector<uint64_t> PlacesOf(const TLogLines& lines, std::string_view head, uint64_t base) {
+    const auto diskSize = [](std::string_view text) {
+        return kDiskTextIsUtf8 ? text.size() : TextToDisk(std::string(text)).size();
+    };
+    std::vector<uint64_t> places;
+    uint64_t at = base + diskSize(head);
+    for (size_t i = lines.Saved; i < lines.size(); ++i) {
+        places.push_back(at);
+        at += diskSize(lines[i]) + 2;
+    }
+    return places;
+}
+
 // Adds the unsaved lines at the end of a file that cannot be read whole, after a line end of
 // its own when its last line lacks one.
-bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const FileStamp& now) {
+bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const FileStamp& now,
+                   const LogPlacement& placed) {
     std::string tail;
     if (now.Size > 0) {
         // A file whose last byte cannot even be read cannot be added to either.
@@ -231,6 +247,7 @@ bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const Fi
         if (!last) return false;
         if (*last != '\n' && *last != '\r') tail = "\r\n";
     }
+    if (placed) placed(lines, PlacesOf(lines, tail, now.Size));
     for (size_t i = lines.Saved; i < lines.size(); ++i) {
         tail += lines[i];
         tail += "\r\n";
@@ -244,12 +261,12 @@ bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const Fi
 
 }  // namespace
 
-void SaveLog(TLogLines& lines, const std::filesystem::path& file) {
+void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlacement& placed) {
     const FileStamp now = StampOf(file);
     if (now.Exists && (lines.FileUnread || now != lines.Stamp)) {
         std::optional<TLogLines> disk = ReadAgain(file);
         if (!disk) {
-            if (!AppendUnsaved(lines, file, now)) Unwritable(file);
+            if (!AppendUnsaved(lines, file, now, placed)) Unwritable(file);
             return;
         }
         TLogLines merged = MergeLogLines(*disk, lines);
@@ -257,6 +274,10 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file) {
         merged.Saved = disk->size();
         merged.Stamp = now;
         lines = std::move(merged);
+    }
+    if (placed && lines.Unsaved()) {
+        const LogLineBatch all = lines.From(0);
+        placed(lines, PlacesOf(lines, lines.FileImage().substr(0, all.Starts[lines.Saved]), 0));
     }
     if (!WriteWhole(lines, file)) Unwritable(file);
     // The file now holds exactly these lines, whatever was there before.

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -124,12 +125,16 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
 // "Unable to write to <full path>" is thrown; the old file is left as it was.
 void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
                   TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
+// Where each unsaved line (from lines.Saved on) will start in the file's bytes, told before a
+// save writes them, so that a record can be found again after a crash.
+using LogPlacement =
+    std::function<void(const TLogLines& lines, const std::vector<uint64_t>& offsets)>;
 // Replaces the file with `lines`; the same error on failure. A file that is not as this run
 // last read or wrote it (another program added lines, or it could not be read at start) is
 // read again first: its lines go first, then those of `lines` that it lacks, and `lines`
 // becomes that list. A file that still cannot be read whole is never replaced: the unsaved
 // lines are added at its end instead. A deleted file is written again whole.
-void SaveLog(TLogLines& lines, const std::filesystem::path& file);
+void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlacement& placed = {});
 
 // The lines of `disk` followed by those of `ours` that `disk` lacks (each line counted as often
 // as it occurs), in the order of `ours`.

@@ -37,6 +37,8 @@ TSession::TSession(TSessionServices services)
     hooks.RunMeter = [this](bool run) { RunMeter(run); };
     hooks.StopMeter = [this] {
         meter_.Forget();
+        log_.ForgetRunning();
+        journaledPulses_ = 0;
         RunMeter(false);
         Changed(kStateChanged);
     };
@@ -130,6 +132,12 @@ void TSession::Tick() {
     for (int beep : tick.ZoneBeeps) Beep(beep);
 
     if (tick.Online) {
+        if (meter_.PulseCount() != journaledPulses_) {
+            // At the start and at every pulse, not every second: what a hard end would cost.
+            journaledPulses_ = meter_.PulseCount();
+            log_.Running(FormatRecord(in.WallNow, meter_.ConnectionTime(), journaledPulses_,
+                                      meter_.Cost(tariff_), format_));
+        }
         labelPulseCount_ = tick.LabelPulseCount;
         Changed(kOnlineTick);
         if (tick.HangUp) DisconnectAll();
@@ -147,6 +155,7 @@ void TSession::Tick() {
         // The meter is idle before the file is written, so a failed save is not retried as a
         // second record on the next tick; the record waits in the log for the next save.
         const TMeterTick::Record& r = *tick.Ended;
+        journaledPulses_ = 0;
         log_.Add(FormatRecord(r.Date, r.Duration, r.Pulses, r.Cost, format_));
         SaveLog(true);
     }

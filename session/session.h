@@ -178,6 +178,7 @@ class TSession {
     int countMode_ = 0;
     bool showPulseNumber_ = false;
     int32_t labelPulseCount_ = 0;
+    int32_t journaledPulses_ = 0;  // the running connection's, as the second place has it
     bool ended_ = false;
     bool toldUnsaved_ = false;
     bool unattended_ = false;

@@ -10,10 +10,11 @@ namespace tt::testing {
 // the standard library only, so the same tests run on Windows.
 class TempFolder {
   public:
-    explicit TempFolder(const std::string& prefix = "tt_test") {
+    explicit TempFolder(
+        const std::string& prefix = "tt_test",
+        const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
         static std::atomic<unsigned> serial{0};
         std::random_device random;
-        const auto base = std::filesystem::temp_directory_path();
         for (;;) {
             path_ =
                 base / (prefix + "_" + std::to_string(random()) + "_" + std::to_string(++serial));

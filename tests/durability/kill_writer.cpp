@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     tt::TFolderLock lock(folder);
     if (!lock.Held()) return 3;
     // Each record is dated one day after the last the file holds, so a record written twice
-    // shows as a date that does not grow.
+    // shows as a date that does not grow. The start may add the record of the connection that
+    // the last kill cut off, dated as the day it was metered on: the count is taken after it.
     const std::string text = tt::ReadWholeFile(folder / "raport.txt").value_or("");
     int64_t day = 0;
     for (const char c : text) day += c == '\n';
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
         folder / "unsaved" / "raport.txt"});
     program.Start();
     if (mode != "write") return 0;
+    day = std::stoll(program.ValueOf("LogLines").value_or("0"));
+    backend.SetWallClock(base + static_cast<double>(day) + 0.5);
     for (;;) {
         host.Set("10.0.0.1");
         backend.Advance(1000);
