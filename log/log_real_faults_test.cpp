@@ -20,6 +20,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "log/log_file.h"
+#include "log/log_keeper.h"
 #include "testing/test_temp_folder.h"
 
 namespace tt {
@@ -103,6 +104,37 @@ TEST_F(LogRealFaults, ADiskThatFillsUp) {
         }
     }
     ExpectKeptThenWritten(file, lines, [&] { fs::remove(folder / "disk" / "filler"); });
+}
+
+// The log and its second place on one disk that fills up: the second place's room was taken
+// while there was some, so the record is kept there, and the log gets it once there is room.
+TEST_F(LogRealFaults, ADiskThatFillsUpKeepsTheRecordInTheRoomReservedForIt) {
+    OnTinyDisk("size=512k,nr_inodes=64");
+    if (IsSkipped() || HasFatalFailure()) return;
+    const fs::path second = folder / "disk" / "state" / "raport-unsaved.txt";
+    {
+        TLogKeeper keeper(file, second);
+        keeper.Load(nullptr);
+        keeper.TakeBack();
+        std::ofstream filler(folder / "disk" / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+        filler.close();
+        for (int i = 0; i < 300; ++i) keeper.Add(kNew);
+        std::string error;
+        EXPECT_FALSE(keeper.Save(error));
+        EXPECT_NE(keeper.Finish().find("300 records were written to"), std::string::npos);
+    }
+    EXPECT_EQ(TLogKeeper::KeptRecords(second).size(), 300u);
+    fs::remove(folder / "disk" / "filler");
+    TLogKeeper next(file, second);
+    next.Load(nullptr);
+    next.TakeBack();
+    TLogLines written;
+    ASSERT_TRUE(LoadLog(file, written));
+    EXPECT_EQ(written.size(), 301u);
+    EXPECT_TRUE(TLogKeeper::KeptRecords(second).empty());
 }
 
 TEST_F(LogRealFaults, ADiskOutOfInodes) {
