@@ -214,36 +214,36 @@ void TComboBox::MouseMove(TShiftState shift, int x, int y) {
 void TComboBox::KeyDown(int& key, TShiftState shift) {
     TWinControl::KeyDown(key, shift);
     const int last = static_cast<int>(items_.size()) - 1;
-    if (key == VK_F4 || ((shift & ssAlt) && (key == VK_DOWN || key == VK_UP))) {
+    if (key == ui::kKeyF4 || ((shift & ssAlt) && (key == ui::kKeyDown || key == ui::kKeyUp))) {
         SetDroppedDown(!dropped_);
         return;
     }
     if (dropped_) {
-        if (key == VK_UP || key == VK_DOWN) {
-            hot_ = std::clamp(hot_ + (key == VK_UP ? -1 : 1), 0, std::max(last, 0));
+        if (key == ui::kKeyUp || key == ui::kKeyDown) {
+            hot_ = std::clamp(hot_ + (key == ui::kKeyUp ? -1 : 1), 0, std::max(last, 0));
             listTop_ = std::clamp(listTop_, hot_ - VisibleRows() + 1, hot_);
             PaintList();
-        } else if (key == VK_RETURN) {
+        } else if (key == ui::kKeyReturn) {
             const int chosen = hot_;
             SetDroppedDown(false);
             Choose(chosen);
-        } else if (key == VK_ESCAPE) {
+        } else if (key == ui::kKeyEscape) {
             SetDroppedDown(false);
         }
         return;
     }
     if (last < 0) return;
     switch (key) {
-        case VK_UP:
+        case ui::kKeyUp:
             Choose(std::max(itemIndex_ - 1, 0));
             break;
-        case VK_DOWN:
+        case ui::kKeyDown:
             Choose(std::min(itemIndex_ + 1, last));
             break;
-        case VK_HOME:
+        case ui::kKeyHome:
             Choose(0);
             break;
-        case VK_END:
+        case ui::kKeyEnd:
             Choose(last);
             break;
         default:

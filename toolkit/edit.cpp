@@ -121,36 +121,36 @@ void TEdit::KeyDown(int& key, TShiftState shift) {
     const bool extend = (shift & ssShift) != 0;
     const bool ctrl = (shift & ssCtrl) != 0;
     switch (key) {
-        case VK_LEFT:
+        case ui::kKeyLeft:
             MoveCaret(SelLength() && !extend ? SelStart() : caret_ - 1, extend);
             break;
-        case VK_RIGHT:
+        case ui::kKeyRight:
             MoveCaret(SelLength() && !extend ? SelStart() + SelLength() : caret_ + 1, extend);
             break;
-        case VK_HOME:
+        case ui::kKeyHome:
             MoveCaret(0, extend);
             break;
-        case VK_END:
+        case ui::kKeyEnd:
             MoveCaret(static_cast<int>(text_.size()), extend);
             break;
-        case VK_DELETE:
+        case ui::kKeyDelete:
             if (!SelLength() && caret_ < static_cast<int>(text_.size())) anchor_ = caret_ + 1;
             Replace(U"");
             break;
-        case VK_BACK:
+        case ui::kKeyBack:
             if (!SelLength() && caret_ > 0) anchor_ = caret_ - 1;
             Replace(U"");
             break;
-        case 'C':
+        case ui::kKeyC:
             if (ctrl) CopyToClipboard();
             break;
-        case 'X':
+        case ui::kKeyX:
             if (ctrl && !readOnly_) {
                 CopyToClipboard();
                 Replace(U"");
             }
             break;
-        case 'V':
+        case ui::kKeyV:
             if (ctrl) {
                 std::string pasted = Application::Current().Backend().ClipboardText();
                 pasted = pasted.substr(0, pasted.find_first_of("\r\n"));

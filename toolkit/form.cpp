@@ -484,7 +484,8 @@ void TForm::KeyDownAt(const ui::Event& event) {
     TWinControl* target = activeControl_ ? activeControl_ : this;
     int key = event.key;
     target->KeyDown(key, event.shift);
-    if (key == VK_TAB && !(event.shift & (ssCtrl | ssAlt))) SelectNext(!(event.shift & ssShift));
+    if (key == ui::kKeyTab && !(event.shift & (ssCtrl | ssAlt)))
+        SelectNext(!(event.shift & ssShift));
 }
 
 void TForm::CharAt(const ui::Event& event) {

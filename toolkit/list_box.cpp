@@ -202,22 +202,22 @@ void TListBox::KeyDown(int& key, TShiftState shift) {
     TWinControl::KeyDown(key, shift);
     const int rows = VisibleRows();
     switch (key) {
-        case VK_UP:
+        case ui::kKeyUp:
             SelectByUser(itemIndex_ - 1);
             break;
-        case VK_DOWN:
+        case ui::kKeyDown:
             SelectByUser(itemIndex_ + 1);
             break;
-        case VK_PRIOR:
+        case ui::kKeyPageUp:
             SelectByUser(itemIndex_ - rows + 1);
             break;
-        case VK_NEXT:
+        case ui::kKeyPageDown:
             SelectByUser(itemIndex_ + rows - 1);
             break;
-        case VK_HOME:
+        case ui::kKeyHome:
             SelectByUser(0);
             break;
-        case VK_END:
+        case ui::kKeyEnd:
             SelectByUser(Count() - 1);
             break;
         default:

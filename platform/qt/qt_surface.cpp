@@ -36,58 +36,62 @@ std::optional<ui::MouseButton> ButtonOf(Qt::MouseButton button) {
     }
 }
 
-// The virtual-key code the toolkit knows a key by; 0 for keys it has no code for.
-int VirtualKeyOf(int key, Qt::KeyboardModifiers modifiers) {
+// The toolkit's code of a Qt key; kKeyNone for the keys it has no name for.
+ui::Key KeyOf(int key, Qt::KeyboardModifiers modifiers) {
+    // The toolkit's digits, letters and function keys run in Qt's order.
+    const auto from = [key](int first, ui::Key to) {
+        return static_cast<ui::Key>(to + key - first);
+    };
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        return (modifiers & Qt::KeypadModifier) ? 0x60 + (key - Qt::Key_0) : key;
+        return from(Qt::Key_0, (modifiers & Qt::KeypadModifier) ? ui::kKeyNumpad0 : ui::kKey0);
     }
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;  // the same codes
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 0x70 + (key - Qt::Key_F1);
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return from(Qt::Key_A, ui::kKeyA);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return from(Qt::Key_F1, ui::kKeyF1);
     switch (key) {
         case Qt::Key_Backspace:
-            return 0x08;
+            return ui::kKeyBack;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
-            return 0x09;
+            return ui::kKeyTab;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return 0x0D;
+            return ui::kKeyReturn;
         case Qt::Key_Shift:
-            return 0x10;
+            return ui::kKeyShift;
         case Qt::Key_Control:
-            return 0x11;
+            return ui::kKeyControl;
         case Qt::Key_Alt:
-            return 0x12;
+            return ui::kKeyAlt;
         case Qt::Key_Pause:
-            return 0x13;
+            return ui::kKeyPause;
         case Qt::Key_CapsLock:
-            return 0x14;
+            return ui::kKeyCapsLock;
         case Qt::Key_Escape:
-            return 0x1B;
+            return ui::kKeyEscape;
         case Qt::Key_Space:
-            return 0x20;
+            return ui::kKeySpace;
         case Qt::Key_PageUp:
-            return 0x21;
+            return ui::kKeyPageUp;
         case Qt::Key_PageDown:
-            return 0x22;
+            return ui::kKeyPageDown;
         case Qt::Key_End:
-            return 0x23;
+            return ui::kKeyEnd;
         case Qt::Key_Home:
-            return 0x24;
+            return ui::kKeyHome;
         case Qt::Key_Left:
-            return 0x25;
+            return ui::kKeyLeft;
         case Qt::Key_Up:
-            return 0x26;
+            return ui::kKeyUp;
         case Qt::Key_Right:
-            return 0x27;
+            return ui::kKeyRight;
         case Qt::Key_Down:
-            return 0x28;
+            return ui::kKeyDown;
         case Qt::Key_Insert:
-            return 0x2D;
+            return ui::kKeyInsert;
         case Qt::Key_Delete:
-            return 0x2E;
+            return ui::kKeyDelete;
         default:
-            return 0;
+            return ui::kKeyNone;
     }
 }
 
@@ -189,8 +193,8 @@ void Surface::Wheel(const QWheelEvent& e) {
 
 void Surface::Key(const QKeyEvent& e) {
     const unsigned shift = ShiftOf(e.modifiers(), Qt::NoButton);
-    if (const int vk = VirtualKeyOf(e.key(), e.modifiers())) {
-        backend_.OnInput(id_, {.kind = ui::EventKind::KeyDown, .shift = shift, .key = vk});
+    if (const ui::Key key = KeyOf(e.key(), e.modifiers()); key != ui::kKeyNone) {
+        backend_.OnInput(id_, {.kind = ui::EventKind::KeyDown, .shift = shift, .key = key});
     }
     // Then the characters the key typed, control characters included, as the toolkit
     // expects them; Delete types nothing there.
