@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "toolkit/backend.h"
+#include "toolkit/badge.h"
 #include "toolkit/component.h"
 #include "toolkit/gfx/canvas.h"
 #include "toolkit/gfx/geometry.h"
@@ -150,7 +151,8 @@ class TControl : public TComponent {
     // An "&" accelerator offered by the form; true if the control took it.
     virtual bool DialogChar(char32_t) { return false; }
     virtual void Paint() {}
-    void PaintTo(Canvas& canvas);
+    // Paints the control on the form's canvas, set up for it.
+    void PaintTo(Badge<TForm>, Canvas& canvas);
 
   protected:
     // The font in use changed, its own or, through ParentFont, the parent's.
@@ -159,6 +161,9 @@ class TControl : public TComponent {
     void SetVisibleQuietly(bool value) { visible_ = value; }
 
   private:
+    // Nothing on its form or in the application may hold on to the control any more.
+    void ForgetOnForm();
+
     TWinControl* parent_ = nullptr;
     int left_ = 0;
     int top_ = 0;

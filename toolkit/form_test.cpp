@@ -2,12 +2,21 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <type_traits>
 
 #include "base/error.h"
 #include "testing/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {
+
+// The toolkit's own calls between forms, controls, timers and the application are closed to
+// everybody else: nobody else can cut their badges, nor keep one that was handed over.
+static_assert(!std::is_default_constructible_v<Badge<TControl>>);
+static_assert(!std::is_default_constructible_v<Badge<TForm>>);
+static_assert(!std::is_default_constructible_v<Badge<Application>>);
+static_assert(!std::is_default_constructible_v<Badge<TTimer>>);
+static_assert(!std::is_copy_constructible_v<Badge<TControl>>);
 
 class SampleForm : public ToolkitTest {
   protected:
