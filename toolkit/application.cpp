@@ -57,7 +57,7 @@ Application::~Application() {
     hintTimer_ = 0;
     if (hintWindow_) backend_.DestroyWindow(hintWindow_);
     // Forms go newest first, each told before it starts coming apart.
-    for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) (*it)->DoDestroy();
+    for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) (*it)->DoDestroy({});
     DestroyComponents();
     backend_.SetEventSink(nullptr);
     current = nullptr;
@@ -74,7 +74,7 @@ Application* Application::CurrentOrNull() {
 
 void Application::AddForm(TForm& form) {
     forms_.push_back(&form);
-    form.DoCreate();
+    form.DoCreate({});
 }
 
 TForm* Application::FindForm(std::string_view name) const {
@@ -151,7 +151,7 @@ void Application::WaitForMessages(int ms) {
 }
 
 void Application::PaintForms() {
-    for (TForm* f : forms_) Guard([f] { f->PaintPending(); });
+    for (TForm* f : forms_) Guard([f] { f->PaintPending(Badge<Application>{}); });
 }
 
 void Application::HandleEvent(const ui::Event& event) {
@@ -184,7 +184,7 @@ void Application::HandleEvent(const ui::Event& event) {
             default:
                 break;
         }
-        if (TForm* form = FormOfWindow(event.window)) form->HandleInput(event);
+        if (TForm* form = FormOfWindow(event.window)) form->HandleInput({}, event);
     });
 }
 
@@ -227,10 +227,10 @@ TRect Application::WorkArea() const {
 
 void Application::SetScreenCursor(TCursor cursor) {
     screenCursor_ = cursor;
-    UpdateCursor();
+    ApplyCursor();
 }
 
-void Application::UpdateCursor() {
+void Application::ApplyCursor() {
     TCursor shape = screenCursor_;
     if (shape == crDefault) {
         for (TForm* f : forms_) {
@@ -243,25 +243,25 @@ void Application::UpdateCursor() {
     backend_.SetCursor(ShapeOf(shape));
 }
 
-void Application::ForgetControl(TControl* control) {
+void Application::ForgetControl(Badge<TControl>, TControl* control) {
     if (hintControl_ == control) CancelHint();
     std::erase_if(forms_, [control](TForm* f) { return static_cast<TControl*>(f) == control; });
 }
 
-int Application::StartTimer(TTimer& timer, int interval) {
+int Application::StartTimer(Badge<TTimer>, TTimer& timer, int interval) {
     const int id = backend_.SetTimer(interval);
     timers_.emplace_back(id, &timer);
     return id;
 }
 
-void Application::StopTimer(int id) {
+void Application::StopTimer(Badge<TTimer>, int id) {
     backend_.KillTimer(id);
     std::erase_if(timers_, [id](const auto& t) { return t.first == id; });
 }
 
 // --- hints
 
-void Application::UpdateHint(TControl* hovered, TPoint screen) {
+void Application::UpdateHint(Badge<TForm>, TControl* hovered, TPoint screen) {
     TControl* target = nullptr;
     if (hovered && hovered->ShowHint()) {
         for (TControl* c = hovered; c; c = c->Parent()) {
@@ -393,7 +393,7 @@ TTimer::TTimer(TComponent* owner) : TComponent(owner) {
 
 TTimer::~TTimer() {
     if (id_) {
-        if (Application* app = Application::CurrentOrNull()) app->StopTimer(id_);
+        if (Application* app = Application::CurrentOrNull()) app->StopTimer({}, id_);
     }
 }
 
@@ -411,9 +411,9 @@ void TTimer::SetEnabled(bool value) {
 
 void TTimer::Update() {
     Application& app = Application::Current();
-    if (id_) app.StopTimer(id_);
+    if (id_) app.StopTimer({}, id_);
     id_ = 0;
-    if (enabled_ && interval_ > 0) id_ = app.StartTimer(*this, interval_);
+    if (enabled_ && interval_ > 0) id_ = app.StartTimer({}, *this, interval_);
 }
 
 const PropertyTable& TTimer::ClassProperties() {

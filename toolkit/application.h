@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "toolkit/backend.h"
+#include "toolkit/badge.h"
 #include "toolkit/component.h"
 #include "toolkit/control.h"
 #include "toolkit/gfx/bitmap.h"
@@ -62,9 +63,6 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     void ProcessMessages() override;
     void WaitForMessages(int ms) override;
 
-    // ui::EventSink
-    void HandleEvent(const ui::Event& event) override;
-
     // Shows the error's text in a message box titled with Title(), with the error icon; a
     // full stop is added when the text's last character sorts after ".".
     void HandleException(const std::exception& error);
@@ -101,14 +99,21 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     // (its notifications then come through `window`'s procedure), else the toolkit's stand-in.
     std::unique_ptr<ui::ShellIcon> AttachTrayIcon(int window, unsigned iconId);
 
-    // Called by controls and timers.
-    void UpdateHint(TControl* hovered, TPoint screen);
-    void UpdateCursor();
-    void ForgetControl(TControl* control);
-    int StartTimer(TTimer& timer, int interval);
-    void StopTimer(int id);
+    // The toolkit's own calls, each for the class its Badge names alone.
+    // The pointer is over `hovered` (null: over none of ours) at `screen`.
+    void UpdateHint(Badge<TForm>, TControl* hovered, TPoint screen);
+    // A control's cursor or the control under the pointer changed.
+    void UpdateCursor(Badge<TForm>) { ApplyCursor(); }
+    void UpdateCursor(Badge<TControl>) { ApplyCursor(); }
+    // A control goes away, hides or is disabled: its hint goes, and a form leaves the list.
+    void ForgetControl(Badge<TControl>, TControl* control);
+    int StartTimer(Badge<TTimer>, TTimer& timer, int interval);
+    void StopTimer(Badge<TTimer>, int id);
 
   private:
+    // ui::EventSink: for the backend, through the sink it was given.
+    void HandleEvent(const ui::Event& event) override;
+    void ApplyCursor();
     void AddForm(TForm& form);
     TForm* FormOfWindow(int window) const;
     void RunPosted();

@@ -60,6 +60,53 @@ enum ShiftBit : unsigned {
     kDoubleClick = 64,
 };
 
+// The toolkit's key codes (Event::key, and the key of TWinControl::KeyDown and OnKeyDown), as
+// Dear ImGui has its ImGuiKey: the keys the controls and the forms act on, the modifiers, digits,
+// letters and function keys. The values are the Windows virtual-key codes, so that the Win32
+// backend hands its own codes on unchanged (and with them keys that have no name here); the
+// other backends map their keys to these names and leave out the keys that have none.
+enum Key : int {
+    kKeyNone = 0,
+    kKeyBack = 0x08,
+    kKeyTab = 0x09,
+    kKeyReturn = 0x0D,
+    kKeyShift = 0x10,
+    kKeyControl = 0x11,
+    kKeyAlt = 0x12,
+    kKeyPause = 0x13,
+    kKeyCapsLock = 0x14,
+    kKeyEscape = 0x1B,
+    kKeySpace = 0x20,
+    kKeyPageUp = 0x21,
+    kKeyPageDown = 0x22,
+    kKeyEnd = 0x23,
+    kKeyHome = 0x24,
+    kKeyLeft = 0x25,
+    kKeyUp = 0x26,
+    kKeyRight = 0x27,
+    kKeyDown = 0x28,
+    kKeyInsert = 0x2D,
+    kKeyDelete = 0x2E,
+    // Digits and letters are their characters' codes ('0', 'A'), each range in order.
+    // clang-format off
+    kKey0 = 0x30, kKey1 = 0x31, kKey2 = 0x32, kKey3 = 0x33, kKey4 = 0x34, kKey5 = 0x35,
+    kKey6 = 0x36, kKey7 = 0x37, kKey8 = 0x38, kKey9 = 0x39,
+    kKeyA = 0x41, kKeyB = 0x42, kKeyC = 0x43, kKeyD = 0x44, kKeyE = 0x45, kKeyF = 0x46,
+    kKeyG = 0x47, kKeyH = 0x48, kKeyI = 0x49, kKeyJ = 0x4A, kKeyK = 0x4B, kKeyL = 0x4C,
+    kKeyM = 0x4D, kKeyN = 0x4E, kKeyO = 0x4F, kKeyP = 0x50, kKeyQ = 0x51, kKeyR = 0x52,
+    kKeyS = 0x53, kKeyT = 0x54, kKeyU = 0x55, kKeyV = 0x56, kKeyW = 0x57, kKeyX = 0x58,
+    kKeyY = 0x59, kKeyZ = 0x5A,
+    // The number pad's digits while Num Lock is on, and the function keys, each range in order.
+    kKeyNumpad0 = 0x60, kKeyNumpad1 = 0x61, kKeyNumpad2 = 0x62, kKeyNumpad3 = 0x63,
+    kKeyNumpad4 = 0x64, kKeyNumpad5 = 0x65, kKeyNumpad6 = 0x66, kKeyNumpad7 = 0x67,
+    kKeyNumpad8 = 0x68, kKeyNumpad9 = 0x69,
+    kKeyF1 = 0x70, kKeyF2 = 0x71, kKeyF3 = 0x72, kKeyF4 = 0x73, kKeyF5 = 0x74, kKeyF6 = 0x75,
+    kKeyF7 = 0x76, kKeyF8 = 0x77, kKeyF9 = 0x78, kKeyF10 = 0x79, kKeyF11 = 0x7A, kKeyF12 = 0x7B,
+    kKeyF13 = 0x7C, kKeyF14 = 0x7D, kKeyF15 = 0x7E, kKeyF16 = 0x7F, kKeyF17 = 0x80, kKeyF18 = 0x81,
+    kKeyF19 = 0x82, kKeyF20 = 0x83, kKeyF21 = 0x84, kKeyF22 = 0x85, kKeyF23 = 0x86, kKeyF24 = 0x87,
+    // clang-format on
+};
+
 enum class TrayMouse { LeftDown, LeftDoubleClick, RightDown };
 
 enum class EventKind {
@@ -67,7 +114,7 @@ enum class EventKind {
     MouseUp,    // button
     MouseMove,
     MouseLeave,  // the pointer left the window
-    KeyDown,     // key: a virtual-key code
+    KeyDown,     // key: the key's code (Key)
     Char,        // ch: the typed character; shift has kAltKey for an Alt+letter
     Activate,    // window became the active window
     Deactivate,
@@ -84,7 +131,7 @@ struct Event {
     int y = 0;
     MouseButton button = MouseButton::Left;
     unsigned shift = 0;
-    int key = 0;
+    Key key = kKeyNone;
     char32_t ch = 0;
     int timer = 0;
     TrayMouse tray = TrayMouse::LeftDown;

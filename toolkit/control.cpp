@@ -11,8 +11,8 @@ namespace tt {
 TControl::TControl(TComponent* owner) : TComponent(owner) {}
 
 TControl::~TControl() {
-    if (TForm* form = ParentForm(); form && form != this) form->ForgetControl(this);
-    if (Application* app = Application::CurrentOrNull()) app->ForgetControl(this);
+    if (TForm* form = ParentForm(); form && form != this) form->ForgetControl({}, this);
+    if (Application* app = Application::CurrentOrNull()) app->ForgetControl({}, this);
     if (parent_) {
         Invalidate();
         std::erase(parent_->controls_, this);
@@ -24,7 +24,7 @@ void TControl::SetParent(TWinControl* parent) {
     if (parent == parent_) return;
     if (parent_) {
         Invalidate();
-        if (TForm* form = ParentForm(); form && form != this) form->ForgetControl(this);
+        ForgetOnForm();
         std::erase(parent_->controls_, this);
         if (auto* self = dynamic_cast<TWinControl*>(this)) std::erase(parent_->tabOrder_, self);
     }
@@ -35,6 +35,13 @@ void TControl::SetParent(TWinControl* parent) {
         FontChanged();
         Invalidate();
     }
+}
+
+void TControl::ForgetOnForm() {
+    TForm* form = ParentForm();
+    if (!form || form == this) return;
+    form->ForgetControl({}, this);
+    if (Application* app = Application::CurrentOrNull()) app->ForgetControl({}, this);
 }
 
 TForm* TControl::ParentForm() const {
@@ -81,7 +88,7 @@ void TControl::SetVisible(bool value) {
     visible_ = value;
     if (value) Invalidate();
     if (!value) {
-        if (TForm* form = ParentForm(); form && form != this) form->ForgetControl(this);
+        ForgetOnForm();
     }
 }
 
@@ -96,7 +103,7 @@ void TControl::SetEnabled(bool value) {
     if (value == enabled_) return;
     enabled_ = value;
     if (!value) {
-        if (TForm* form = ParentForm(); form && form != this) form->ForgetControl(this);
+        ForgetOnForm();
     }
     Invalidate();
 }
@@ -113,7 +120,7 @@ void TControl::SetShowHint(bool value) {
 
 void TControl::SetCursor(TCursor value) {
     cursor_ = value;
-    if (Application* app = Application::CurrentOrNull()) app->UpdateCursor();
+    if (Application* app = Application::CurrentOrNull()) app->UpdateCursor(Badge<TControl>{});
 }
 
 TColor TControl::Color() const {
@@ -172,16 +179,16 @@ void TControl::Invalidate() {
     TForm* form = ParentForm();
     if (!form) return;
     if (form == this) {
-        form->InvalidateRect(ClientRect());
+        form->InvalidateRect({}, ClientRect());
         return;
     }
     const TPoint origin = ClientToForm({0, 0});
-    form->InvalidateRect(Bounds(origin.X, origin.Y, width_, height_));
+    form->InvalidateRect({}, Bounds(origin.X, origin.Y, width_, height_));
 }
 
 void TControl::Repaint() {
     Invalidate();
-    if (TForm* form = ParentForm()) form->PaintPending();
+    if (TForm* form = ParentForm()) form->PaintPending(Badge<TControl>{});
 }
 
 Canvas& TControl::GetCanvas() const {
@@ -189,7 +196,7 @@ Canvas& TControl::GetCanvas() const {
     return *canvas_;
 }
 
-void TControl::PaintTo(Canvas& canvas) {
+void TControl::PaintTo(Badge<TForm>, Canvas& canvas) {
     Canvas* previous = canvas_;
     canvas_ = &canvas;
     try {

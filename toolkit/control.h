@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "toolkit/backend.h"
+#include "toolkit/badge.h"
 #include "toolkit/component.h"
 #include "toolkit/gfx/canvas.h"
 #include "toolkit/gfx/geometry.h"
@@ -44,27 +45,11 @@ constexpr TCursor crHourGlass = -11;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 
-// Virtual-key codes of the keys the standard controls handle.
-constexpr int VK_BACK = 0x08;
-constexpr int VK_TAB = 0x09;
-constexpr int VK_RETURN = 0x0D;
-constexpr int VK_ESCAPE = 0x1B;
-constexpr int VK_SPACE = 0x20;
-constexpr int VK_PRIOR = 0x21;
-constexpr int VK_NEXT = 0x22;
-constexpr int VK_END = 0x23;
-constexpr int VK_HOME = 0x24;
-constexpr int VK_LEFT = 0x25;
-constexpr int VK_UP = 0x26;
-constexpr int VK_RIGHT = 0x27;
-constexpr int VK_DOWN = 0x28;
-constexpr int VK_DELETE = 0x2E;
-constexpr int VK_F4 = 0x73;
-
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
 using TMouseEvent =
     std::function<void(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TComponent* Sender, TShiftState Shift, int X, int Y)>;
+// Key is a ui::Key code; a handler that sets it to 0 (ui::kKeyNone) keeps it from the control.
 using TKeyEvent = std::function<void(TComponent* Sender, int& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TComponent* Sender, char32_t& Key)>;
 
@@ -166,7 +151,8 @@ class TControl : public TComponent {
     // An "&" accelerator offered by the form; true if the control took it.
     virtual bool DialogChar(char32_t) { return false; }
     virtual void Paint() {}
-    void PaintTo(Canvas& canvas);
+    // Paints the control on the form's canvas, set up for it.
+    void PaintTo(Badge<TForm>, Canvas& canvas);
 
   protected:
     // The font in use changed, its own or, through ParentFont, the parent's.
@@ -175,6 +161,9 @@ class TControl : public TComponent {
     void SetVisibleQuietly(bool value) { visible_ = value; }
 
   private:
+    // Nothing on its form or in the application may hold on to the control any more.
+    void ForgetOnForm();
+
     TWinControl* parent_ = nullptr;
     int left_ = 0;
     int top_ = 0;

@@ -104,8 +104,8 @@ void TForm::RecreateWindow() {
     window_ = 0;
     EnsureWindow();
     if (shown) {
-        InvalidateRect(ClientRect());
-        PaintPending();
+        MarkDirty(ClientRect());
+        PaintDirty();
         app_.Backend().ShowWindow(window_, true, active_);
     }
 }
@@ -117,7 +117,7 @@ void TForm::SetBounds(int left, int top, int width, int height) {
     if (!resized) dirty_ = dirtyBefore;  // a moved window shows the same picture
     if (resized || buffer_.Width() != Width() || buffer_.Height() != Height()) {
         buffer_.SetSize(Width(), Height());
-        InvalidateRect(ClientRect());
+        MarkDirty(ClientRect());
     }
     if (window_) {
         app_.Backend().SetBounds(window_, {Left(), Top(), Left() + Width(), Top() + Height()});
@@ -134,8 +134,8 @@ void TForm::SetVisible(bool value) {
     if (value) {
         EnsureWindow();
         SetVisibleQuietly(true);
-        InvalidateRect(ClientRect());
-        PaintPending();
+        MarkDirty(ClientRect());
+        PaintDirty();
         app_.Backend().ShowWindow(window_, true, true);
         SetActive(true);
         if (OnShow) OnShow(this);
@@ -244,13 +244,13 @@ TControl* TForm::FindControl(std::string_view name) const {
     return nullptr;
 }
 
-void TForm::InvalidateRect(const TRect& rect) {
+void TForm::MarkDirty(const TRect& rect) {
     const TRect r = Intersect(rect, ClientRect());
     if (r.IsEmpty()) return;
     dirty_ = dirty_ ? Union(*dirty_, r) : r;
 }
 
-void TForm::PaintPending() {
+void TForm::PaintDirty() {
     // A repaint asked for while painting waits for the next round instead of nesting.
     if (!Visible() || !window_ || !dirty_ || painting_) return;
     const TRect r = *dirty_;
@@ -296,7 +296,7 @@ void TForm::PaintRegion(const TRect& rect) {
         canvas.Brush() = TBrush{c.Color(), TBrushStyle::bsSolid};
         canvas.Pen() = TPen{};
         try {
-            c.PaintTo(canvas);
+            c.PaintTo({}, canvas);
         } catch (...) {
             canvas.Restore(saved);
             throw;
@@ -310,7 +310,7 @@ void TForm::Paint() {
     if (OnPaint) OnPaint(this);
 }
 
-void TForm::ForgetControl(TControl* control) {
+void TForm::ForgetControl(Badge<TControl>, TControl* control) {
     if (capture_ == control) {
         capture_ = nullptr;
         captureHeld_ = false;
@@ -326,16 +326,15 @@ void TForm::ForgetControl(TControl* control) {
             break;
         }
     }
-    app_.ForgetControl(control);
 }
 
-void TForm::DoCreate() {
+void TForm::DoCreate(Badge<Application>) {
     app_.Guard([this] {
         if (OnCreate) OnCreate(this);
     });
 }
 
-void TForm::DoDestroy() {
+void TForm::DoDestroy(Badge<Application>) {
     if (destroyed_) return;
     destroyed_ = true;
     app_.Guard([this] {
@@ -349,7 +348,7 @@ void TForm::SetHovered(TControl* control) {
     hovered_ = control;
     if (old) old->MouseLeave();
     if (control && hovered_ == control) control->MouseEnter();
-    app_.UpdateCursor();
+    app_.UpdateCursor(Badge<TForm>{});
 }
 
 TControl* TForm::MouseTarget(TPoint p, TPoint& local) {
@@ -358,7 +357,7 @@ TControl* TForm::MouseTarget(TPoint p, TPoint& local) {
     return target;
 }
 
-void TForm::HandleInput(const ui::Event& event) {
+void TForm::HandleInput(Badge<Application>, const ui::Event& event) {
     switch (event.kind) {
         case ui::EventKind::MouseDown:
             MouseDownAt(event);
@@ -379,7 +378,7 @@ void TForm::HandleInput(const ui::Event& event) {
         }
         case ui::EventKind::MouseLeave:
             SetHovered(nullptr);
-            app_.UpdateHint(nullptr, {});
+            app_.UpdateHint({}, nullptr, {});
             break;
         case ui::EventKind::KeyDown:
             KeyDownAt(event);
@@ -444,7 +443,7 @@ void TForm::MouseMoveAt(const ui::Event& event) {
     TControl* target = MouseTarget(p, local);
     const TShiftState shift = (event.shift & (ssShift | ssAlt | ssCtrl)) | buttons_;
     target->MouseMove(shift, local.X, local.Y);
-    if (TControl* still = ControlAt(p)) app_.UpdateHint(still, {Left() + p.X, Top() + p.Y});
+    if (TControl* still = ControlAt(p)) app_.UpdateHint({}, still, {Left() + p.X, Top() + p.Y});
 }
 
 void TForm::MouseUpAt(const ui::Event& event) {
@@ -484,7 +483,8 @@ void TForm::KeyDownAt(const ui::Event& event) {
     TWinControl* target = activeControl_ ? activeControl_ : this;
     int key = event.key;
     target->KeyDown(key, event.shift);
-    if (key == VK_TAB && !(event.shift & (ssCtrl | ssAlt))) SelectNext(!(event.shift & ssShift));
+    if (key == ui::kKeyTab && !(event.shift & (ssCtrl | ssAlt)))
+        SelectNext(!(event.shift & ssShift));
 }
 
 void TForm::CharAt(const ui::Event& event) {

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 
+#include "toolkit/badge.h"
 #include "toolkit/control.h"
 #include "toolkit/gfx/bitmap.h"
 
@@ -82,18 +83,28 @@ class TForm : public TWinControl {
     // A control (or this form) by name, searched through everything the form owns.
     TControl* FindControl(std::string_view name) const;
 
-    // Called by the application and the controls.
-    void InvalidateRect(const TRect& rect);
-    void PaintPending();
-    void HandleInput(const ui::Event& event);
-    void SetActive(bool value);
-    void ForgetControl(TControl* control);
-    void DoCreate();
-    void DoDestroy();
-    void Paint() override;
+    // The control under the pointer, or null.
     TControl* Hovered() const { return hovered_; }
+    void Paint() override;
+
+    // The toolkit's own calls, each for the class its Badge names alone.
+    // A part of the form to paint at the next PaintPending.
+    void InvalidateRect(Badge<TControl>, const TRect& rect) { MarkDirty(rect); }
+    // Paints what was invalidated and presents it.
+    void PaintPending(Badge<TControl>) { PaintDirty(); }
+    void PaintPending(Badge<Application>) { PaintDirty(); }
+    // An event of the form's window.
+    void HandleInput(Badge<Application>, const ui::Event& event);
+    // Lets go of a control that goes away, hides or is disabled: the capture, the focus, the
+    // pointer.
+    void ForgetControl(Badge<TControl>, TControl* control);
+    void DoCreate(Badge<Application>);
+    void DoDestroy(Badge<Application>);
 
   private:
+    void MarkDirty(const TRect& rect);
+    void PaintDirty();
+    void SetActive(bool value);
     void EnsureWindow();
     void RecreateWindow();
     void PaintRegion(const TRect& rect);

@@ -2,12 +2,21 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <type_traits>
 
 #include "base/error.h"
 #include "testing/toolkit_test_util.h"
 
 namespace tt::testing {
 namespace {
+
+// The toolkit's own calls between forms, controls, timers and the application are closed to
+// everybody else: nobody else can cut their badges, nor keep one that was handed over.
+static_assert(!std::is_default_constructible_v<Badge<TControl>>);
+static_assert(!std::is_default_constructible_v<Badge<TForm>>);
+static_assert(!std::is_default_constructible_v<Badge<Application>>);
+static_assert(!std::is_default_constructible_v<Badge<TTimer>>);
+static_assert(!std::is_copy_constructible_v<Badge<TControl>>);
 
 class SampleForm : public ToolkitTest {
   protected:
@@ -161,7 +170,7 @@ TEST_F(SampleForm, EditTakesTypingKeysSelectionAndClipboard) {
     std::vector<int> keys;
     edit.OnKeyDown = [&](TComponent*, int& key, TShiftState) {
         keys.push_back(key);
-        if (key == VK_DELETE) key = 0;  // a handler can swallow a key
+        if (key == ui::kKeyDelete) key = 0;  // a handler can swallow a key
     };
     driver.Type("Zażółć");
     EXPECT_EQ(edit.Text(), "Zażółć");
@@ -183,8 +192,8 @@ TEST_F(SampleForm, EditTakesTypingKeysSelectionAndClipboard) {
     backend.SetClipboardText("1234567890\r\nnext line");
     driver.Key("Ctrl+V");
     EXPECT_EQ(edit.Text(), "ażóx12345678");  // stops at the maximum length of 12
-    EXPECT_EQ(keys, (std::vector<int>{VK_HOME, VK_DELETE, VK_RIGHT, VK_BACK, VK_END, VK_LEFT,
-                                      VK_LEFT, 'C', 'V'}));
+    EXPECT_EQ(keys, (std::vector<int>{ui::kKeyHome, ui::kKeyDelete, ui::kKeyRight, ui::kKeyBack,
+                                      ui::kKeyEnd, ui::kKeyLeft, ui::kKeyLeft, 'C', 'V'}));
     edit.SetReadOnly(true);
     driver.Key("Back");
     driver.Type("z");

@@ -216,7 +216,7 @@ void TfrmOpcje::Confirm() {
 
 void TfrmOpcje::ZmianaUstawienStref(TComponent* Sender, int& Key, TShiftState) {
     // Tab moves the focus on to the next field; it is not meant for the field itself.
-    if (Key == VK_TAB) return;
+    if (Key == ui::kKeyTab) return;
     auto* field = dynamic_cast<TEdit*>(Sender);
     if (!field) return;
     TDateTime time = 0;
@@ -224,7 +224,7 @@ void TfrmOpcje::ZmianaUstawienStref(TComponent* Sender, int& Key, TShiftState) {
     const TimeParts parts = DecodeTime(time);
     int hour = parts.Hour;
     const int minute = parts.Minute != 0 ? 0 : 30;
-    if (Key == VK_UP) {
+    if (Key == ui::kKeyUp) {
         if (minute == 0) hour = hour == 23 ? 0 : hour + 1;
     } else {
         if (minute == 30) hour = hour == 0 ? 23 : hour - 1;

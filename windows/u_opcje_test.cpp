@@ -41,9 +41,9 @@ class OpcjeTest : public ::testing::Test {
         app->ProcessMessages();
         return *form;
     }
-    void KeyInto(TEdit* field, int vk) {
+    void KeyInto(TEdit* field, ui::Key key) {
         field->SetFocus();
-        driver.Key(vk);
+        driver.Key(key);
     }
     void Button(int index) {
         backend.Advance(1000);  // never the second half of a double click
@@ -107,12 +107,12 @@ TEST_F(OpcjeTest, StartTimeKeysStepByHalfHoursAndWrapAroundMidnight) {
     TfrmOpcje& f = Open();
     const struct {
         const char* from;
-        int key;
+        ui::Key key;
         const char* to;
     } cases[] = {
-        {"23:30:00", VK_UP, "00:00:00"},   {"00:00:00", VK_DOWN, "23:30:00"},
-        {"00:30:00", VK_DOWN, "00:00:00"}, {"08:00:00", VK_UP, "08:30:00"},
-        {"08:15:00", VK_UP, "09:00:00"},   {"08:30:45", 'A', "08:00:00"},
+        {"23:30:00", ui::kKeyUp, "00:00:00"},   {"00:00:00", ui::kKeyDown, "23:30:00"},
+        {"00:30:00", ui::kKeyDown, "00:00:00"}, {"08:00:00", ui::kKeyUp, "08:30:00"},
+        {"08:15:00", ui::kKeyUp, "09:00:00"},   {"08:30:45", ui::kKeyA, "08:00:00"},
     };
     for (const auto& c : cases) {
         f.edtStrefa2_Start->SetText(c.from);
@@ -121,14 +121,14 @@ TEST_F(OpcjeTest, StartTimeKeysStepByHalfHoursAndWrapAroundMidnight) {
     }
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 22 * 3600);  // not before a confirm
     driver.Type("7");                                       // read-only
-    KeyInto(f.edtStrefa1_Start, VK_TAB);                    // only moves the focus on
+    KeyInto(f.edtStrefa1_Start, ui::kKeyTab);               // only moves the focus on
     EXPECT_EQ(f.edtStrefa1_Start->Text(), "08:00:00");
     EXPECT_FALSE(f.edtStrefa1_Start->Focused());
 }
 
 TEST_F(OpcjeTest, ConfirmWritesEveryKeyButOnlyTheStartTimesReachTheMeterAtOnce) {
     TfrmOpcje& f = Open();
-    KeyInto(f.edtStrefa1_Start, VK_UP);
+    KeyInto(f.edtStrefa1_Start, ui::kKeyUp);
     f.edtCena1->SetText("0,350");
     StepUp("cntImpuls_1");
     Tick("DoEkranu");
@@ -155,7 +155,7 @@ TEST_F(OpcjeTest, ConfirmWritesEveryKeyButOnlyTheStartTimesReachTheMeterAtOnce) 
 
 TEST_F(OpcjeTest, AnUnreadablePriceOrFileKeepsTheWindowOpenAndWritesNothing) {
     TfrmOpcje& f = Open();
-    KeyInto(f.edtStrefa3_Start, VK_UP);
+    KeyInto(f.edtStrefa3_Start, ui::kKeyUp);
     f.edtCena2->SetText("abc");
     Tick("DoEkranu");
     Button(0);
@@ -183,7 +183,7 @@ TEST_F(OpcjeTest, CancelWritesNothingAndTheNextShowPutsBackTheFilesValues) {
     TfrmOpcje& f = Open();
     StepUp("cntImpuls_2");
     f.edtCena3->SetText("7");
-    KeyInto(f.edtStrefa1_Start, VK_DOWN);
+    KeyInto(f.edtStrefa1_Start, ui::kKeyDown);
     Tick("chkShade");
     Button(1);
     EXPECT_FALSE(f.Visible());

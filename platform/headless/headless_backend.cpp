@@ -360,7 +360,7 @@ void HeadlessBackend::MouseUp(int window, int x, int y, ui::MouseButton button, 
     Pump();
 }
 
-void HeadlessBackend::KeyDown(int key, unsigned shift) {
+void HeadlessBackend::KeyDown(ui::Key key, unsigned shift) {
     if (active_ == 0) return;
     Queue(ui::Event{.kind = ui::EventKind::KeyDown, .window = active_, .shift = shift, .key = key});
     Pump();

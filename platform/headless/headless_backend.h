@@ -87,7 +87,7 @@ class HeadlessBackend : public ui::Backend {
     void MouseUp(int window, int x, int y, ui::MouseButton button, unsigned shift = 0);
     // Wheel notches times 120, positive away from the user.
     void MouseWheel(int window, int x, int y, int delta, unsigned shift = 0);
-    void KeyDown(int key, unsigned shift = 0);  // to the active window
+    void KeyDown(ui::Key key, unsigned shift = 0);  // to the active window
     void Char(char32_t ch, unsigned shift = 0);
     void TrayInput(ui::TrayMouse what, int screenX, int screenY);
     void RequestClose(int window);

@@ -122,15 +122,18 @@ void HeadlessDriver::DblClick(std::string_view path, int x, int y) {
     }
 }
 
-void HeadlessDriver::Key(int vk, TShiftState shift) {
+void HeadlessDriver::Key(ui::Key key, TShiftState shift) {
     if (backend_.ActiveWindow() == 0) throw Error("no active window takes the key");
-    backend_.KeyDown(vk, shift);
+    backend_.KeyDown(key, shift);
     // The characters the platform makes of a few keys.
-    if (vk == VK_SPACE && !(shift & (ssCtrl | ssAlt))) backend_.Char(U' ', shift);
-    if (vk == VK_RETURN) backend_.Char(U'\r', shift);
-    if (vk == VK_ESCAPE) backend_.Char(U'\x1b', shift);
-    if (((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) && (shift & ssAlt)) {
-        backend_.Char(static_cast<char32_t>(vk >= 'A' && vk <= 'Z' ? vk + 32 : vk), shift);
+    if (key == ui::kKeySpace && !(shift & (ssCtrl | ssAlt))) backend_.Char(U' ', shift);
+    if (key == ui::kKeyReturn) backend_.Char(U'\r', shift);
+    if (key == ui::kKeyEscape) backend_.Char(U'\x1b', shift);
+    const bool letter = key >= ui::kKeyA && key <= ui::kKeyZ;
+    if ((letter || (key >= ui::kKey0 && key <= ui::kKey9)) && (shift & ssAlt)) {
+        // Their codes are their characters, the letters in upper case.
+        const char32_t code = static_cast<char32_t>(key);
+        backend_.Char(letter ? code - U'A' + U'a' : code, shift);
     }
 }
 
@@ -150,14 +153,16 @@ void HeadlessDriver::Key(std::string_view name) {
             break;
         }
     }
-    static const std::map<std::string_view, int> names{
-        {"Tab", VK_TAB},       {"Enter", VK_RETURN}, {"Esc", VK_ESCAPE},  {"Back", VK_BACK},
-        {"Delete", VK_DELETE}, {"Left", VK_LEFT},    {"Right", VK_RIGHT}, {"Up", VK_UP},
-        {"Down", VK_DOWN},     {"Home", VK_HOME},    {"End", VK_END},     {"PgUp", VK_PRIOR},
-        {"PgDn", VK_NEXT},     {"F4", VK_F4},        {"Space", VK_SPACE}};
+    static const std::map<std::string_view, ui::Key> names{
+        {"Tab", ui::kKeyTab},       {"Enter", ui::kKeyReturn},  {"Esc", ui::kKeyEscape},
+        {"Back", ui::kKeyBack},     {"Delete", ui::kKeyDelete}, {"Left", ui::kKeyLeft},
+        {"Right", ui::kKeyRight},   {"Up", ui::kKeyUp},         {"Down", ui::kKeyDown},
+        {"Home", ui::kKeyHome},     {"End", ui::kKeyEnd},       {"PgUp", ui::kKeyPageUp},
+        {"PgDn", ui::kKeyPageDown}, {"F4", ui::kKeyF4},         {"Space", ui::kKeySpace}};
     if (auto it = names.find(name); it != names.end()) return Key(it->second, shift);
     if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) {
-        return Key(std::toupper(static_cast<unsigned char>(name[0])), shift);
+        // The codes of digits and letters are their characters, the letters in upper case.
+        return Key(static_cast<ui::Key>(std::toupper(static_cast<unsigned char>(name[0]))), shift);
     }
     throw Error("unknown key " + std::string(name));
 }
@@ -185,9 +190,9 @@ void HeadlessDriver::Select(std::string_view path, std::string_view item) {
             return;
         }
         while (combo->DroppedDown() && combo->HotIndex() != index) {
-            Key(combo->HotIndex() < index ? VK_DOWN : VK_UP);
+            Key(combo->HotIndex() < index ? ui::kKeyDown : ui::kKeyUp);
         }
-        Key(VK_RETURN);
+        Key(ui::kKeyReturn);
         return;
     }
     if (auto* list = dynamic_cast<TListBox*>(&control)) {

@@ -38,10 +38,10 @@ class HeadlessDriver {
     void Release(std::string_view path, int x, int y, TMouseButton button = TMouseButton::mbLeft,
                  TShiftState shift = 0);
 
-    // A key to the active form: a virtual-key code, or a name ("Tab", "Enter", "Esc", "Back",
+    // A key to the active form: its code (ui::Key), or a name ("Tab", "Enter", "Esc", "Back",
     // "Delete", "Left", "Right", "Up", "Down", "Home", "End", "PgUp", "PgDn", "F4", "Space",
     // a letter or digit), optionally after "Shift+", "Ctrl+" or "Alt+".
-    void Key(int vk, TShiftState shift = 0);
+    void Key(ui::Key key, TShiftState shift = 0);
     void Key(std::string_view name);
     // Each character of a UTF-8 text typed into the focused control.
     void Type(std::string_view text);

@@ -95,7 +95,7 @@ class QtBackend : public ui::Backend {
         int globalY = 0;
         ui::MouseButton button = ui::MouseButton::Left;
         unsigned shift = 0;
-        int key = 0;
+        ui::Key key = ui::kKeyNone;
         char32_t ch = 0;
         int wheel = 0;
         int64_t time = 0;  // ms, when the window system saw it; 0 for unknown

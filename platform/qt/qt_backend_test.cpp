@@ -204,18 +204,22 @@ TEST_F(QtTest, KeysBecomeVirtualKeysAndCharactersOfTheActiveWindow) {
     Key(w, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
     Key(w, Qt::Key_Backtab, Qt::ShiftModifier, "");
     Key(w, Qt::Key_F4, Qt::NoModifier, "");
+    Key(w, Qt::Key_7, Qt::KeypadModifier, "");
+    Key(w, Qt::Key_PageDown, Qt::NoModifier, "");
     Key(w, 0x0104, Qt::ShiftModifier, QString::fromUtf8("Ą"));
     backend->DispatchPending();
 
     const auto keys = OfKind(sink.events, ui::EventKind::KeyDown);
-    ASSERT_EQ(keys.size(), 5u);
-    EXPECT_EQ(keys[0].key, 'A');
+    ASSERT_EQ(keys.size(), 7u);
+    EXPECT_EQ(keys[0].key, ui::kKeyA);
     EXPECT_EQ(keys[0].shift, ui::kAltKey);
-    EXPECT_EQ(keys[1].key, 0x0D);
-    EXPECT_EQ(keys[2].key, 0x2E);
-    EXPECT_EQ(keys[3].key, 0x09);
+    EXPECT_EQ(keys[1].key, ui::kKeyReturn);
+    EXPECT_EQ(keys[2].key, ui::kKeyDelete);
+    EXPECT_EQ(keys[3].key, ui::kKeyTab);
     EXPECT_EQ(keys[3].shift, ui::kShiftKey);
-    EXPECT_EQ(keys[4].key, 0x73);
+    EXPECT_EQ(keys[4].key, ui::kKeyF4);
+    EXPECT_EQ(keys[5].key, ui::kKeyNumpad7);
+    EXPECT_EQ(keys[6].key, ui::kKeyPageDown);
     const auto chars = OfKind(sink.events, ui::EventKind::Char);
     ASSERT_EQ(chars.size(), 3u) << "Delete types nothing";
     EXPECT_EQ(chars[0].ch, U'a');

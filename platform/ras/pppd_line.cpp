@@ -12,10 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <thread>
 
 #include "platform/ras/ras_errors.h"
@@ -31,14 +27,6 @@ namespace {
 // full pipe and the program's memory stays bounded.
 constexpr size_t kMaxLine = 1024;
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    // chat shows a carriage return it received as "^M".
-    while (text.ends_with("^M")) text = Trim(text.substr(0, text.size() - 2));
-    return text;
-}
-
 bool UsableEntryName(std::string_view name) {
     if (name.empty() || name.size() > static_cast<size_t>(kRasMaxEntryName)) return false;
     if (name.front() == '.') return false;
@@ -53,72 +41,6 @@ bool UsableEntryFile(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            access(path.c_str(), R_OK) == 0;
-}
-
-std::optional<std::string> ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text(4096, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    return text;
-}
-
-// A live pppd process: its name is pppd and it is not a zombie waiting for its parent.
-bool IsLivePppd(const std::string& procDir, pid_t pid) {
-    const auto stat = ReadSmallFile(procDir + "/" + std::to_string(pid) + "/stat");
-    if (!stat) return false;
-    const size_t open = stat->find('(');
-    const size_t close = stat->rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close < open) return false;
-    if (stat->substr(open + 1, close - open - 1) != "pppd") return false;
-    const size_t state = stat->find_first_not_of(' ', close + 1);
-    return state != std::string::npos && (*stat)[state] != 'Z' && (*stat)[state] != 'X';
-}
-
-// The peer a pppd was started for, from its command line: "call NAME" or "file PATH".
-std::string PeerFromCommandLine(const std::string& procDir, pid_t pid) {
-    const auto text = ReadSmallFile(procDir + "/" + std::to_string(pid) + "/cmdline");
-    if (!text) return {};
-    std::vector<std::string> args;
-    std::string current;
-    for (const char c : *text) {
-        if (c == '\0') {
-            args.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) args.push_back(current);
-    for (size_t i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "call") return args[i + 1];
-        if (args[i] == "file") {
-            const size_t slash = args[i + 1].rfind('/');
-            return slash == std::string::npos ? args[i + 1] : args[i + 1].substr(slash + 1);
-        }
-    }
-    return {};
-}
-
-std::optional<pid_t> ParsePid(std::string_view text) {
-    text = Trim(text.substr(0, text.find('\n')));
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    pid_t pid = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        pid = pid * 10 + (c - '0');
-    }
-    return pid > 0 ? std::optional<pid_t>(pid) : std::nullopt;
-}
-
-// What chat's report of the modem's answer means.
-uint32_t ModemAnswerError(std::string_view answer) {
-    if (answer == "BUSY") return kErrorLineBusy;
-    if (answer == "NO CARRIER") return kErrorNoCarrier;
-    if (answer == "NO DIALTONE" || answer == "NO DIAL TONE") return kErrorNoDialTone;
-    if (answer == "NO ANSWER") return kErrorNoAnswer;
-    return 0;
 }
 
 int64_t NowMs() {
@@ -140,158 +62,6 @@ std::vector<std::string> ListPeerEntries(const std::string& folder) {
     closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::vector<uint32_t> PppdDialProgress::Reach(uint32_t state) {
-    std::vector<uint32_t> reached;
-    for (int i = 0; i < static_cast<int>(std::size(kOrder)); ++i) {
-        if (i > reached_) reached.push_back(kOrder[i]);
-        if (kOrder[i] == state) {
-            if (i > reached_) reached_ = i;
-            return reached;
-        }
-    }
-    return {};
-}
-
-std::vector<uint32_t> PppdDialProgress::Start() {
-    return Reach(0);
-}
-
-std::vector<uint32_t> PppdDialProgress::Line(std::string_view raw) {
-    const std::string_view line = Trim(raw);
-    if (line.empty() || Connected()) return {};
-    // chat, when it reports to standard error: it talks to the modem, so the port is open.
-    if (line.starts_with("send (") || line.starts_with("expect (") ||
-        line.starts_with("abort on (") || line.starts_with("-- got it")) {
-        return Reach(2);
-    }
-    if (line.starts_with("Failed (") && line.ends_with(")")) {
-        chatFailure_ = std::string(line.substr(8, line.size() - 9));
-        return {};
-    }
-    // The modem's answer itself, as chat echoes it (-V, -e) or reports it (REPORT).
-    if (chatFailure_.empty() && ModemAnswerError(line) != 0) {
-        chatFailure_ = std::string(line);
-        return {};
-    }
-    if (line == "Serial connection established.") return Reach(3);
-    if (line.starts_with("Using interface ")) {
-        interface_ = std::string(line.substr(16));
-        return {};
-    }
-    if (line.starts_with("Connect: ")) {
-        // "Connect: ppp0 <--> /dev/ttyS0": the link is there, authentication comes next.
-        const size_t arrow = line.find(" <--> ");
-        if (arrow != std::string_view::npos) {
-            if (interface_.empty()) interface_ = std::string(line.substr(9, arrow - 9));
-            device_ = std::string(line.substr(arrow + 6));
-        }
-        return Reach(5);
-    }
-    if (line.find("peer authentication") == std::string_view::npos) {
-        if (line.find("authentication succeeded") != std::string_view::npos) return Reach(14);
-        if (line.find("authentication failed") != std::string_view::npos ||
-            line == "Authentication failed") {
-            authFailed_ = true;
-            return {};
-        }
-    }
-    if (line.find("terminated by peer") != std::string_view::npos || line == "Modem hangup") {
-        hungUpByPeer_ = true;
-        return {};
-    }
-    for (const std::string_view prefix : {"local  IP address ", "local IP address "}) {
-        if (line.starts_with(prefix)) {
-            address_ = std::string(Trim(line.substr(prefix.size())));
-            return Reach(RASCS_Connected);
-        }
-    }
-    return {};
-}
-
-uint32_t PppdDialProgress::Ended(int exitCode, int signal, bool hangUpRequested) const {
-    if (hangUpRequested || Connected()) return 0;
-    if (const uint32_t modem = ModemAnswerError(chatFailure_); modem != 0) return modem;
-    if (!chatFailure_.empty()) return kErrorFromDevice;
-    if (authFailed_) return kErrorAuthenticationFailure;
-    if (hungUpByPeer_) return kErrorRemoteDisconnection;
-    if (signal != 0) return kErrorDisconnection;
-    // pppd's documented exit codes.
-    switch (exitCode) {
-        case 2:
-            return kErrorCorruptPhonebook;
-        case 3:
-            return kErrorAccessDenied;
-        case 4:
-            return kErrorDeviceDoesNotExist;
-        case 5:
-            return kErrorUserDisconnection;
-        case 6:
-            return kErrorPortAlreadyOpen;
-        case 7:
-            return kErrorPortNotAvailable;
-        case 8:
-        case 18:
-            return kErrorFromDevice;
-        case 10:
-        case 17:
-            return kErrorPppNegotiation;
-        case 11:
-        case 19:
-            return kErrorAuthenticationFailure;
-        case 15:
-        case 16:
-            return kErrorRemoteDisconnection;
-        default:
-            return kErrorDisconnection;
-    }
-}
-
-uint32_t PppdDialProgress::StartFailed(int error) {
-    if (error == EACCES || error == EPERM) return kErrorAccessDenied;
-    if (error == ENOENT || error == ENOTDIR) return kErrorServiceMissing;
-    return kErrorDisconnection;
-}
-
-std::vector<PppdLink> FindPppdLinks(const std::string& runDir, const std::string& procDir) {
-    std::map<pid_t, PppdLink> links;
-    DIR* dir = opendir(runDir.c_str());
-    if (dir == nullptr) return {};
-    while (const dirent* entry = readdir(dir)) {
-        const std::string file = entry->d_name;
-        if (!file.starts_with("ppp") || !file.ends_with(".pid") || file.size() <= 7) continue;
-        const std::string middle = file.substr(3, file.size() - 7);
-        const bool linkFile = middle.size() > 1 && middle[0] == '-';
-        const bool unitFile =
-            !middle.empty() &&
-            std::all_of(middle.begin(), middle.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (!linkFile && !unitFile) continue;
-        const auto text = ReadSmallFile(runDir + "/" + file);
-        if (!text) continue;
-        const auto pid = ParsePid(*text);
-        if (!pid || !IsLivePppd(procDir, *pid)) continue;
-        PppdLink& link = links[*pid];
-        link.Pid = *pid;
-        if (linkFile) {
-            link.Name = middle.substr(1);
-            // A link's pid file names its interface on the second line once there is one.
-            const size_t newline = text->find('\n');
-            if (newline != std::string::npos) {
-                const std::string_view second = Trim(std::string_view(*text).substr(newline + 1));
-                if (!second.empty()) link.Interface = std::string(second);
-            }
-        } else if (link.Interface.empty()) {
-            link.Interface = "ppp" + middle;
-        }
-    }
-    closedir(dir);
-    std::vector<PppdLink> result;
-    for (auto& [pid, link] : links) {
-        if (link.Name.empty()) link.Name = PeerFromCommandLine(procDir, pid);
-        result.push_back(link);
-    }
-    return result;
 }
 
 // One dial of the program's own: the pppd it started and what its output has said so far.

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ras/pppd_links.h"
+#include "platform/ras/pppd_output.h"
 #include "platform/ras/ras_api.h"
 
 namespace tt {
@@ -17,55 +19,6 @@ namespace tt {
 // The names of the usable peer files in `folder`, sorted: regular, readable files whose name
 // has no '/', does not start with '.', has no control characters and fits an entry name.
 std::vector<std::string> ListPeerEntries(const std::string& folder);
-
-// Follows one dial through pppd's own output (its log on standard output, and whatever its
-// connect script writes to standard error) and its exit, and says which connection states it
-// has reached and, when it ends before the link is up, which error that was.
-class PppdDialProgress {
-  public:
-    // The states a dial passes through, in order. A dial reports every one of them, also those
-    // pppd says nothing about (a link without a connect script, a peer without authentication),
-    // so that the user always sees the same sequence.
-    static constexpr uint32_t kOrder[] = {0, 1, 2, 3, 4, 5, 14, RASCS_Connected};
-
-    // The state pppd is in as soon as it runs: opening the port.
-    std::vector<uint32_t> Start();
-    // One line of output (without its line end); the states newly reached, in order.
-    std::vector<uint32_t> Line(std::string_view line);
-    // pppd has ended: how (an exit code, or the signal that killed it). The error to report,
-    // or 0 when there is nothing to report (the link was up, or we hung it up ourselves).
-    uint32_t Ended(int exitCode, int signal, bool hangUpRequested) const;
-    // The error of a pppd that could not be started at all (errno of the start).
-    static uint32_t StartFailed(int error);
-
-    bool Connected() const { return reached_ >= static_cast<int>(std::size(kOrder)) - 1; }
-    uint32_t State() const { return reached_ < 0 ? 0 : kOrder[reached_]; }
-    const std::string& Interface() const { return interface_; }
-    const std::string& Address() const { return address_; }
-    const std::string& Device() const { return device_; }
-
-  private:
-    std::vector<uint32_t> Reach(uint32_t state);
-
-    int reached_ = -1;
-    std::string interface_;
-    std::string address_;
-    std::string device_;
-    std::string chatFailure_;  // the modem's answer that made the chat script give up
-    bool authFailed_ = false;
-    bool hungUpByPeer_ = false;
-};
-
-// A pppd link that is running now, found from pppd's pid files and the processes they name.
-struct PppdLink {
-    pid_t Pid = 0;
-    std::string Interface;  // pppN, when known
-    std::string Name;       // the peer's name, when it can be known
-};
-
-// Every running pppd link: the pid files "ppp-NAME.pid" (a link name) and "pppN.pid" (a unit)
-// in `runDir`, whose process in `procDir` is a live pppd. One entry a process.
-std::vector<PppdLink> FindPppdLinks(const std::string& runDir, const std::string& procDir);
 
 // The remote-access operations over pppd. The phone book is a folder of pppd peer files; a dial
 // starts pppd for one of them as a child and follows it from a thread of its own, which reports

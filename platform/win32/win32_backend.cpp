@@ -24,6 +24,19 @@ constexpr UINT kTrayId = 1;
 // The system move: SC_MOVE with the low bits saying "by the mouse".
 constexpr WPARAM kMoveByMouse = 0xF012;
 
+// The toolkit's key codes are the virtual-key codes: a key press is handed on as it comes.
+static_assert(ui::kKeyBack == VK_BACK && ui::kKeyTab == VK_TAB && ui::kKeyReturn == VK_RETURN &&
+              ui::kKeyShift == VK_SHIFT && ui::kKeyControl == VK_CONTROL &&
+              ui::kKeyAlt == VK_MENU && ui::kKeyPause == VK_PAUSE &&
+              ui::kKeyCapsLock == VK_CAPITAL && ui::kKeyEscape == VK_ESCAPE &&
+              ui::kKeySpace == VK_SPACE && ui::kKeyPageUp == VK_PRIOR &&
+              ui::kKeyPageDown == VK_NEXT && ui::kKeyEnd == VK_END && ui::kKeyHome == VK_HOME &&
+              ui::kKeyLeft == VK_LEFT && ui::kKeyUp == VK_UP && ui::kKeyRight == VK_RIGHT &&
+              ui::kKeyDown == VK_DOWN && ui::kKeyInsert == VK_INSERT &&
+              ui::kKeyDelete == VK_DELETE && ui::kKey0 == '0' && ui::kKey9 == '9' &&
+              ui::kKeyA == 'A' && ui::kKeyZ == 'Z' && ui::kKeyNumpad0 == VK_NUMPAD0 &&
+              ui::kKeyNumpad9 == VK_NUMPAD9 && ui::kKeyF1 == VK_F1 && ui::kKeyF24 == VK_F24);
+
 Win32Backend* BackendOf(HWND hwnd) {
     return reinterpret_cast<Win32Backend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
@@ -474,13 +487,13 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
             Queue(ui::Event{.kind = ui::EventKind::KeyDown,
                             .window = id,
                             .shift = KeyShift(),
-                            .key = static_cast<int>(wParam)});
+                            .key = static_cast<ui::Key>(wParam)});
             return 0;
         case WM_SYSKEYDOWN:
             Queue(ui::Event{.kind = ui::EventKind::KeyDown,
                             .window = id,
                             .shift = KeyShift(),
-                            .key = static_cast<int>(wParam)});
+                            .key = static_cast<ui::Key>(wParam)});
             handled = false;  // Alt+F4 still asks the window to close
             return 0;
         case WM_CHAR:

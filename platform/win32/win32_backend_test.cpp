@@ -181,7 +181,7 @@ TEST_F(Win32BackendTest, InputBecomesEventsAndCloseOnlyAsks) {
     EXPECT_EQ(got[1].x, -2);  // left of the window while captured
     EXPECT_TRUE(got[1].shift & ui::kDoubleClick);
     EXPECT_EQ(got[2].kind, ui::EventKind::KeyDown);
-    EXPECT_EQ(got[2].key, VK_RETURN);
+    EXPECT_EQ(got[2].key, ui::kKeyReturn);
     EXPECT_EQ(got[3].ch, U'a');
     EXPECT_EQ(got[4].ch, U'n');
     EXPECT_TRUE(got[4].shift & ui::kAltKey);

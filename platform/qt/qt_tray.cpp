@@ -1,0 +1,75 @@
+#include <QApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QStyle>
+#include <QSystemTrayIcon>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/qt/qt_private.h"
+
+namespace tt::qt {
+
+void QtBackend::ShowTrayIcon(const ui::TrayIcon& icon) {
+    if (!tray_) {
+        tray_ = std::make_unique<QSystemTrayIcon>();
+        QObject::connect(
+            tray_.get(), &QSystemTrayIcon::activated, helper_.get(),
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                ui::TrayMouse what;
+                switch (reason) {
+                    case QSystemTrayIcon::Trigger:
+                        what = ui::TrayMouse::LeftDown;
+                        break;
+                    case QSystemTrayIcon::DoubleClick:
+                        what = ui::TrayMouse::LeftDoubleClick;
+                        break;
+                    case QSystemTrayIcon::Context:
+                        what = ui::TrayMouse::RightDown;
+                        break;
+                    default:
+                        return;
+                }
+                const QPoint at = QCursor::pos();
+                EnqueueEvent(
+                    ui::Event{.kind = ui::EventKind::Tray, .x = at.x(), .y = at.y(), .tray = what});
+            });
+    }
+    // The program refreshes its tip every second; only a change reaches the tray host.
+    const bool pictureChanged = !trayShown_ || trayShown_->width != icon.width ||
+                                trayShown_->height != icon.height ||
+                                trayShown_->pixels != icon.pixels;
+    if (pictureChanged) {
+        const size_t count = static_cast<size_t>(std::max(icon.width, 0)) *
+                             static_cast<size_t>(std::max(icon.height, 0));
+        if (icon.pixels.size() >= count && count > 0) {
+            // The top byte of a word is its opacity: 0 where the desktop shows through.
+            QImage image(icon.width, icon.height, QImage::Format_ARGB32);
+            for (int row = 0; row < icon.height; ++row) {
+                std::memcpy(image.scanLine(row),
+                            icon.pixels.data() + static_cast<ptrdiff_t>(row) * icon.width,
+                            static_cast<size_t>(icon.width) * 4);
+            }
+            tray_->setIcon(QIcon(QPixmap::fromImage(image)));
+        } else {
+            tray_->setIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+        }
+    }
+    if (!trayShown_ || trayShown_->tip != icon.tip) tray_->setToolTip(ToQString(icon.tip));
+    trayShown_ = icon;
+    tray_->show();
+}
+
+void QtBackend::HideTrayIcon() {
+    if (tray_) tray_->hide();
+}
+
+bool QtBackend::TrayAvailable() {
+    // Qt keeps watching: an icon shown while this is false appears when a tray host comes.
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+}  // namespace tt::qt
