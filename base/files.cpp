@@ -53,23 +53,19 @@ fs::path TemporaryFor(const fs::path& file) {
 #endif
 }
 
-size_t RemoveStaleTemporaries(const fs::path& file) {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    const std::string name = file.filename().string();
-    const std::string fixed = TemporaryFor(file).filename().string();
-    // Earlier versions wrote ".NAME.XXXXXX" with six random characters.
-    const std::string randomPrefix = "." + name + ".";
-    size_t removed = 0;
+fs::path WrittenFileOf(const fs::path& file) {
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        const bool old = entry.size() == randomPrefix.size() + 6 &&
-                         entry.compare(0, randomPrefix.size(), randomPrefix) == 0;
-        if (entry != fixed && !old) continue;
-        std::error_code rm;
-        if (it->is_regular_file(rm) && fs::remove(it->path(), rm)) ++removed;
-    }
-    return removed;
+    if (!fs::is_symlink(file, ec)) return file;
+    const fs::path target = fs::weakly_canonical(file, ec);
+    return ec ? file : target;
+}
+
+size_t RemoveStaleTemporaries(const fs::path& file) {
+    // Only the one name this program writes: a name that merely looks like a temporary may be
+    // the user's own (".raport.txt.backup").
+    const fs::path temp = TemporaryFor(WrittenFileOf(file));
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(temp, ec)) && fs::remove(temp, ec) ? 1 : 0;
 }
 
 std::optional<char> LastByteOf(const fs::path& file) {
@@ -180,18 +176,21 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
 }
 }  // namespace
 
-bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
+bool ReplaceFileAtomically(const fs::path& name, std::string_view bytes) {
+    const fs::path file = WrittenFileOf(name);
     const fs::path temp = TemporaryFor(file);
-    if (Injected(FileStep::CreateTemporary, file) != 0) return false;
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    if (Injected(FileStep::CreateTemporary, name) != 0) return false;
+    // A new file, never one that a link in its place leads to.
+    DeleteFileW(temp.c_str());
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = Injected(FileStep::Write, file) == 0 && WriteAll(h, bytes);
-    ok = ok && Injected(FileStep::Flush, file) == 0 && FlushFileBuffers(h);
+    bool ok = Injected(FileStep::Write, name) == 0 && WriteAll(h, bytes);
+    ok = ok && Injected(FileStep::Flush, name) == 0 && FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
     // The write-through move is as far as Windows lets a program flush the folder.
     ok =
-        ok && Injected(FileStep::Rename, file) == 0 &&
+        ok && Injected(FileStep::Rename, name) == 0 &&
         MoveFileExW(temp.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
@@ -209,6 +208,60 @@ bool AppendToFile(const fs::path& file, std::string_view bytes, uint64_t* at) {
     if (!ok && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) SetEndOfFile(h);
     CloseHandle(h);
     return ok;
+}
+
+HeldFile::HeldFile(const fs::path& file) {
+    if (Injected(FileStep::Read, file) != 0) return;
+    // Shared for deleting too: the replace must still be able to rename over it.
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) handle_ = h;
+}
+
+HeldFile::~HeldFile() {
+    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+bool HeldFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+FileStamp HeldFile::Stamp() const {
+    FileStamp stamp;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle_ || !GetFileInformationByHandle(static_cast<HANDLE>(handle_), &info)) {
+        return stamp;
+    }
+    stamp.Exists = true;
+    stamp.Device = info.dwVolumeSerialNumber;
+    stamp.Inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    stamp.Size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    stamp.ModifiedNs = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                            info.ftLastWriteTime.dwLowDateTime) *
+                       100;
+    return stamp;
+}
+
+std::optional<std::string> HeldFile::Read(uint64_t offset, uint64_t size) const {
+    if (!handle_) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>((offset + got) & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - got, 1u << 30));
+        if (!ReadFile(static_cast<HANDLE>(handle_), bytes.data() + got, want, &n, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    bytes.resize(got);
+    return bytes;
 }
 
 FileStamp StampOf(const fs::path& file) {
@@ -316,24 +369,26 @@ void SyncFolder(const fs::path& folder) {
 }
 }  // namespace
 
-bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
+bool ReplaceFileAtomically(const fs::path& name, std::string_view bytes) {
+    const fs::path file = WrittenFileOf(name);
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     const fs::path temp = TemporaryFor(file);
-    if (Fails(FileStep::CreateTemporary, file)) return false;
-    // A fixed name, truncated if a crash left it: one leftover at most, and the next start
-    // removes it. The folder lock keeps other copies of the program from writing it too.
-    const int fd =
-        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (Fails(FileStep::CreateTemporary, name)) return false;
+    // A fixed name, made anew if a crash left it: one leftover at most, and the next start
+    // removes it. Made new, not truncated, so that a link or a second name in its place never
+    // empties another file. The folder lock keeps other copies of the program from writing it.
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
     // Keep the permissions of the file we replace; a new file gets the usual ones.
     struct stat old {};
     const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     bool ok = fchmod(fd, mode) == 0;
-    ok = ok && !Fails(FileStep::Write, file) && WriteAll(fd, bytes);
+    ok = ok && !Fails(FileStep::Write, name) && WriteAll(fd, bytes);
     // Without the flush a power cut right after the rename could leave an empty file.
-    ok = ok && !Fails(FileStep::Flush, file) && fdatasync(fd) == 0;
+    ok = ok && !Fails(FileStep::Flush, name) && fdatasync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && !Fails(FileStep::Rename, file) && ::rename(temp.c_str(), file.c_str()) == 0;
+    ok = ok && !Fails(FileStep::Rename, name) && ::rename(temp.c_str(), file.c_str()) == 0;
     if (!ok) {
         const int e = errno;
         ::unlink(temp.c_str());
@@ -341,7 +396,7 @@ bool ReplaceFileAtomically(const fs::path& file, std::string_view bytes) {
         return false;
     }
     // A failed flush of the folder leaves the new file in place: nothing to undo, only less sure.
-    if (!Fails(FileStep::FlushFolder, file)) SyncFolder(folder);
+    if (!Fails(FileStep::FlushFolder, name)) SyncFolder(folder);
     return true;
 }
 
@@ -365,6 +420,18 @@ bool AppendToFile(const fs::path& file, std::string_view bytes, uint64_t* at) {
     return ok;
 }
 
+namespace {
+FileStamp StampOfStat(const struct stat& st) {
+    FileStamp stamp;
+    stamp.Exists = true;
+    stamp.Device = static_cast<uint64_t>(st.st_dev);
+    stamp.Inode = static_cast<uint64_t>(st.st_ino);
+    stamp.Size = static_cast<uint64_t>(st.st_size);
+    stamp.ModifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
+}  // namespace
+
 FileStamp StampOf(const fs::path& file) {
     FileStamp stamp;
     struct stat st {};
@@ -373,12 +440,47 @@ FileStamp StampOf(const fs::path& file) {
         stamp.Exists = errno != ENOENT && errno != ENOTDIR;
         return stamp;
     }
-    stamp.Exists = true;
-    stamp.Device = static_cast<uint64_t>(st.st_dev);
-    stamp.Inode = static_cast<uint64_t>(st.st_ino);
-    stamp.Size = static_cast<uint64_t>(st.st_size);
-    stamp.ModifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    return stamp;
+    return StampOfStat(st);
+}
+
+HeldFile::HeldFile(const fs::path& file) {
+    if (Injected(FileStep::Read, file) != 0) return;
+    fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+HeldFile::~HeldFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool HeldFile::IsOpen() const {
+    return fd_ >= 0;
+}
+
+FileStamp HeldFile::Stamp() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return FileStamp{};
+    return StampOfStat(st);
+}
+
+std::optional<std::string> HeldFile::Read(uint64_t offset, uint64_t size) const {
+    if (fd_ < 0) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd_, bytes.data() + got, bytes.size() - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
 }
 
 std::string TextFromDisk(std::string bytes) {

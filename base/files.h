@@ -44,13 +44,17 @@ class ReadChunks {
 // Writes `bytes` to a temporary file in the same folder, flushes it to the disk and renames it
 // over `file`, then flushes the folder where the platform allows, so the old contents survive a
 // crash, a power cut or a full disk untouched. False (and no temporary left behind) when any
-// step fails. The temporary has one fixed name per file, so a crash leaves at most one.
+// step fails. The temporary has one fixed name per file, so a crash leaves at most one. A
+// `file` that is a symbolic link is written through it: the file it names is replaced, beside
+// itself, and the link stays.
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// The file that a write to `file` reaches: itself, or what its symbolic links lead to.
+std::filesystem::path WrittenFileOf(const std::filesystem::path& file);
 // The temporary that ReplaceFileAtomically writes for `file`.
 std::filesystem::path TemporaryFor(const std::filesystem::path& file);
-// Removes what replaces of `file` interrupted by a crash left in its folder (also the randomly
-// named ones of earlier versions); how many. Only for a folder no other copy writes to.
+// Removes the temporary that a replace of `file` interrupted by a crash left; how many (0 or 1).
+// Only names this program makes are touched. Only for a folder no other copy writes to.
 size_t RemoveStaleTemporaries(const std::filesystem::path& file);
 
 // The last byte of a file that is not empty, without reading the rest.
@@ -76,6 +80,28 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp StampOf(const std::filesystem::path& file);
+
+// A file held open for reading from a moment on: what another program adds to it stays
+// readable here even after the file has been replaced under its name.
+class HeldFile {
+  public:
+    explicit HeldFile(const std::filesystem::path& file);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool IsOpen() const;
+    // How the held file looks now (not what its name leads to now).
+    FileStamp Stamp() const;
+    // At most `size` bytes from `offset` on; nothing when they cannot be read.
+    std::optional<std::string> Read(uint64_t offset, uint64_t size) const;
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
 
 // Faults put into the file layer by tests, where a real one cannot be made: called before each
 // step with the file it acts on; a non-zero errno makes that step fail with it.

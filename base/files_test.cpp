@@ -1,4 +1,5 @@
 #include "base/files.h"
+#include "base/journal_file.h"
 
 #include <gtest/gtest.h>
 
@@ -56,15 +57,48 @@ TEST(Files, ReplaceFlushesBeforeTheRenameAndTheFolderAfterIt) {
         EXPECT_FALSE(fs::exists(TemporaryFor(file)));
     }
     SetFileFaultHook(nullptr);
-    // What a crash leaves: the fixed temporary, and one of the random names of old versions.
+    // What a crash leaves is the fixed temporary; names that only look like one are the user's.
     ASSERT_TRUE(ReplaceFileAtomically(TemporaryFor(file), "half"));
-    ASSERT_TRUE(ReplaceFileAtomically(folder / ".raport.txt.a1B2c3", "half"));
-    ASSERT_TRUE(ReplaceFileAtomically(folder / ".raport.txt.keep.me", "other"));
-    EXPECT_EQ(RemoveStaleTemporaries(file), 2u);
+    for (const char* name : {".raport.txt.backup", ".raport.txt.a1B2c3", ".raport.txt.keep.me"}) {
+        ASSERT_TRUE(ReplaceFileAtomically(folder / name, "the user's"));
+    }
+    EXPECT_EQ(RemoveStaleTemporaries(file), 1u);
     EXPECT_FALSE(fs::exists(TemporaryFor(file)));
-    EXPECT_TRUE(fs::exists(folder / ".raport.txt.keep.me"));
+    for (const char* name : {".raport.txt.backup", ".raport.txt.a1B2c3", ".raport.txt.keep.me"}) {
+        EXPECT_EQ(ReadWholeFile(folder / name), "the user's") << name;
+    }
     EXPECT_EQ(ReadWholeFile(file), "one\r\n");
 }
+
+#ifndef _WIN32
+// A log kept elsewhere through a link is written there and the link stays; a temporary or a
+// second place that is a link (or a second name of another file) never empties that file.
+TEST(Files, LinksAreWrittenThroughOrLeftAlone) {
+    const testing::TempFolder folder;
+    fs::create_directories(folder / "other disk");
+    const fs::path real = folder / "other disk" / "raport.txt";
+    const fs::path log = folder / "raport.txt";
+    ASSERT_TRUE(ReplaceFileAtomically(real, "old\r\n"));
+    fs::create_symlink(real, log);
+    ASSERT_TRUE(ReplaceFileAtomically(log, "new\r\n"));
+    EXPECT_TRUE(fs::is_symlink(log));
+    EXPECT_EQ(ReadWholeFile(real), "new\r\n");
+
+    const fs::path precious = folder / "precious.txt";
+    ASSERT_TRUE(ReplaceFileAtomically(precious, "keep\r\n"));
+    fs::create_symlink(precious, TemporaryFor(real));
+    ASSERT_TRUE(ReplaceFileAtomically(log, "newer\r\n"));
+    fs::create_hard_link(precious, TemporaryFor(real));
+    ASSERT_TRUE(ReplaceFileAtomically(log, "newest\r\n"));
+    EXPECT_EQ(ReadWholeFile(precious), "keep\r\n");
+    EXPECT_EQ(ReadWholeFile(real), "newest\r\n");
+
+    JournalFile journal;
+    fs::create_symlink(precious, folder / "second");
+    EXPECT_FALSE(journal.Open(folder / "second"));
+    EXPECT_EQ(ReadWholeFile(precious), "keep\r\n");
+}
+#endif
 
 #ifdef _WIN32
 TEST(Files, ProgramFolderIsTheExecutablesUnlessGiven) {

@@ -210,11 +210,11 @@ bool WriteWhole(const TLogLines& lines, const std::filesystem::path& file) {
                : ReplaceFileAtomically(file, TextToDisk(std::string(lines.FileImage())));
 }
 
-// The file as it is now, or nothing when it cannot be read whole.
-std::optional<TLogLines> ReadAgain(const std::filesystem::path& file) {
+// The held file's lines from `offset` to `end`, or nothing when they cannot be read whole.
+std::optional<TLogLines> ReadAgain(const HeldFile& file, uint64_t offset, uint64_t end) {
     try {
-        std::optional<std::string> bytes = ReadWholeFile(file);
-        if (!bytes) return std::nullopt;
+        std::optional<std::string> bytes = file.Read(offset, end - offset);
+        if (!bytes || bytes->size() != end - offset) return std::nullopt;
         return TLogLines::FromText(TextFromDisk(std::move(*bytes)));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
@@ -262,9 +262,12 @@ bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const Fi
 }  // namespace
 
 void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlacement& placed) {
-    const FileStamp now = StampOf(file);
+    // Held from here on: what another program adds while this save runs is read from it after
+    // the replace, or it would go with the file the replace takes away.
+    const HeldFile held(file);
+    const FileStamp now = held.IsOpen() ? held.Stamp() : StampOf(file);
     if (now.Exists && (lines.FileUnread || now != lines.Stamp)) {
-        std::optional<TLogLines> disk = ReadAgain(file);
+        std::optional<TLogLines> disk = held.IsOpen() ? ReadAgain(held, 0, now.Size) : std::nullopt;
         if (!disk) {
             if (!AppendUnsaved(lines, file, now, placed)) Unwritable(file);
             return;
@@ -284,6 +287,13 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlace
     lines.FileUnread = false;
     lines.Saved = lines.size();
     lines.Stamp = StampOf(file);
+    const uint64_t grown = held.IsOpen() ? held.Stamp().Size : 0;
+    if (grown <= now.Size) return;
+    const std::optional<TLogLines> added = ReadAgain(held, now.Size, grown);
+    if (!added || added->empty()) return;
+    for (size_t i = 0; i < added->size(); ++i) lines.Add((*added)[i]);
+    // Written again with them; what comes in during that write is read after it in turn.
+    SaveLog(lines, file, {});
 }
 
 void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,

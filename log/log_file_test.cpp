@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include <fstream>
+
+#include <functional>
+
 #include "testing/test_temp_folder.h"
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -92,6 +98,73 @@ TEST_F(LogFileTest, AppendsKeepEverythingInOrder) {
     ASSERT_TRUE(LoadLog(file_, again));
     EXPECT_EQ(All(again), All(lines));
     EXPECT_EQ(again.size(), 6u);
+}
+
+// Saves around which the file changes, or cannot be read or written: each ends with every line
+// once, ours last, none glued to another.
+TEST_F(LogFileTest, SavesKeepEveryLineOnceWhenTheFileChangesOrFails) {
+    const auto append = [&](const std::string& text) {
+        std::ofstream(file_, std::ios::binary | std::ios::app) << text;
+    };
+    struct Case {
+        const char* name;
+        std::string before;
+        // Another program's doing, and the faults, at each file step.
+        std::function<int(FileStep)> during;
+        std::string after;
+    };
+    bool once = true;
+    const std::vector<Case> cases = {
+        {"a line added while the save runs", "X\r\n",
+         [&](FileStep step) {
+             if (step == FileStep::Rename && once) {
+                 append("Y\r\n");
+                 once = false;
+             }
+             return 0;
+         },
+         "X\r\nR\r\nY\r\n"},
+        {"a file that cannot be read whole, its last line without an end", "X",
+         [](FileStep step) { return step == FileStep::Read ? ENOMEM : 0; }, "X\r\nR\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        once = true;
+        ASSERT_TRUE(ReplaceFileAtomically(file_, c.before));
+        TLogLines lines;
+        LoadLog(file_, lines);
+        SetFileFaultHook([&](FileStep step, const fs::path&) { return c.during(step); });
+        lines.Add("R");
+        SaveLog(lines, file_);
+        SetFileFaultHook(nullptr);
+        EXPECT_EQ(ReadWholeFile(file_), c.after);
+    }
+    // Two appends in one run to a file that cannot be read: the second adds only its own.
+    SetFileFaultHook(
+        [](FileStep step, const fs::path&) { return step == FileStep::Read ? ENOMEM : 0; });
+    TLogLines lines;
+    lines.FileUnread = true;
+    ASSERT_TRUE(ReplaceFileAtomically(file_, "X\r\n"));
+    lines.Add("R1");
+    SaveLog(lines, file_);
+    lines.Add("R2");
+    SaveLog(lines, file_);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(ReadWholeFile(file_), "X\r\nR1\r\nR2\r\n");
+    // A write that fails after another program changed the file leaves our record unsaved, so
+    // that the next save and the end of the run still have it.
+    lines = TLogLines{};
+    ASSERT_TRUE(ReplaceFileAtomically(file_, "X\r\n"));
+    LoadLog(file_, lines);
+    append("Y\r\n");
+    lines.Add("R");
+    SetFileFaultHook(
+        [](FileStep step, const fs::path&) { return step == FileStep::Rename ? ENOSPC : 0; });
+    EXPECT_THROW(SaveLog(lines, file_), Error);
+    SetFileFaultHook(nullptr);
+    EXPECT_TRUE(lines.Unsaved());
+    SaveLog(lines, file_);
+    EXPECT_EQ(ReadWholeFile(file_), "X\r\nY\r\nR\r\n");
 }
 
 struct CollectingSink : LogLineSink {
