@@ -17,6 +17,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -516,14 +517,21 @@ fs::path ChooseProgramFolder(const std::string& dirOption, const fs::path& exeFo
 }
 
 fs::path UnsavedLogPath(const fs::path& log) {
+    // One folder by any spelling: its links resolved, and on Windows in one case.
     std::error_code ec;
-    fs::path full = fs::absolute(log, ec);
+    fs::path full = fs::weakly_canonical(fs::absolute(log, ec), ec);
+    if (ec) full = fs::absolute(log, ec);
     if (ec) full = log;
+#ifdef _WIN32
+    std::wstring wide = full.lexically_normal().generic_wstring();
+    CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+    const auto text = fs::path(wide).generic_u8string();
+#else
+    const auto text = full.lexically_normal().generic_u8string();
+#endif
     // FNV-1a: the same path gives the same name in every run and on every build.
     uint32_t hash = 2166136261u;
-    for (const auto c : full.lexically_normal().generic_u8string()) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    }
+    for (const auto c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
     char tag[9];
     std::snprintf(tag, sizeof tag, "%08x", static_cast<unsigned>(hash));
 #ifdef _WIN32
@@ -537,8 +545,14 @@ fs::path UnsavedLogPath(const fs::path& log) {
     fs::path base;
     if (state != nullptr && state[0] == '/') {
         base = state;
+    } else if (home != nullptr && home[0] == '/') {
+        base = fs::path(home) / ".local" / "state";
     } else {
-        base = fs::path(home != nullptr && home[0] != '\0' ? home : "/tmp") / ".local" / "state";
+        // Never a folder that others share (/tmp): the user's home as the system knows it, or
+        // no second place at all.
+        const struct passwd* user = ::getpwuid(::getuid());
+        if (user == nullptr || user->pw_dir == nullptr || user->pw_dir[0] != '/') return {};
+        base = fs::path(user->pw_dir) / ".local" / "state";
     }
     return base / "taktomat" / (std::string("raport-unsaved-") + tag + ".txt");
 #endif

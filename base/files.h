@@ -144,8 +144,8 @@ std::filesystem::path ChooseProgramFolder(const std::string& dirOption,
 std::filesystem::path ExecutableFolder();
 // Where records go that could not be written to `log` when the program ended: on Linux
 // $XDG_STATE_HOME/taktomat (~/.local/state/taktomat), on Windows the user's temporary folder;
-// one file for each log (its name carries a number made from the log's full path), so that the
-// next start over that folder takes them back.
+// one file for each log (its name carries a number made from the log's canonical path), so that
+// the next start over that folder takes them back. Empty where the user has no private folder.
 std::filesystem::path UnsavedLogPath(const std::filesystem::path& log);
 // ChooseProgramFolder with this process's executable and environment; creates the folder.
 std::filesystem::path ProgramFolder(const std::string& dirOption);

@@ -132,6 +132,24 @@ TEST(Files, EachLogHasASecondPlaceOfItsOwn) {
 #ifndef _WIN32
     EXPECT_EQ(a.filename().string().rfind("raport-unsaved-", 0), 0u);
     EXPECT_EQ(a.parent_path().filename(), "taktomat");
+    // A folder by another spelling (a link to it) has the same second place.
+    const testing::TempFolder folder;
+    fs::create_directories(folder / "real");
+    fs::create_directory_symlink(folder / "real", folder / "link");
+    EXPECT_EQ(UnsavedLogPath(folder / "link" / "raport.txt"),
+              UnsavedLogPath(folder / "real" / "raport.txt"));
+    // Without HOME, never the shared /tmp; a second place in a folder others may write is refused.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::unsetenv("HOME");
+    const fs::path homeless = UnsavedLogPath("/home/u/taktomat/raport.txt");
+    if (!home.empty()) ::setenv("HOME", home.c_str(), 1);
+    EXPECT_NE(homeless.string().rfind("/tmp", 0), 0u) << homeless;
+    fs::create_directories(folder / "shared");
+    fs::permissions(folder / "shared", fs::perms::all);
+    JournalFile journal;
+    EXPECT_FALSE(journal.Open(folder / "shared" / "raport-unsaved.txt"));
+#else
+    EXPECT_EQ(UnsavedLogPath("C:/TMP/raport.txt"), UnsavedLogPath("c:/tmp/raport.txt"));
 #endif
 }
 

@@ -111,6 +111,14 @@ bool JournalFile::Open(const fs::path& file, size_t reserve) {
     foreign_.clear();
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
+#ifndef _WIN32
+    // Records that another user could plant or read here would enter the owner's log.
+    struct stat folder {};
+    if (::stat(file.parent_path().c_str(), &folder) != 0 || folder.st_uid != ::geteuid() ||
+        (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return false;
+    }
+#endif
     std::string bytes;
 #ifdef _WIN32
     // A link in the file's place is opened as itself, not followed.

@@ -26,6 +26,8 @@ class TLogKeeper {
     const TLogLines& Lines() const { return lines_; }
     // Records wait that the log on disk does not hold yet.
     bool Unsaved() const { return lines_.Unsaved(); }
+    // Whether the second place could be opened at start (a private folder of this user).
+    bool HasSecondPlace() const { return journal_.IsOpen(); }
 
     // Reads the log anew, handing each line to `sink`; what a crash left of earlier writes is
     // removed first (only this copy writes here: the folder lock).

@@ -106,6 +106,11 @@ void TSession::Start() {
     step([&] {
         log_.TakeBack();
         RecountTotals(wallClock_());
+        if (!log_.HasSecondPlace()) {
+            Tell("Brak prywatnego folderu na zapisy, których nie uda się zapisać w \"" +
+                 FullPathText(LogPath()) +
+                 "\": zapis połączenia przerwanego awarią programu może przepaść.");
+        }
     });
     meter_.Forget();
     step([&] { dialUp_->GetActiveConnections(); });
