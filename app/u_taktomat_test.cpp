@@ -133,6 +133,20 @@ TEST_F(ProgramTest, ATrayThatComesWithinTheGraceTimeKeepsTheUsualHiddenStart) {
     EXPECT_TRUE(backend.MessageBoxes().empty());
 }
 
+// A stored height is the whole or the rolled-up window: others would put it off screen, and
+// the largest made a box of a failed allocation.
+TEST_F(ProgramTest, StoredHeightsOutsideTheWindowsTwoAreClamped) {
+    for (const auto& [stored, height] :
+         std::vector<std::pair<const char*, int>>{{"0", 25}, {"100000", 80}, {"2147483647", 80}}) {
+        SCOPED_TRACE(stored);
+        Write("taktomat.ini", std::string("[OKNO]\r\nH=") + stored + "\r\n");
+        Start();
+        EXPECT_EQ(W().Height(), height);
+        EXPECT_TRUE(backend.MessageBoxes().empty());
+        program.reset();
+    }
+}
+
 TEST_F(ProgramTest, StoredHeightRollsTheWindowUpAndClosingStoresTheHeight) {
     Write("taktomat.ini", "[OKNO]\r\nH=25\r\n");
     Start();

@@ -84,7 +84,8 @@ inline constexpr IntegerKey OODL{"MAX", "OODL", 20, 0, 180};
 inline constexpr IntegerKey REP{"CONNECT", "REP", 10, 1, 10};
 inline constexpr IntegerKey PAUSE{"CONNECT", "PAUSE", 10, 1, 100};
 // No counter shows the height, so any value is kept.
-inline constexpr IntegerKey H{"OKNO", "H", 80, INT32_MIN, INT32_MAX};
+// The main window is either whole or rolled up; any other height would put it off screen.
+inline constexpr IntegerKey H{"OKNO", "H", 80, 25, 80};
 }  // namespace keys
 
 // The value as the program uses it: read, then brought into the key's range.
