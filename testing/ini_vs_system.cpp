@@ -450,6 +450,18 @@ void Runner::RunCase(uint64_t index) {
                                    Show(wineAfter.value_or("(none)"), 600) + "\n  ours   " +
                                    Show(own.value_or("(none)"), 600);
         if (!written != (wineAfter == wineBefore)) {
+            // A value that ends in a blank reads back without it, so Wine finds it changed and
+            // rewrites the whole file (in its own layout), where ours puts the same line back
+            // and so leaves the bytes alone, as an edit in place does.
+            const bool endsInBlank =
+                !value.empty() && ((value.back() >= '\t' && value.back() <= '\r') ||
+                                   value.back() == ' ' || value.back() == '\x1a');
+            if (!written && own && wineAfter && endsInBlank && Canon(*own) == Canon(*wineAfter)) {
+                ++tally_.Known
+                      ["write of a value ending in a blank: Wine rewrites the whole file, "
+                       "ours puts the same line back"];
+                continue;
+            }
             Fail(index, where + " value " + Show(value) +
                             (written ? "\n  ours rewrote, the system left the file alone"
                                      : "\n  ours left the file alone, the system rewrote it") +
