@@ -26,6 +26,7 @@ TEST(PppdDialProgressTest, OutputAndExitCodesMapToTheLibrarysErrors) {
          kErrorFromDevice},
         {{"Failed (NO CARRIER)"}, 8, 0, kErrorNoCarrier},
         {{"Failed (NO DIALTONE)"}, 8, 0, kErrorNoDialTone},
+        {{"Failed (NO DIAL TONE)"}, 8, 0, kErrorNoDialTone},  // the other modems' spelling
         {{"Failed (NO ANSWER)"}, 8, 0, kErrorNoAnswer},
         {{"NO CARRIER"}, 8, 0, kErrorNoCarrier},    // chat -V echoes the modem
         {{"NO CARRIER^M"}, 8, 0, kErrorNoCarrier},  // with the carriage return it received
@@ -36,6 +37,11 @@ TEST(PppdDialProgressTest, OutputAndExitCodesMapToTheLibrarysErrors) {
          0,
          kErrorAuthenticationFailure},
         {{}, 19, 0, kErrorAuthenticationFailure},
+        // The far end failing to prove itself is not our password being refused.
+        {{"Connect: ppp0 <--> /dev/ttyS0", "peer authentication failed for ppp"},
+         16,
+         0,
+         kErrorRemoteDisconnection},
         {{"Connect: ppp0 <--> /dev/ttyS0", "LCP terminated by peer (User request)"},
          16,
          0,
