@@ -29,10 +29,14 @@ std::string ReadText(const fs::path& file) {
 struct RecordingView : TSessionView {
     void SessionChanged(const TSession&, unsigned what) override { changes.push_back(what); }
     void Beep(int type) override { beeps.push_back(type); }
-    void Tell(const std::string& text) override { told.push_back(text); }
+    void Tell(const std::string& text) override {
+        told.push_back(text);
+        changesBeforeTell = changes;
+    }
     std::vector<unsigned> changes;
     std::vector<int> beeps;
     std::vector<std::string> told;
+    std::vector<unsigned> changesBeforeTell;
 };
 
 // A session on its own: both clocks move a second a tick, and the save is retried every minute
@@ -188,6 +192,9 @@ TEST_F(SessionLogTest, AFailedWriteIsKeptRetriedEveryMinuteAndNeverWrittenTwice)
     EXPECT_NE(view.told[0].find("The record is kept and will be written"), std::string::npos);
     EXPECT_EQ(Log(), "<missing>");
     EXPECT_TRUE(session->RetryPending());
+    // The retry is armed before the box is shown: a box waits for the user, the retry must not.
+    ASSERT_FALSE(view.changesBeforeTell.empty());
+    EXPECT_TRUE(view.changesBeforeTell.back() & kStateChanged);
     Tick(60);  // still failing: tried again, no second box
     EXPECT_EQ(view.told.size(), 1u);
     fail = false;
