@@ -174,16 +174,16 @@ void TSession::RetrySave() {
 bool TSession::SaveLog(bool tellOnFailure) {
     std::string error;
     const bool saved = log_.Save(error);
-    if (saved) {
-        toldUnsaved_ = false;
-    } else if (tellOnFailure && !toldUnsaved_) {
+    if (saved) toldUnsaved_ = false;
+    // A save may have brought in lines that another program added. The views learn of it (and
+    // arm the retry) before any box is shown: a box waits for the user, the retry must not.
+    RecountTotals(wallClock_());
+    Changed(kStateChanged | kLogChanged);
+    if (!saved && tellOnFailure && !toldUnsaved_) {
         // Told once per run of failures: the retry every minute would otherwise pile boxes up.
         toldUnsaved_ = true;
         Tell(error + ". The record is kept and will be written as soon as the file can be written");
     }
-    // A save may have brought in lines that another program added.
-    RecountTotals(wallClock_());
-    Changed(kStateChanged | kLogChanged);
     return saved;
 }
 
