@@ -405,28 +405,52 @@ std::optional<std::string> WriteIniBytes(const std::optional<std::string>& bytes
 #ifdef _WIN32
 
 namespace {
-// The "A" functions take the path in the system code page, and a relative one would mean the
+// The wide functions: a path with letters outside the system code page reaches the file as it
+// is (the "A" functions would map them to others, a folder that does not exist). The file
+// keeps its own encoding, which the system reads and writes. A relative path would mean the
 // Windows folder to them, so the path goes in whole.
-std::string DiskPath(const std::filesystem::path& file) {
-    return TextToDisk(FullPathText(file));
+std::wstring WidePath(const std::filesystem::path& file) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(file, ec);
+    return ec ? file.wstring() : full.wstring();
+}
+
+// Another program that holds the file open without sharing (an editor saving it, a backup)
+// makes the system read nothing but defaults: wait a moment for it to let go.
+bool WaitWhileLocked(const std::filesystem::path& file) {
+    for (int tries = 0;; ++tries) {
+        HANDLE h =
+            CreateFileW(WidePath(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return true;
+        if (tries == 20) return false;
+        Sleep(100);
+    }
 }
 }  // namespace
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    char buf[kMaxValue + 1];
-    const std::string s = TextToDisk(std::string(section));
-    const std::string k = TextToDisk(std::string(key));
-    const std::string d = TextToDisk(std::string(defaultValue));
-    const DWORD n = GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buf, sizeof buf,
-                                             DiskPath(file_).c_str());
-    return TextFromDisk(std::string(buf, n));
+    if (!fresh_) {
+        fresh_ = true;
+        ++readings_;
+        unreadable_ = !WaitWhileLocked(file_);
+    }
+    wchar_t buf[kMaxValue + 1];
+    const DWORD n = GetPrivateProfileStringW(Utf8ToWide(section).c_str(), Utf8ToWide(key).c_str(),
+                                             Utf8ToWide(defaultValue).c_str(), buf, kMaxValue + 1,
+                                             WidePath(file_).c_str());
+    return WideToUtf8(std::wstring_view(buf, n));
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    if (!WritePrivateProfileStringA(
-            TextToDisk(std::string(section)).c_str(), TextToDisk(std::string(key)).c_str(),
-            TextToDisk(std::string(value)).c_str(), DiskPath(file_).c_str())) {
+    if (!WritePrivateProfileStringW(Utf8ToWide(section).c_str(), Utf8ToWide(key).c_str(),
+                                    Utf8ToWide(value).c_str(), WidePath(file_).c_str())) {
         throw Error("Unable to write to " + FullPathText(file_));
     }
 }
@@ -445,6 +469,8 @@ void IniFile::Refresh() const {
     stamp_ = now;
     ++readings_;
     const std::optional<std::string> bytes = ReadWholeFile(file_);
+    std::error_code ec;
+    unreadable_ = !bytes && std::filesystem::exists(file_, ec);
     Take(bytes ? DecodeIniFile(*bytes).Text : std::string());
 }
 

@@ -36,6 +36,9 @@ class IniFile {
 
     // How many times the file has been read whole (for the tests of the reading once).
     size_t Readings() const { return readings_; }
+    // The file is there but could not be read at the last reading (no permission, held by
+    // another program): what was read are the defaults.
+    bool Unreadable() const { return unreadable_; }
 
   private:
     void Refresh() const;
@@ -47,6 +50,7 @@ class IniFile {
     mutable FileStamp stamp_;
     mutable std::map<std::string, std::optional<std::string>> values_;
     mutable size_t readings_ = 0;
+    mutable bool unreadable_ = false;
 };
 
 // How a settings file is stored: the system's text (UTF-8 on Linux, the ANSI code page on

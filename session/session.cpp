@@ -121,6 +121,16 @@ void TSession::Start() {
         settings_ = std::make_unique<TSettings>(SettingsPath());
     }
     entrySettings_.reset();
+    step([&] {
+        // Read now for every key, so that a file that cannot be read is told of once, before
+        // the windows take its defaults.
+        ReadClamped(*settings_, keys::H);
+        if (settings_->Unreadable()) {
+            Tell("Nie udało się odczytać pliku ustawień \"" + FullPathText(SettingsPath()) +
+                 "\": program używa ustawień domyślnych i nie zapisze zmian, dopóki plik nie "
+                 "da się odczytać.");
+        }
+    });
     Changed(kStateChanged | kLogChanged);
 }
 

@@ -180,6 +180,16 @@ TEST_F(SessionTest, ViewsAreToldWhatChangedInOrderAndNotAfterTheyGo) {
     EXPECT_TRUE(view.changes.empty());
 }
 
+// A settings file that is there but cannot be read is told of once at start; the program goes
+// on with the defaults.
+TEST_F(SessionTest, ASettingsFileThatCannotBeReadIsToldOnce) {
+    fs::create_directories(dir / "taktomat.ini");  // there, and no file to read
+    Start();
+    ASSERT_EQ(view.told.size(), 1u);
+    EXPECT_NE(view.told[0].find("Nie udało się odczytać pliku ustawień"), std::string::npos);
+    EXPECT_EQ(ReadMeterLimits(*session->Settings()).MAXIMP_P, keys::MAXIMP_P.Default);
+}
+
 TEST_F(SessionLogTest, AFailedWriteIsKeptRetriedEveryMinuteAndNeverWrittenTwice) {
     std::atomic<bool> fail{true};
     SetFileFaultHook([&](FileStep step, const fs::path& file) {

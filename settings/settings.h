@@ -30,6 +30,9 @@ class TSettings {
 
     // How many times the file has been read whole.
     size_t Readings() const { return ini_.Readings(); }
+    // The file is there but could not be read (no permission, held by another program): every
+    // value read is its default.
+    bool Unreadable() const { return ini_.Unreadable(); }
 
   private:
     IniFile ini_;
