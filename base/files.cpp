@@ -82,6 +82,9 @@ std::optional<char> LastByteOf(const fs::path& file) {
 
 std::optional<std::string> ReadFileRange(const fs::path& file, uint64_t offset, size_t size) {
     if (Injected(FileStep::Read, file) != 0) return std::nullopt;
+    // A pipe or a device in the file's place would hold the program up.
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return std::nullopt;
     std::ifstream in(file, std::ios::binary);
     if (!in || !in.seekg(static_cast<std::streamoff>(offset))) return std::nullopt;
     std::string bytes(size, '\0');

@@ -94,10 +94,26 @@ std::string SplitField(std::string_view line, int index) {
     return std::string(FieldView(line, index));
 }
 
+namespace {
+// A file that starts with a byte-order mark: a text editor saved the log as Unicode.
+bool MarkedUnicode(const std::filesystem::path& file) {
+    const std::optional<std::string> head = ReadFileRange(file, 0, 3);
+    if (!head) return false;
+    return head->starts_with("\xEF\xBB\xBF") || head->starts_with("\xFF\xFE") ||
+           head->starts_with("\xFE\xFF");
+}
+}  // namespace
+
 bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* sink) {
     // Taken before the read: should the file change while it is read, the stamps differ and
     // the next save reads it again.
     const FileStamp before = StampOf(file);
+    if (MarkedUnicode(file)) {
+        // Saved by an editor as Unicode: not ours to read line by line, nor to add our lines to.
+        lines = TLogLines{};
+        lines.FileUnread = true;
+        return false;
+    }
     try {
         if (!TLogLines::LoadUnguarded(file, lines, sink)) return false;
     } catch (const std::bad_alloc&) {
@@ -266,6 +282,10 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlace
     // the replace, or it would go with the file the replace takes away.
     const HeldFile held(file);
     const FileStamp now = held.IsOpen() ? held.Stamp() : StampOf(file);
+    if (MarkedUnicode(file)) {
+        throw Error("Unable to write to " + FullPathText(file) +
+                    ": it was saved as Unicode (with a byte-order mark); save it as plain text");
+    }
     if (now.Exists && (lines.FileUnread || now != lines.Stamp)) {
         std::optional<TLogLines> disk = held.IsOpen() ? ReadAgain(held, 0, now.Size) : std::nullopt;
         if (!disk) {

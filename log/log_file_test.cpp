@@ -165,6 +165,17 @@ TEST_F(LogFileTest, SavesKeepEveryLineOnceWhenTheFileChangesOrFails) {
     EXPECT_TRUE(lines.Unsaved());
     SaveLog(lines, file_);
     EXPECT_EQ(ReadWholeFile(file_), "X\r\nY\r\nR\r\n");
+    // A log an editor saved as Unicode is neither read nor added to in another encoding.
+    for (const std::string mark : {"\xEF\xBB\xBF", "\xFF\xFE"}) {
+        const std::string unicode = mark + "X\r\n";
+        ASSERT_TRUE(ReplaceFileAtomically(file_, unicode));
+        lines = TLogLines{};
+        EXPECT_FALSE(LoadLog(file_, lines));
+        EXPECT_TRUE(lines.FileUnread);
+        lines.Add("R");
+        EXPECT_THROW(SaveLog(lines, file_), Error);
+        EXPECT_EQ(ReadWholeFile(file_), unicode);
+    }
 }
 
 struct CollectingSink : LogLineSink {
