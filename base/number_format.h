@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/locale_formats.h"
+
+namespace tt {
+
+// General format: 15 significant digits, no trailing zeros, the locale's decimal separator,
+// fixed-point from 1E-5 up to 15 digits before the separator, scientific outside that range.
+std::string FloatToStr(long double value, const FormatSettings& fs);
+// Optional sign, digits with at most one DecimalSeparator, optional exponent (E or e); the
+// whole text (surrounding blanks aside) must be the number.
+bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double& out);
+
+std::string IntToStr(int64_t value);
+// A signed decimal 32-bit integer, or "0x"/"0X" followed by up to eight hex digits (taken as
+// the 32 bits of the value, so 0xFFFFFFFF is -1).
+bool TryStrToInt(std::string_view text, int32_t& out);
+// Only a signed decimal 32-bit integer, no blanks.
+bool TryDecimalToInt(std::string_view text, int32_t& out);
+
+}  // namespace tt
