@@ -11,7 +11,7 @@ namespace tt {
 // nothing is being metered and is never looked up).
 struct TTariffTable {
     std::array<TDateTime, 4> ZoneStart{0.0, 8.0 / 24, 22.0 / 24, 0.0};  // fraction of a day
-    std::array<int32_t, 4> PulseLength{0, 180, 360, 30};                // seconds
+    std::array<int32_t, 4> PulseLength{0, 180, 360, 360};               // seconds
     std::array<long double, 4> PulsePrice{0, 0.29L, 0.29L, 0.29L};
 };
 

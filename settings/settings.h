@@ -68,7 +68,10 @@ struct PriceKey {
 namespace keys {
 inline constexpr IntegerKey IMPULS1{"OPCJE", "IMPULS1", 180, 30, 3600};
 inline constexpr IntegerKey IMPULS2{"OPCJE", "IMPULS2", 360, 30, 3600};
-inline constexpr IntegerKey IMPULS3{"OPCJE", "IMPULS3", 0, 30, 3600};
+// Zone 3 is what the other two leave: with the default starts the whole night and the start
+// seconds themselves. Without a stored length it is billed as the evening zone, never at a
+// shorter pulse; a stored 0 is still raised to the counter's 30.
+inline constexpr IntegerKey IMPULS3{"OPCJE", "IMPULS3", 360, 30, 3600};
 inline constexpr BoolKey PULPIT{"OPCJE", "PULPIT", true};
 inline constexpr BoolKey SHADEDOWN{"OPCJE", "SHADEDOWN", true};
 inline constexpr TimeKey S1_Start{"OPCJE", "S1_Start", 8, 0, 0};

@@ -42,7 +42,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     TTariffTable table;
     table.PulseLength = {0, 1, 1, 1};
     ReadTariffTable(settings, kPolish, table);
-    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 30}));
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 360}));
     EXPECT_EQ(SecondOfDay(table.ZoneStart[1]), 8 * 3600);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 22 * 3600);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[3]), 0);
@@ -90,7 +90,7 @@ TEST_F(SettingsTest, QuotedValuesInAMarkedFileReadAsOnWindows) {
     TSettings settings(file_);
     TTariffTable table;
     ReadTariffTable(settings, kPolish, table);
-    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 30}));
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 360}));
     EXPECT_EQ(table.PulsePrice[1], 0.35L);
     settings.WriteInteger("OPCJE", "IMPULS1", 90);
     EXPECT_EQ(ReadWholeFile(file_),

@@ -79,7 +79,7 @@ TEST_F(OpcjeTest, LoadingFillsTheFieldsAndTheTableFromTheFileOrItsDefaults) {
     EXPECT_EQ(f.edtStrefa1_Start->Text() + f.edtStrefa2_Start->Text() + f.edtStrefa3_Start->Text(),
               "08:00:0022:00:0000:00:00");
     EXPECT_EQ(f.edtCena3->Text(), "0,29");
-    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 30}));  // 0 raised to 30
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 360}));
     EXPECT_EQ(table.PulsePrice[1], 0.29L);
     EXPECT_EQ(Boxes(), "P-S");
     EXPECT_FALSE(f.Klawisze->AltDrawing());
@@ -142,7 +142,7 @@ TEST_F(OpcjeTest, ConfirmWritesEveryKeyButOnlyTheStartTimesReachTheMeterAtOnce) 
     EXPECT_EQ(Stored("CENA1") + " " + Stored("CENA2") + " " + Stored("S1_Start") + " " +
                   Stored("S3_Start") + " " + Stored("IMPULS1") + " " + Stored("IMPULS3") + " " +
                   Stored("PULPIT") + Stored("SHADEDOWN"),
-              "0,350 0,29 08:30:00 00:00:00 210 30 00");
+              "0,350 0,29 08:30:00 00:00:00 210 360 00");
 
     Open();
     EXPECT_EQ(table.PulsePrice[1], 0.35L);
