@@ -81,6 +81,32 @@ bool ReadNumber(std::string_view s, size_t& pos, size_t maxDigits, int& value, s
 
 bool TryTimeBySeparator(std::string_view text, const FormatSettings& fs, TDateTime& out);
 
+// A 24-hour pattern that shows hours, minutes and seconds: it can write a duration as well.
+bool ShowsDurations(std::string_view p, const FormatSettings& fs) {
+    if (HasAmPm(p, fs)) return false;
+    bool hour = false, minute = false, second = false, afterHour = false;
+    for (size_t i = 0; i < p.size();) {
+        const char c = p[i];
+        if (c == '"' || c == '\'') {
+            const size_t close = p.find(c, i + 1);
+            if (close == std::string_view::npos) break;
+            i = close + 1;
+            continue;
+        }
+        if (!IsPatternFieldLetter(c)) {
+            ++i;
+            continue;
+        }
+        const char lc = LowerAscii(c);
+        hour = hour || lc == 'h';
+        minute = minute || lc == 'n' || (lc == 'm' && afterHour);
+        second = second || lc == 's';
+        afterHour = lc == 'h';
+        i += RunLength(p, i);
+    }
+    return hour && minute && second;
+}
+
 }  // namespace
 
 std::string FormatDateTime(std::string_view p, TDateTime value, const FormatSettings& fs) {
@@ -156,6 +182,12 @@ std::string DateToStr(TDateTime value, const FormatSettings& fs) {
 
 std::string TimeToStr(TDateTime value, const FormatSettings& fs) {
     return FormatDateTime(fs.LongTimeFormat, value, fs);
+}
+
+std::string DurationToStr(TDateTime duration, const FormatSettings& fs) {
+    // A 12-hour clock would show ten minutes as "12:10:00 AM".
+    return FormatDateTime(ShowsDurations(fs.LongTimeFormat, fs) ? fs.LongTimeFormat : "hh:nn:ss",
+                          duration, fs);
 }
 
 bool TryStrToTime(std::string_view text, const FormatSettings& fs, TDateTime& out) {

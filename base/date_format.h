@@ -11,6 +11,10 @@ namespace tt {
 std::string FormatDateTime(std::string_view pattern, TDateTime value, const FormatSettings& fs);
 std::string DateToStr(TDateTime value, const FormatSettings& fs);
 std::string TimeToStr(TDateTime value, const FormatSettings& fs);
+// A duration as hours, minutes and seconds within one day (a longer one wraps, as the log keeps
+// it): in the long time pattern when that is a 24-hour one with all three, else as hh:nn:ss
+// with the locale's time separator; never with AM/PM. TryStrToTime reads it back.
+std::string DurationToStr(TDateTime duration, const FormatSettings& fs);
 
 // Strict parsers: the whole text (surrounding blanks aside) must be a date or a time, else they
 // answer false and leave `out` alone.

@@ -30,6 +30,31 @@ TEST(Format, DatesAndTimesByPattern) {
     EXPECT_EQ(TimeToStr(1.0 + EncodeTime(0, 0, 5), kPolish), "00:00:05");
 }
 
+TEST(Format, DurationsAreHoursMinutesSecondsInEveryLocale) {
+    const FormatSettings fi = MakeFormatSettings("d.m.yyyy", "h.nn.ss", ',');
+    const FormatSettings quoted = MakeFormatSettings("yyyy-mm-dd", "hh' h 'nn", ',');
+    const struct {
+        const FormatSettings& fs;
+        int seconds;
+        const char* text;
+    } cases[] = {
+        {kPolish, 600, "00:10:00"}, {kPolish, 86400 + 5, "00:00:05"},
+        {kUs, 600, "00:10:00"},     {kUs, 13 * 3600 + 5, "13:00:05"},
+        {fi, 600, "0.10.00"},       {quoted, 3600 + 120 + 3, "01:02:03"},
+    };
+    for (const auto& c : cases) {
+        const TDateTime d = static_cast<double>(c.seconds) / kSecondsPerDay;
+        EXPECT_EQ(DurationToStr(d, c.fs), c.text) << c.fs.LongTimeFormat;
+        TDateTime back = -1;
+        EXPECT_TRUE(TryStrToTime(c.text, c.fs, back)) << c.text;
+        EXPECT_EQ(SecondOfDay(back), c.seconds % kSecondsPerDay) << c.text;
+    }
+    // What the log held before still reads as the same ten minutes.
+    TDateTime old = -1;
+    ASSERT_TRUE(TryStrToTime("12:10:00 AM", kUs, old));
+    EXPECT_EQ(SecondOfDay(old), 600);
+}
+
 TEST(Format, TimeTextRoundTripsAndRejectsGarbage) {
     TDateTime t = -1;
     ASSERT_TRUE(TryStrToTime(" 08:00:00 ", kPolish, t));

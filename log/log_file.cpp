@@ -155,7 +155,7 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
                          const FormatSettings& fs) {
     std::string line = DateToStr(date, fs);
     line += '\t';
-    line += TimeToStr(duration, fs);
+    line += DurationToStr(duration, fs);
     line += '\t';
     line += IntToStr(pulses);
     line += '\t';

@@ -235,5 +235,27 @@ TEST_F(OpcjeTest, PaintsTheSkinBehindItsControls) {
     }
 }
 
+TEST_F(OpcjeTest, StartTimeFieldsHoldTheLocalesLongestTime) {
+    // The 12-hour time fits the old width in the built-in font, not in a desktop one; the
+    // field takes the longer text in any case, and grows where the text needs it.
+    struct Case {
+        const char* pattern;
+        const char* longest;
+    };
+    for (const Case& c : {Case{"hh:nn:ss", "23:58:58"}, Case{"h:nn:ss AM/PM", "12:58:58 PM"},
+                          Case{"hh' h 'nn' min 'ss' s'", "23 h 58 min 58 s"}}) {
+        format = MakeFormatSettings("m/d/yyyy", c.pattern, '.');
+        settings = std::make_unique<TSettings>(ini);
+        TfrmOpcje& f = app->CreateForm<TfrmOpcje>(shell, *settings, format, table, dir);
+        TEdit* field = f.edtStrefa1_Start;
+        EXPECT_GE(field->Width(), MeasureText(field->Font(), c.longest).Width + 6) << c.pattern;
+        EXPECT_GE(field->MaxLength(), static_cast<int>(std::string_view(c.longest).size()));
+        EXPECT_GE(f.cntImpuls_1->Left(), field->Left() + field->Width() + 10) << c.pattern;
+        EXPECT_GE(f.edtCena1->Left(), f.cntImpuls_1->Left() + f.cntImpuls_1->Width() + 12);
+        EXPECT_LE(f.edtCena1->Left() + f.edtCena1->Width(), f.Width() - 8);
+        EXPECT_EQ(f.lblCena->Left(), f.edtCena1->Left());
+    }
+}
+
 }  // namespace
 }  // namespace tt
