@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 namespace tt {
 namespace {
@@ -124,6 +125,23 @@ TEST(Format, GeneralNumberText) {
     EXPECT_EQ(FloatToStr(123456789012345.0L, kPolish), "123456789012345");
     EXPECT_EQ(FloatToStr(1234567890123456.0L, kPolish), "1,23456789012346E15");
     EXPECT_EQ(FloatToStr(1.0L / 3, kPolish), "0,333333333333333");
+}
+
+TEST(Format, PlainNumberTextHasNoExponent) {
+    const struct {
+        long double value;
+        const char* text;
+    } cases[] = {
+        {4 * 0.29L + 2 * 0.10L, "1,36"},
+        {0.000001L, "0,000001"},
+        {-0.0000001234L, "-0,0000001234"},
+        {1e-20L, "0"},
+        {2147483647 * 1000.0L, "2147483647000"},
+        {6e20L, "600000000000000000000"},
+        {std::numeric_limits<long double>::infinity(), "0"},
+        {std::numeric_limits<long double>::quiet_NaN(), "0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FloatToPlainStr(c.value, kPolish), c.text);
 }
 
 TEST(Format, NumberTextNeedsTheLocaleSeparator) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -61,6 +62,28 @@ std::string FloatToStr(long double value, const FormatSettings& fs) {
         out += std::to_string(exponent < 0 ? -exponent : exponent);
     }
     return out;
+}
+
+std::string FloatToPlainStr(long double value, const FormatSettings& fs) {
+    const double d = static_cast<double>(value);
+    if (!std::isfinite(d)) return "0";
+    const double magnitude = std::fabs(d);
+    // Below 1E14 the general format is fixed-point even after rounding to 15 digits.
+    if (magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e14)) return FloatToStr(value, fs);
+    const int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+    const int decimals = std::clamp(14 - exponent, 0, kMostPlainDecimals);
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, d);
+    std::string out = buf;
+    if (const size_t point = out.find('.'); point != std::string::npos) {
+        while (out.back() == '0') out.pop_back();
+        if (out.size() == point + 1) {
+            out.pop_back();
+        } else {
+            out[point] = fs.DecimalSeparator;
+        }
+    }
+    return out == "-0" ? "0" : out;
 }
 
 bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double& out) {

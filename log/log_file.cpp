@@ -159,7 +159,7 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
     line += '\t';
     line += IntToStr(pulses);
     line += '\t';
-    line += FloatToStr(cost, fs);
+    line += FloatToPlainStr(cost, fs);
     line += '\t';
     return line;
 }

@@ -90,13 +90,21 @@ inline constexpr IntegerKey PAUSE{"CONNECT", "PAUSE", 10, 1, 100};
 inline constexpr IntegerKey H{"OKNO", "H", 80, INT32_MIN, INT32_MAX};
 }  // namespace keys
 
+// A price the meter charges: a number, not negative and at most 1000 a pulse. Anything else
+// (3e38, 1e400, -0,29) would put a cost into the log that no reader takes.
+inline constexpr long double kMaxPulsePrice = 1000;
+bool IsPulsePrice(long double price);
+// The text as a price in the user's formats; false for one that does not parse or is no price.
+bool TryStrToPrice(std::string_view text, const FormatSettings& fs, long double& out);
+
 // The value as the program uses it: read, then brought into the key's range.
 int32_t ReadClamped(const TSettings& settings, const IntegerKey& key);
 bool Read(const TSettings& settings, const BoolKey& key);
 // The default as the user's long time text, which is also what the file is offered.
 std::string DefaultText(const TimeKey& key, const FormatSettings& fs);
 std::string DefaultText(const PriceKey& key, const FormatSettings& fs);
-// The stored text parsed in the user's formats; the default when it does not parse.
+// The stored text parsed in the user's formats; the default when it does not parse (or, for a
+// price, is no price).
 TDateTime Read(const TSettings& settings, const TimeKey& key, const FormatSettings& fs);
 long double Read(const TSettings& settings, const PriceKey& key, const FormatSettings& fs);
 

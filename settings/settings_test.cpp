@@ -73,7 +73,7 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
     EXPECT_EQ(SecondOfDay(table.ZoneStart[1]), 7 * 3600 + 30 * 60 + 15);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 22 * 3600);  // unreadable: the default
     EXPECT_EQ(table.PulsePrice[1], 0.29L);                  // a point in a comma locale
-    EXPECT_EQ(table.PulsePrice[2], -1.5L);
+    EXPECT_EQ(table.PulsePrice[2], 0.29L);                  // no price: the default
     EXPECT_EQ(table.PulsePrice[3], 0.0L);
     EXPECT_TRUE(Read(settings, keys::PULPIT));
     EXPECT_FALSE(Read(settings, keys::SHADEDOWN));
@@ -83,6 +83,18 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
     EXPECT_EQ(limits.OODL, 20);
     EXPECT_EQ(ReadClamped(settings, keys::PAUSE), 100);
     EXPECT_EQ(ReadClamped(settings, keys::H), -7);
+}
+
+TEST_F(SettingsTest, APriceIsANumberFromNoughtToAThousand) {
+    const struct {
+        const char* stored;
+        long double read;
+    } cases[] = {{"0", 0},         {"1000", 1000},   {"0,5e1", 5},       {"3e38", 0.29L},
+                 {"1e400", 0.29L}, {"-0,29", 0.29L}, {"1000,01", 0.29L}, {"nan", 0.29L}};
+    for (const auto& c : cases) {
+        Write(std::string("[OPCJE]\r\nCENA1=") + c.stored + "\r\n");
+        EXPECT_EQ(Read(TSettings(file_), keys::CENA1, kPolish), c.read) << c.stored;
+    }
 }
 
 TEST_F(SettingsTest, QuotedValuesInAMarkedFileReadAsOnWindows) {

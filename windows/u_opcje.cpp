@@ -13,6 +13,7 @@ namespace tt {
 namespace {
 
 constexpr const char* kBadPrice = "Nieprawidłowe wartości ceny!";
+constexpr const char* kPriceOutOfRange = "Cena impulsu musi wynosić od 0 do 1000 zł!";
 constexpr const char* kPulseHint = "czas trwania impulsu w sekundach";
 
 // The start-time fields as the window was drawn for times of eight characters; the price
@@ -223,6 +224,10 @@ void TfrmOpcje::Confirm() {
         long double price = 0;
         if (!TryStrToFloat(field->Text(), fs_, price)) {
             app.ShowMessageBox(kBadPrice, app.Title(), boxFlags);
+            return;
+        }
+        if (!IsPulsePrice(price)) {
+            app.ShowMessageBox(kPriceOutOfRange, app.Title(), boxFlags);
             return;
         }
     }

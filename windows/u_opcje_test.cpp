@@ -95,8 +95,8 @@ TEST_F(OpcjeTest, LoadingFillsTheFieldsAndTheTableFromTheFileOrItsDefaults) {
     Open();
     EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 3600}));
     EXPECT_EQ(f.edtCena1->Text() + " " + f.edtCena2->Text() + " " + f.edtCena3->Text(),
-              "0,29 0,29 -1,5");
-    EXPECT_EQ(table.PulsePrice[3], -1.5L);
+              "0,29 0,29 0,29");
+    EXPECT_EQ(table.PulsePrice[3], 0.29L);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 18 * 3600);
     EXPECT_EQ(Boxes(), "-E-");
     EXPECT_TRUE(f.Klawisze->AltDrawing());
@@ -169,11 +169,20 @@ TEST_F(OpcjeTest, AnUnreadablePriceOrFileKeepsTheWindowOpenAndWritesNothing) {
     EXPECT_EQ(SecondOfDay(table.ZoneStart[3]), 1800);
     EXPECT_EQ(shell.SnapArea, (TRect{0, 0, 1024, 768}));
 
+    // A number that is no price: negative, or past 1000 a pulse.
+    for (const char* price : {"-0,29", "1000,5", "3e38"}) {
+        f.edtCena2->SetText(price);
+        Button(0);
+        EXPECT_EQ(backend.MessageBoxes().back().text, "Cena impulsu musi wynosić od 0 do 1000 zł!");
+        EXPECT_TRUE(f.Visible());
+        EXPECT_FALSE(fs::exists(ini));
+    }
+
     f.edtCena2->SetText("0,5");
     fs::create_directories(ini);  // a folder where the file should be: no write succeeds
     Button(0);
-    ASSERT_EQ(backend.MessageBoxes().size(), 2u);
-    EXPECT_EQ(backend.MessageBoxes()[1].text, "Nieprawidłowe wartości ceny!");
+    ASSERT_EQ(backend.MessageBoxes().size(), 5u);
+    EXPECT_EQ(backend.MessageBoxes()[4].text, "Nieprawidłowe wartości ceny!");
     EXPECT_TRUE(f.Visible());
     EXPECT_EQ(f.edtCena2->Text(), "0,5");
 }
