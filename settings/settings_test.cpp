@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "testing/test_temp_folder.h"
 
+#include "base/error.h"
 #include "base/files.h"
 #include "metering/tariff.h"
 
@@ -96,6 +99,30 @@ TEST_F(SettingsTest, APriceIsANumberFromNoughtToAThousand) {
         EXPECT_EQ(Read(TSettings(file_), keys::CENA1, kPolish), c.read) << c.stored;
     }
 }
+
+#ifndef _WIN32
+// A file that is there but cannot be read (a read error, no permission to read it) is left as
+// it is: a write would otherwise replace every setting with the one key written.
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverReplacedByOneKey) {
+    const std::string stored = "[OPCJE]\r\nIMPULS1=60\r\nCENA1=0,35\r\n[MAX]\r\nOODL=5\r\n";
+    for (const bool permission : {false, true}) {
+        Write(stored);
+        if (permission) {
+            fs::permissions(file_, fs::perms::owner_write);
+            if (ReadWholeFile(file_)) continue;  // root reads it all the same
+        } else {
+            SetFileFaultHook([&](FileStep step, const fs::path& f) {
+                return step == FileStep::Read && f == file_ ? EIO : 0;
+            });
+        }
+        TSettings settings(file_);
+        EXPECT_THROW(settings.WriteInteger("MAX", "OODL", 7), Error) << permission;
+        SetFileFaultHook(nullptr);
+        fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(ReadWholeFile(file_), stored) << permission;
+    }
+}
+#endif
 
 TEST_F(SettingsTest, QuotedValuesInAMarkedFileReadAsOnWindows) {
     Write("\xEF\xBB\xBF[OPCJE]\r\nIMPULS1=\"45\"\r\nIMPULS2='60'\r\nCENA1=\"0,35\"\r\n");
