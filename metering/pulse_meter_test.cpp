@@ -276,15 +276,6 @@ TEST(PulseMeter, AfterAStallTheCountIsWhatTicksOnTimeWouldHaveCounted) {
             }
         }
     }
-    // The night's 360-second pulse until the boundary at 08:00:00, then 30 seconds.
-    MeterRig night;
-    night.tariff.PulseLength = {0, 30, 360, 360};
-    night.limits.OODL = 0;
-    night.wall = day + EncodeTime(7, 0, 0);
-    night.Step(0);
-    night.Step(1000);
-    night.Step(3'610'000);
-    EXPECT_EQ(night.meter.PulseCount(), 11);
 }
 
 TEST(PulseMeter, ATotalExactlyAtItsLimitBeforeTheConnectionNeverArms) {
