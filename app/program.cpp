@@ -173,7 +173,7 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
     if (name == "Running") return flag(Running());
     if (name == "PulseCount") return std::to_string(p.Meter().PulseCount());
     if (name == "CarriedCost") return FloatToStr(p.Meter().CarriedCost(), fs);
-    if (name == "ConnectionTime") return TimeToStr(p.Meter().ConnectionTime(), fs);
+    if (name == "ConnectionTime") return DurationToStr(p.Meter().ConnectionTime(), fs);
     if (name == "IsOnline") return flag(p.IsOnline());
     if (name == "HangUpRequested") return flag(p.HangUpRequested());
     if (name == "ShowPulseNumber") return flag(p.ShowPulseNumber());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 namespace tt {
 namespace {
@@ -28,6 +29,31 @@ TEST(Format, DatesAndTimesByPattern) {
     EXPECT_EQ(FormatDateTime("d'.'m 'hh' yyyy", v, kPolish), "31.12 hh 2000");
     // Durations keep only the time within one day.
     EXPECT_EQ(TimeToStr(1.0 + EncodeTime(0, 0, 5), kPolish), "00:00:05");
+}
+
+TEST(Format, DurationsAreHoursMinutesSecondsInEveryLocale) {
+    const FormatSettings fi = MakeFormatSettings("d.m.yyyy", "h.nn.ss", ',');
+    const FormatSettings quoted = MakeFormatSettings("yyyy-mm-dd", "hh' h 'nn", ',');
+    const struct {
+        const FormatSettings& fs;
+        int seconds;
+        const char* text;
+    } cases[] = {
+        {kPolish, 600, "00:10:00"}, {kPolish, 86400 + 5, "00:00:05"},
+        {kUs, 600, "00:10:00"},     {kUs, 13 * 3600 + 5, "13:00:05"},
+        {fi, 600, "0.10.00"},       {quoted, 3600 + 120 + 3, "01:02:03"},
+    };
+    for (const auto& c : cases) {
+        const TDateTime d = static_cast<double>(c.seconds) / kSecondsPerDay;
+        EXPECT_EQ(DurationToStr(d, c.fs), c.text) << c.fs.LongTimeFormat;
+        TDateTime back = -1;
+        EXPECT_TRUE(TryStrToTime(c.text, c.fs, back)) << c.text;
+        EXPECT_EQ(SecondOfDay(back), c.seconds % kSecondsPerDay) << c.text;
+    }
+    // What the log held before still reads as the same ten minutes.
+    TDateTime old = -1;
+    ASSERT_TRUE(TryStrToTime("12:10:00 AM", kUs, old));
+    EXPECT_EQ(SecondOfDay(old), 600);
 }
 
 TEST(Format, TimeTextRoundTripsAndRejectsGarbage) {
@@ -99,6 +125,23 @@ TEST(Format, GeneralNumberText) {
     EXPECT_EQ(FloatToStr(123456789012345.0L, kPolish), "123456789012345");
     EXPECT_EQ(FloatToStr(1234567890123456.0L, kPolish), "1,23456789012346E15");
     EXPECT_EQ(FloatToStr(1.0L / 3, kPolish), "0,333333333333333");
+}
+
+TEST(Format, PlainNumberTextHasNoExponent) {
+    const struct {
+        long double value;
+        const char* text;
+    } cases[] = {
+        {4 * 0.29L + 2 * 0.10L, "1,36"},
+        {0.000001L, "0,000001"},
+        {-0.0000001234L, "-0,0000001234"},
+        {1e-20L, "0"},
+        {2147483647 * 1000.0L, "2147483647000"},
+        {6e20L, "600000000000000000000"},
+        {std::numeric_limits<long double>::infinity(), "0"},
+        {std::numeric_limits<long double>::quiet_NaN(), "0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FloatToPlainStr(c.value, kPolish), c.text);
 }
 
 TEST(Format, NumberTextNeedsTheLocaleSeparator) {

@@ -171,11 +171,11 @@ std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long do
                          const FormatSettings& fs) {
     std::string line = DateToStr(date, fs);
     line += '\t';
-    line += TimeToStr(duration, fs);
+    line += DurationToStr(duration, fs);
     line += '\t';
     line += IntToStr(pulses);
     line += '\t';
-    line += FloatToStr(cost, fs);
+    line += FloatToPlainStr(cost, fs);
     line += '\t';
     return line;
 }

@@ -116,7 +116,8 @@ std::string_view FieldView(std::string_view line, int index);
 // is set as well.
 bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* sink = nullptr);
 
-// date TAB duration TAB pulses TAB cost TAB, in the user's formats.
+// date TAB duration TAB pulses TAB cost TAB, in the user's formats; the cost never with an
+// exponent, which no reader of the log takes.
 std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,
                          const FormatSettings& fs);
 

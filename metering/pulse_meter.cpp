@@ -34,6 +34,53 @@ long double TPulseMeter::Cost(const TTariffTable& tariff) const {
                               tariff.PulsePrice[static_cast<size_t>(zone_)];
 }
 
+void TPulseMeter::CountBoundaries(int64_t elapsed, int wallSecond, const TTariffTable& tariff,
+                                  TMeterTick& out) {
+    const auto length = [&](int zone) {
+        return static_cast<int64_t>(tariff.PulseLength[static_cast<size_t>(zone)]);
+    };
+    // The wall second at which a tick on time would have met an elapsed second, counted back
+    // from this tick's.
+    const auto wallAt = [&](int64_t e) {
+        const int64_t w = (wallSecond - (elapsed - e)) % kSecondsPerDay;
+        return static_cast<int>(w < 0 ? w + kSecondsPerDay : w);
+    };
+    const auto narrow = [](int64_t v) {
+        return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
+    };
+    int64_t counted = pulseCount_;
+    int64_t from = lastElapsed_;
+    for (;;) {
+        const int64_t l = length(zone_);
+        const int64_t boundary = std::max<int64_t>(1, CeilDiv(from, l)) * l;
+        if (boundary >= elapsed) break;
+        // The tick after a full gauge decides the zone of the pulse that starts there.
+        const int second = wallAt(boundary + 1);
+        const int z = ZoneOfSecond(tariff, second);
+        if (z == zone_) {
+            // Every boundary while the zone holds is this zone's, however long the stall.
+            const int64_t until =
+                std::min<int64_t>(elapsed, boundary + SecondsZoneHolds(tariff, second));
+            counted += BoundariesPassed(boundary, until, l);
+            from = until;
+            continue;
+        }
+        // Pulses before the boundary are the old zone's, the pulse that starts there the new
+        // zone's.
+        if (out.ZoneBeeps.empty()) out.ZoneBeeps.push_back(kBeepExclamation);
+        pulseCount_ = narrow(counted);
+        carriedCost_ += static_cast<long double>(pulseCount_ - pulsesAtChange_) *
+                        tariff.PulsePrice[static_cast<size_t>(zone_)];
+        pulsesAtChange_ = pulseCount_;
+        zone_ = z;
+        // A longer pulse has not filled the gauge at the boundary: its first pulse is the next
+        // multiple of the new length.
+        if (length(zone_) <= l) ++counted;
+        from = boundary + 1;
+    }
+    pulseCount_ = narrow(counted);
+}
+
 TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
                              const TMeterLimits& limits, const TTotals& totals) {
     TMeterTick out;
@@ -73,28 +120,7 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
         elapsed = (in.MonotonicMs - startMs_) / 1000;
     } else {
         elapsed = std::max<int64_t>(lastElapsed_, (in.MonotonicMs - startMs_) / 1000);
-        int64_t counted = pulseCount_;
-        const int64_t oldLength = length(zone_);
-        int64_t boundary = std::max<int64_t>(1, CeilDiv(lastElapsed_, oldLength)) * oldLength;
-        if (z != zone_ && boundary < elapsed) {
-            // The zone changes at the first boundary passed; pulses before it are the old
-            // zone's, the pulse that starts there the new zone's.
-            counted += BoundariesPassed(lastElapsed_, boundary, oldLength);
-            pulseCount_ = static_cast<int32_t>(std::min<int64_t>(counted, INT32_MAX));
-            out.ZoneBeeps.push_back(kBeepExclamation);
-            carriedCost_ += static_cast<long double>(pulseCount_ - pulsesAtChange_) *
-                            tariff.PulsePrice[static_cast<size_t>(zone_)];
-            pulsesAtChange_ = pulseCount_;
-            zone_ = z;
-            const int64_t newLength = length(zone_);
-            // A longer pulse has not filled the gauge at the boundary: its first pulse is the
-            // next multiple of the new length.
-            if (newLength <= oldLength) ++counted;
-            counted += BoundariesPassed(boundary + 1, elapsed, newLength);
-        } else {
-            counted += BoundariesPassed(lastElapsed_, elapsed, oldLength);
-        }
-        pulseCount_ = static_cast<int32_t>(std::min<int64_t>(counted, INT32_MAX));
+        CountBoundaries(elapsed, t, tariff, out);
     }
     lastElapsed_ = elapsed;
     out.LabelPulseCount = before == 0 ? 1 : before;
@@ -103,14 +129,12 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
     connectionTime_ = static_cast<TDateTime>(ms) / static_cast<TDateTime>(kMsPerDay);
     const int64_t s = elapsed % kSecondsPerDay;
 
-    out.Refresh = true;
     const int l = static_cast<int>(length(zone_));
     out.GaugeMax = l;
     int progress = std::clamp(gaugeProgress_, 0, std::max(0, l));
     if (s != 0) {
         const int r = static_cast<int>(s % l);
         progress = r != 0 ? r : l;
-        out.GaugeMoved = true;
     }
     out.GaugeProgress = progress;
     gaugeProgress_ = progress;

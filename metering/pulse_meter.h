@@ -23,13 +23,11 @@ struct TMeterTick {
     bool Online = false;
     // Beeps of the zone change (before anything is shown).
     std::vector<int> ZoneBeeps;
-    // On-line: the time label, the pulse gauge and the limit display are refreshed.
-    bool Refresh = false;
-    // The count the time label shows: a pulse counted on this tick shows on the next one.
+    // On-line: the count the time label shows (a pulse counted on this tick shows on the next
+    // one), and the pulse gauge.
     int32_t LabelPulseCount = 0;
     int GaugeMax = 0;
     int GaugeProgress = 0;
-    bool GaugeMoved = false;
     // The pulse gauge was full with the hang-up box ticked: the line goes down now.
     bool HangUp = false;
     // A limit was reached: tick the hang-up box and beep.
@@ -50,8 +48,9 @@ struct TMeterTick {
 
 // The connection's pulse count, cost and running time. Pulses are counted from the elapsed
 // time on the monotonic clock, every boundary k x L passed since the previous tick, so a late
-// or skipped tick, a stalled thread or a connection longer than a day loses no pulse the line
-// was charged; the wall clock only picks the zone and the date.
+// or skipped tick, a stalled thread, a suspended computer whose link stayed up or a connection
+// longer than a day loses no pulse the line was charged. The wall clock picks the zone and the
+// date: after a stall each boundary is charged in the zone a tick on time would have found.
 class TPulseMeter {
   public:
     struct Inputs {
@@ -74,11 +73,15 @@ class TPulseMeter {
     int LimitArmed() const { return limitArmed_; }
     // The pulse gauge as the last tick left it: the window's gImpuls shows it.
     int GaugeProgress() const { return gaugeProgress_; }
-    uint32_t GaugeColor() const { return gaugeColor_; }
     // What the connection has cost so far, carried zones included.
     long double Cost(const TTariffTable& tariff) const;
 
   private:
+    // Counts the pulse boundaries passed between the previous tick and `elapsed` seconds, at
+    // `wallSecond` of the day now, and changes the zone where ticks on time would have.
+    void CountBoundaries(int64_t elapsed, int wallSecond, const TTariffTable& tariff,
+                         TMeterTick& out);
+
     int zone_ = 0;
     int32_t pulseCount_ = 0;
     int32_t pulsesAtChange_ = 0;

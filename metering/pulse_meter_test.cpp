@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace tt {
 namespace {
 
@@ -148,7 +150,7 @@ TEST(PulseMeter, AConnectionLongerThanADayCountsThePulseAtTheWrap) {
     rig.Step(86'399'000);
     EXPECT_EQ(rig.meter.PulseCount(), 480);  // boundaries 180 .. 86220
     const TMeterTick wrap = rig.Step(1000);  // s = 0: the gauge is not moved
-    EXPECT_FALSE(wrap.GaugeMoved);
+    EXPECT_EQ(wrap.GaugeProgress, 179);
     EXPECT_EQ(SecondOfDay(rig.meter.ConnectionTime()), 0);
     rig.Step(1000);
     EXPECT_EQ(rig.meter.PulseCount(), 481);  // the boundary at 86400 is charged too
@@ -208,6 +210,72 @@ TEST(PulseMeter, AChangeBetweenEqualPulseLengthsCountsTheNewPulseAtOnce) {
     EXPECT_EQ(rig.meter.Zone(), 2);
     EXPECT_EQ(at, (std::vector<int>{31, 61}));  // the pulse that begins at the change counts
     EXPECT_NEAR(static_cast<double>(rig.meter.Cost(rig.tariff)), 0.29 + 2 * 0.10, 1e-9);
+}
+
+TEST(PulseMeter, AfterAStallTheCountIsWhatTicksOnTimeWouldHaveCounted) {
+    const TDateTime day = EncodeDate(2026, 12, 7);
+    const struct {
+        const char* what;
+        std::array<TDateTime, 4> starts;
+        std::array<int32_t, 4> lengths;
+        TDateTime begin;  // the connection's first tick
+        int stallAt;      // seconds after it
+        int stallFor;
+    } cases[] = {
+        {"night to day",
+         {0, EncodeTime(8, 0, 0), EncodeTime(22, 0, 0), 0},
+         {0, 30, 360, 360},
+         EncodeTime(7, 0, 0),
+         1,
+         3610},
+        {"day to a longer night",
+         {0, EncodeTime(8, 0, 0), EncodeTime(22, 0, 0), 0},
+         {0, 30, 360, 360},
+         EncodeTime(21, 50, 0),
+         7,
+         2400},
+        {"two zones in one stall",
+         {0, EncodeTime(8, 0, 0), EncodeTime(20, 0, 0), EncodeTime(21, 0, 0)},
+         {0, 180, 60, 90},
+         EncodeTime(19, 50, 0),
+         100,
+         7300},
+        {"a suspended day",
+         {0, EncodeTime(8, 0, 0), EncodeTime(18, 0, 0), EncodeTime(22, 0, 0)},
+         {0, 120, 90, 600},
+         EncodeTime(12, 0, 13),
+         50,
+         31 * 3600 + 17},
+        {"to the start second",
+         {0, EncodeTime(8, 0, 0), EncodeTime(22, 0, 0), 0},
+         {0, 60, 360, 120},
+         EncodeTime(7, 50, 0),
+         3,
+         598},
+    };
+    for (const auto& c : cases) {
+        MeterRig ticks, stall;
+        for (MeterRig* rig : {&ticks, &stall}) {
+            rig->tariff.ZoneStart = c.starts;
+            rig->tariff.PulseLength = c.lengths;
+            rig->tariff.PulsePrice = {0, 0.29L, 0.10L, 0.05L};
+            rig->limits.OODL = 0;
+            rig->wall = day + c.begin;
+            rig->Step(0);
+            for (int s = 0; s < c.stallAt; ++s) rig->Step(1000);
+        }
+        for (int s = 0; s < c.stallFor; ++s) ticks.Step(1000);
+        stall.Step(int64_t{c.stallFor} * 1000);
+        for (int after = 0; after <= 400; after += 400) {
+            EXPECT_EQ(stall.meter.PulseCount(), ticks.meter.PulseCount()) << c.what << after;
+            EXPECT_EQ(stall.meter.Zone(), ticks.meter.Zone()) << c.what << after;
+            EXPECT_EQ(stall.meter.Cost(stall.tariff), ticks.meter.Cost(ticks.tariff)) << c.what;
+            for (int s = 0; s < 400; ++s) {
+                ticks.Step(1000);
+                stall.Step(1000);
+            }
+        }
+    }
 }
 
 TEST(PulseMeter, ATotalExactlyAtItsLimitBeforeTheConnectionNeverArms) {

@@ -1,9 +1,14 @@
 #include "metering/tariff.h"
 
+#include <algorithm>
+
 namespace tt {
 
 int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay) {
-    const int t = SecondOfDay(timeOfDay);
+    return ZoneOfSecond(table, SecondOfDay(timeOfDay));
+}
+
+int ZoneOfSecond(const TTariffTable& table, int t) {
     const int s1 = SecondOfDay(table.ZoneStart[1]);
     const int s2 = SecondOfDay(table.ZoneStart[2]);
     const int s3 = SecondOfDay(table.ZoneStart[3]);
@@ -15,6 +20,18 @@ int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay) {
     if (s2 == s3 && zone == 3) zone = 2;
     if (s1 == s2 && s2 == s3) zone = 1;
     return zone;
+}
+
+int SecondsZoneHolds(const TTariffTable& table, int second) {
+    // The zone is decided by comparisons with the three starts: it is the same over each open
+    // stretch between them, and each start second is a stretch of its own.
+    int next = kSecondsPerDay;
+    for (size_t zone = 1; zone <= 3; ++zone) {
+        const int start = SecondOfDay(table.ZoneStart[zone]);
+        if (start == second) return 1;
+        if (start > second) next = std::min(next, start);
+    }
+    return next - second;
 }
 
 void ReadTariffTable(const TSettings& settings, const FormatSettings& fs, TTariffTable& table) {

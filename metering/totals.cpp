@@ -12,9 +12,7 @@ int32_t Saturate(int64_t v) {
 }  // namespace
 
 TotalsCounter::TotalsCounter(TDateTime today, const FormatSettings& fs)
-    : todayText_(DateToStr(today, fs)),
-      month_(DecodeDate(today).Month),
-      dates_(fs.ShortDateFormat, fs) {}
+    : today_(DecodeDate(today)), dates_(fs.ShortDateFormat, fs) {}
 
 namespace {
 
@@ -41,9 +39,11 @@ uint64_t Word(const char* p) {
 }  // namespace
 
 void TotalsCounter::NewDate(std::string_view date) {
+    // Year and month both: a log of several years holds this month of every one of them.
     DateParts parts;
-    lastIsToday_ = date == todayText_;
-    lastInMonth_ = dates_.ReadDate(date, parts) && parts.Month == month_;
+    const bool read = dates_.ReadDate(date, parts);
+    lastInMonth_ = read && parts.Year == today_.Year && parts.Month == today_.Month;
+    lastIsToday_ = lastInMonth_ && parts.Day == today_.Day;
     lastDate_.assign(date);
     haveLast_ = true;
     // Dates are 8 to 16 bytes in every short date pattern in use: two overlapping words of the
@@ -66,13 +66,13 @@ inline bool TotalsCounter::SameDateAsLast(std::string_view line) const {
 // to them cannot be taken for a change of the cached date.
 inline void TotalsCounter::Count(std::string_view line, int64_t& day, int64_t& month) {
     // Lines of one day follow each other, so the last date's answers are usually this one's,
-    // and only the lines of this month (in any year) need their pulses read.
+    // and only the lines of this month need their pulses read.
     if (!SameDateAsLast(line)) {
         const size_t tab = line.find('\t');
         if (tab == std::string_view::npos) return;  // no pulse field
         NewDate(line.substr(0, tab));
     }
-    if (!lastIsToday_ && !lastInMonth_) return;
+    if (!lastInMonth_) return;
     // Field 2, cut as FieldView cuts it.
     const size_t tab2 = line.find('\t', lastDate_.size() + 1);
     if (tab2 == std::string_view::npos) return;

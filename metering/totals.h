@@ -25,8 +25,7 @@ class TotalsCounter : public LogLineSink {
     bool SameDateAsLast(std::string_view line) const;
     void NewDate(std::string_view date);
 
-    std::string todayText_;
-    int month_;
+    DateParts today_;
     PatternReader dates_;
     int64_t day_ = 0;
     int64_t monthSum_ = 0;
@@ -39,9 +38,9 @@ class TotalsCounter : public LogLineSink {
     uint64_t lastTail_ = 0;
 };
 
-// The pulses of the log's lines of `today` (field 0 equal to today's short date text) and of
-// its month number in any year (field 0 parsed as a short date). Lines without a readable date
-// or pulse count are passed over; sums too big for the counters stop at the largest value.
+// The pulses of the log's lines of `today` and of its month (field 0 read as a short date and
+// compared whole: year, month and, for the day, the day). Lines without a readable date or
+// pulse count are passed over; sums too big for the counters stop at the largest value.
 TTotals ComputeTotals(const TLogLines& lines, TDateTime today, const FormatSettings& fs);
 
 }  // namespace tt

@@ -15,17 +15,19 @@ using namespace std::string_literals;
 
 const FormatSettings kPolish = MakeFormatSettings("yyyy-mm-dd", "hh:mm:ss", ',');
 
-TEST(ComputeTotals, DayByTextMonthByNumberInAnyYear) {
+TEST(ComputeTotals, DayAndMonthCompareTheWholeDate) {
     const TLogLines lines = TLogLines::FromText(
         "2001-03-15\t00:10:00\t4\t1,16\t\r\n"    // today
         "2001-03-15\t00:10:00\t6\t\r\n"          // today, short line
-        "2000-03-20\t00:10:00\t10\t2,9\t\r\n"    // same month a year earlier
+        "2000-03-15\t00:10:00\t10\t2,9\t\r\n"    // this day a year earlier
+        "2000-03-20\t00:10:00\t10\t2,9\t\r\n"    // this month a year earlier
+        "2002-03-15\t00:10:00\t10\t2,9\t\r\n"    // a year later (a clock set back)
         "2001-02-15\t00:10:00\t100\t29\t\r\n"    // another month
         "2001-03-01\t00:10:00\t1000\t290\t\r\n"  // this month
-        "2001-3-15\t00:10:00\t20000\t0\t\r\n");  // today too, but not today's exact text
+        "2001-3-15\t00:10:00\t20000\t0\t\r\n");  // today, written another way
     const TTotals totals = ComputeTotals(lines, EncodeDate(2001, 3, 15) + 0.75, kPolish);
-    EXPECT_EQ(totals.DayPulses, 10);
-    EXPECT_EQ(totals.MonthPulses, 21020);
+    EXPECT_EQ(totals.DayPulses, 20010);
+    EXPECT_EQ(totals.MonthPulses, 21010);
 }
 
 TEST(ComputeTotals, UnreadableLinesArePassedOverAndKept) {

@@ -235,7 +235,7 @@ TLimitDisplay TSession::LimitDisplayNow() const {
 
 std::string TSession::TimeLabel() const {
     if (showPulseNumber_) return "Impuls: " + std::to_string(labelPulseCount_);
-    return TimeToStr(meter_.ConnectionTime(), format_);
+    return DurationToStr(meter_.ConnectionTime(), format_);
 }
 
 void TSession::SetDisconnectChecked(bool checked) {

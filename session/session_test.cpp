@@ -314,12 +314,12 @@ TEST_F(SessionLogTest, ALogThatCouldNotBeReadIsNeverReplacedByLess) {
 // moves into a new day or month while the program runs, or jumps.
 TEST_F(SessionLogTest, TotalsFollowTheLogIntoANewDayAndMonthAndAfterAClockJump) {
     SetWallClock(EncodeDate(2026, 12, 31) + EncodeTime(23, 59, 50));
-    Write("raport.txt", "2026-12-31\t00:05:00\t10\t2,9\t\r\n2026-01-03\t00:05:00\t5\t1,45\t\r\n");
+    Write("raport.txt", "2026-12-31\t00:05:00\t10\t2,9\t\r\n2027-01-01\t00:05:00\t5\t1,45\t\r\n");
     Start();
     EXPECT_EQ(V("DayPulses"), "10");
     EXPECT_EQ(V("MonthPulses"), "10");
     Tick(15);
-    EXPECT_EQ(V("DayPulses"), "0");
+    EXPECT_EQ(V("DayPulses"), "5");
     EXPECT_EQ(V("MonthPulses"), "5");
     SetWallClock(EncodeDate(2026, 12, 31) + EncodeTime(12, 0, 0));
     Tick();

@@ -71,9 +71,21 @@ TDateTime Read(const TSettings& settings, const TimeKey& key, const FormatSettin
     return value;
 }
 
+bool IsPulsePrice(long double price) {
+    // Written so that NaN fails too.
+    return price >= 0 && price <= kMaxPulsePrice;
+}
+
+bool TryStrToPrice(std::string_view text, const FormatSettings& fs, long double& out) {
+    long double value = 0;
+    if (!TryStrToFloat(text, fs, value) || !IsPulsePrice(value)) return false;
+    out = value;
+    return true;
+}
+
 long double Read(const TSettings& settings, const PriceKey& key, const FormatSettings& fs) {
     long double value = key.Default;
-    TryStrToFloat(settings.ReadString(key.Section, key.Key, DefaultText(key, fs)), fs, value);
+    TryStrToPrice(settings.ReadString(key.Section, key.Key, DefaultText(key, fs)), fs, value);
     return value;
 }
 

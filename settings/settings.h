@@ -71,7 +71,10 @@ struct PriceKey {
 namespace keys {
 inline constexpr IntegerKey IMPULS1{"OPCJE", "IMPULS1", 180, 30, 3600};
 inline constexpr IntegerKey IMPULS2{"OPCJE", "IMPULS2", 360, 30, 3600};
-inline constexpr IntegerKey IMPULS3{"OPCJE", "IMPULS3", 0, 30, 3600};
+// Zone 3 is what the other two leave: with the default starts the whole night and the start
+// seconds themselves. Without a stored length it is billed as the evening zone, never at a
+// shorter pulse; a stored 0 is still raised to the counter's 30.
+inline constexpr IntegerKey IMPULS3{"OPCJE", "IMPULS3", 360, 30, 3600};
 inline constexpr BoolKey PULPIT{"OPCJE", "PULPIT", true};
 inline constexpr BoolKey SHADEDOWN{"OPCJE", "SHADEDOWN", true};
 inline constexpr TimeKey S1_Start{"OPCJE", "S1_Start", 8, 0, 0};
@@ -91,13 +94,21 @@ inline constexpr IntegerKey PAUSE{"CONNECT", "PAUSE", 10, 1, 100};
 inline constexpr IntegerKey H{"OKNO", "H", 80, 25, 80};
 }  // namespace keys
 
+// A price the meter charges: a number, not negative and at most 1000 a pulse. Anything else
+// (3e38, 1e400, -0,29) would put a cost into the log that no reader takes.
+inline constexpr long double kMaxPulsePrice = 1000;
+bool IsPulsePrice(long double price);
+// The text as a price in the user's formats; false for one that does not parse or is no price.
+bool TryStrToPrice(std::string_view text, const FormatSettings& fs, long double& out);
+
 // The value as the program uses it: read, then brought into the key's range.
 int32_t ReadClamped(const TSettings& settings, const IntegerKey& key);
 bool Read(const TSettings& settings, const BoolKey& key);
 // The default as the user's long time text, which is also what the file is offered.
 std::string DefaultText(const TimeKey& key, const FormatSettings& fs);
 std::string DefaultText(const PriceKey& key, const FormatSettings& fs);
-// The stored text parsed in the user's formats; the default when it does not parse.
+// The stored text parsed in the user's formats; the default when it does not parse (or, for a
+// price, is no price).
 TDateTime Read(const TSettings& settings, const TimeKey& key, const FormatSettings& fs);
 long double Read(const TSettings& settings, const PriceKey& key, const FormatSettings& fs);
 

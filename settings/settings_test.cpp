@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "testing/test_temp_folder.h"
 
+#include "base/error.h"
 #include "base/files.h"
 #include "metering/tariff.h"
 
@@ -42,7 +45,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     TTariffTable table;
     table.PulseLength = {0, 1, 1, 1};
     ReadTariffTable(settings, kPolish, table);
-    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 30}));
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 360}));
     EXPECT_EQ(SecondOfDay(table.ZoneStart[1]), 8 * 3600);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 22 * 3600);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[3]), 0);
@@ -73,7 +76,7 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
     EXPECT_EQ(SecondOfDay(table.ZoneStart[1]), 7 * 3600 + 30 * 60 + 15);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 22 * 3600);  // unreadable: the default
     EXPECT_EQ(table.PulsePrice[1], 0.29L);                  // a point in a comma locale
-    EXPECT_EQ(table.PulsePrice[2], -1.5L);
+    EXPECT_EQ(table.PulsePrice[2], 0.29L);                  // no price: the default
     EXPECT_EQ(table.PulsePrice[3], 0.0L);
     EXPECT_TRUE(Read(settings, keys::PULPIT));
     EXPECT_FALSE(Read(settings, keys::SHADEDOWN));
@@ -85,12 +88,48 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
     EXPECT_EQ(ReadClamped(settings, keys::H), 25);  // -7 would put the window off screen
 }
 
+TEST_F(SettingsTest, APriceIsANumberFromNoughtToAThousand) {
+    const struct {
+        const char* stored;
+        long double read;
+    } cases[] = {{"0", 0},         {"1000", 1000},   {"0,5e1", 5},       {"3e38", 0.29L},
+                 {"1e400", 0.29L}, {"-0,29", 0.29L}, {"1000,01", 0.29L}, {"nan", 0.29L}};
+    for (const auto& c : cases) {
+        Write(std::string("[OPCJE]\r\nCENA1=") + c.stored + "\r\n");
+        EXPECT_EQ(Read(TSettings(file_), keys::CENA1, kPolish), c.read) << c.stored;
+    }
+}
+
+#ifndef _WIN32
+// A file that is there but cannot be read (a read error, no permission to read it) is left as
+// it is: a write would otherwise replace every setting with the one key written.
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverReplacedByOneKey) {
+    const std::string stored = "[OPCJE]\r\nIMPULS1=60\r\nCENA1=0,35\r\n[MAX]\r\nOODL=5\r\n";
+    for (const bool permission : {false, true}) {
+        Write(stored);
+        if (permission) {
+            fs::permissions(file_, fs::perms::owner_write);
+            if (ReadWholeFile(file_)) continue;  // root reads it all the same
+        } else {
+            SetFileFaultHook([&](FileStep step, const fs::path& f) {
+                return step == FileStep::Read && f == file_ ? EIO : 0;
+            });
+        }
+        TSettings settings(file_);
+        EXPECT_THROW(settings.WriteInteger("MAX", "OODL", 7), Error) << permission;
+        SetFileFaultHook(nullptr);
+        fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(ReadWholeFile(file_), stored) << permission;
+    }
+}
+#endif
+
 TEST_F(SettingsTest, QuotedValuesInAMarkedFileReadAsOnWindows) {
     Write("\xEF\xBB\xBF[OPCJE]\r\nIMPULS1=\"45\"\r\nIMPULS2='60'\r\nCENA1=\"0,35\"\r\n");
     TSettings settings(file_);
     TTariffTable table;
     ReadTariffTable(settings, kPolish, table);
-    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 30}));
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 360}));
     EXPECT_EQ(table.PulsePrice[1], 0.35L);
     settings.WriteInteger("OPCJE", "IMPULS1", 90);
     EXPECT_EQ(ReadWholeFile(file_),

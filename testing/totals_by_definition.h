@@ -13,9 +13,8 @@ namespace tt {
 
 template <class Lines>
 TTotals TotalsByDefinition(const Lines& lines, TDateTime today, const FormatSettings& fs) {
-    const std::string todayText = DateToStr(today, fs);
     const PatternReader dates(fs.ShortDateFormat, fs);
-    const int thisMonth = DecodeDate(today).Month;
+    const DateParts now = DecodeDate(today);
     int64_t day = 0, month = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
@@ -23,8 +22,9 @@ TTotals TotalsByDefinition(const Lines& lines, TDateTime today, const FormatSett
         if (!TryDecimalToInt(FieldView(line, 2), pulses)) continue;
         const std::string_view date = FieldView(line, 0);
         DateParts parts;
-        if (date == todayText) day += pulses;
-        if (dates.ReadDate(date, parts) && parts.Month == thisMonth) month += pulses;
+        if (!dates.ReadDate(date, parts)) continue;
+        if (parts == now) day += pulses;
+        if (parts.Year == now.Year && parts.Month == now.Month) month += pulses;
     }
     auto clamp = [](int64_t v) {
         return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));

@@ -1,8 +1,10 @@
 #include "windows/u_opcje.h"
 
+#include <algorithm>
 #include <array>
 
 #include "base/error.h"
+#include "base/utf8.h"
 #include "controls/skin/skin.h"
 #include "toolkit/application.h"
 
@@ -11,7 +13,35 @@ namespace tt {
 namespace {
 
 constexpr const char* kBadPrice = "Nieprawidłowe wartości ceny!";
+constexpr const char* kPriceOutOfRange = "Cena impulsu musi wynosić od 0 do 1000 zł!";
 constexpr const char* kPulseHint = "czas trwania impulsu w sekundach";
+
+// The start-time fields as the window was drawn for times of eight characters; the price
+// column may move right until it meets the window's right margin.
+constexpr int kStartFieldWidth = 62;
+constexpr int kMostShift = 275 - 8 - (160 + 56);
+
+struct TimeFieldSize {
+    int Width = kStartFieldWidth;
+    int Chars = 8;
+};
+
+// Wide enough for every time of day the locale writes: each hour with the widest minutes and
+// seconds, before and after noon.
+TimeFieldSize StartTimeFieldSize(const TFont& font, const FormatSettings& fs) {
+    TimeFieldSize size;
+    int widest = 0;
+    for (int hour = 0; hour < 24; ++hour) {
+        const std::string text = TimeToStr(EncodeTime(hour, 58, 58), fs);
+        widest = std::max(widest, MeasureText(font, text).Width);
+        int chars = 0;
+        for (size_t at = 0; at < text.size(); ++chars) NextCodePoint(text, at);
+        size.Chars = std::max(size.Chars, chars);
+    }
+    // The field's text margin on both sides.
+    size.Width = std::clamp(widest + 6, kStartFieldWidth, kStartFieldWidth + kMostShift);
+    return size;
+}
 
 }  // namespace
 
@@ -26,13 +56,18 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
     SetCaption("Opcje Taktomata");
     SetShowHint(true);
 
-    lblStrefa = PlaceLabel(this, "lblStrefa", 8, 4, "Strefa opłat");
-    lblImpuls = PlaceLabel(this, "lblImpuls", 98, 4, "Impuls");
-    lblCena = PlaceLabel(this, "lblCena", 160, 4, "Cena zł");
-
     // Dark text on the light field, so that the caret shows while a price is typed.
     TFont fieldFont = Font();
     fieldFont.Color = clWindowText;
+
+    // The start-time fields take the locale's longest time ("12:00:00 AM" under a 12-hour
+    // clock); the columns to their right move over by what they grow.
+    const TimeFieldSize field = StartTimeFieldSize(fieldFont, fs_);
+    const int moved = field.Width - kStartFieldWidth;
+
+    lblStrefa = PlaceLabel(this, "lblStrefa", 8, 4, "Strefa opłat");
+    lblImpuls = PlaceLabel(this, "lblImpuls", 98 + moved, 4, "Impuls");
+    lblCena = PlaceLabel(this, "lblCena", 160 + moved, 4, "Cena zł");
 
     const std::array<const char*, 3> odNames{"lblOd1", "lblOd2", "lblOd3"};
     const std::array<const char*, 3> startNames{"edtStrefa1_Start", "edtStrefa2_Start",
@@ -48,17 +83,17 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
         const int top = 19 + 21 * static_cast<int>(i);
         od[i] = PlaceLabel(this, odNames[i], 8, top + 4, "od:");
 
-        TEdit* start = Place<TEdit>(this, startNames[i], 26, top, 62, 20);
+        TEdit* start = Place<TEdit>(this, startNames[i], 26, top, field.Width, 20);
         start->SetFont(fieldFont);
         start->SetReadOnly(true);
-        start->SetMaxLength(8);
+        start->SetMaxLength(field.Chars);
         start->SetText(startTexts[i]);
         start->OnKeyDown = [this](TComponent* s, int& key, TShiftState shift) {
             ZmianaUstawienStref(s, key, shift);
         };
         starts[i] = start;
 
-        TBMPCounter* counter = Place<TBMPCounter>(this, counterNames[i], 98, top, 50, 20);
+        TBMPCounter* counter = Place<TBMPCounter>(this, counterNames[i], 98 + moved, top, 50, 20);
         counter->SetDigits(&shell_.Skins.imgCyfry);
         counter->SetMaxValue(3600);
         counter->SetMinValue(30);
@@ -67,7 +102,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
         counter->SetHint(kPulseHint);
         counters[i] = counter;
 
-        TEdit* price = Place<TEdit>(this, priceNames[i], 160, top, 56, 20);
+        TEdit* price = Place<TEdit>(this, priceNames[i], 160 + moved, top, 56, 20);
         price->SetFont(fieldFont);
         price->SetText("0,29");
         prices[i] = price;
@@ -189,6 +224,10 @@ void TfrmOpcje::Confirm() {
         long double price = 0;
         if (!TryStrToFloat(field->Text(), fs_, price)) {
             app.ShowMessageBox(kBadPrice, app.Title(), boxFlags);
+            return;
+        }
+        if (!IsPulsePrice(price)) {
+            app.ShowMessageBox(kPriceOutOfRange, app.Title(), boxFlags);
             return;
         }
     }

@@ -79,7 +79,7 @@ TEST_F(OpcjeTest, LoadingFillsTheFieldsAndTheTableFromTheFileOrItsDefaults) {
     EXPECT_EQ(f.edtStrefa1_Start->Text() + f.edtStrefa2_Start->Text() + f.edtStrefa3_Start->Text(),
               "08:00:0022:00:0000:00:00");
     EXPECT_EQ(f.edtCena3->Text(), "0,29");
-    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 30}));  // 0 raised to 30
+    EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 180, 360, 360}));
     EXPECT_EQ(table.PulsePrice[1], 0.29L);
     EXPECT_EQ(Boxes(), "P-S");
     EXPECT_FALSE(f.Klawisze->AltDrawing());
@@ -95,8 +95,8 @@ TEST_F(OpcjeTest, LoadingFillsTheFieldsAndTheTableFromTheFileOrItsDefaults) {
     Open();
     EXPECT_EQ(table.PulseLength, (std::array<int32_t, 4>{0, 45, 60, 3600}));
     EXPECT_EQ(f.edtCena1->Text() + " " + f.edtCena2->Text() + " " + f.edtCena3->Text(),
-              "0,29 0,29 -1,5");
-    EXPECT_EQ(table.PulsePrice[3], -1.5L);
+              "0,29 0,29 0,29");
+    EXPECT_EQ(table.PulsePrice[3], 0.29L);
     EXPECT_EQ(SecondOfDay(table.ZoneStart[2]), 18 * 3600);
     EXPECT_EQ(Boxes(), "-E-");
     EXPECT_TRUE(f.Klawisze->AltDrawing());
@@ -142,7 +142,7 @@ TEST_F(OpcjeTest, ConfirmWritesEveryKeyButOnlyTheStartTimesReachTheMeterAtOnce) 
     EXPECT_EQ(Stored("CENA1") + " " + Stored("CENA2") + " " + Stored("S1_Start") + " " +
                   Stored("S3_Start") + " " + Stored("IMPULS1") + " " + Stored("IMPULS3") + " " +
                   Stored("PULPIT") + Stored("SHADEDOWN"),
-              "0,350 0,29 08:30:00 00:00:00 210 30 00");
+              "0,350 0,29 08:30:00 00:00:00 210 360 00");
 
     Open();
     EXPECT_EQ(table.PulsePrice[1], 0.35L);
@@ -169,11 +169,20 @@ TEST_F(OpcjeTest, AnUnreadablePriceOrFileKeepsTheWindowOpenAndWritesNothing) {
     EXPECT_EQ(SecondOfDay(table.ZoneStart[3]), 1800);
     EXPECT_EQ(shell.SnapArea, (TRect{0, 0, 1024, 768}));
 
+    // A number that is no price: negative, or past 1000 a pulse.
+    for (const char* price : {"-0,29", "1000,5", "3e38"}) {
+        f.edtCena2->SetText(price);
+        Button(0);
+        EXPECT_EQ(backend.MessageBoxes().back().text, "Cena impulsu musi wynosić od 0 do 1000 zł!");
+        EXPECT_TRUE(f.Visible());
+        EXPECT_FALSE(fs::exists(ini));
+    }
+
     f.edtCena2->SetText("0,5");
     fs::create_directories(ini);  // a folder where the file should be: no write succeeds
     Button(0);
-    ASSERT_EQ(backend.MessageBoxes().size(), 2u);
-    EXPECT_EQ(backend.MessageBoxes()[1].text, "Nieprawidłowe wartości ceny!");
+    ASSERT_EQ(backend.MessageBoxes().size(), 5u);
+    EXPECT_EQ(backend.MessageBoxes()[4].text, "Nieprawidłowe wartości ceny!");
     EXPECT_TRUE(f.Visible());
     EXPECT_EQ(f.edtCena2->Text(), "0,5");
 }
@@ -232,6 +241,28 @@ TEST_F(OpcjeTest, PaintsTheSkinBehindItsControls) {
     for (int x = 0; x < 35; x += 5) EXPECT_EQ(shot.GetPixel(197 + x, 123), ok.GetPixel(x, 10));
     if (const char* out = std::getenv("TT_SNAPSHOT_DIR")) {
         driver.SavePng("frmOpcje", (fs::path(out) / "frmOpcje.png").string(), 4);
+    }
+}
+
+TEST_F(OpcjeTest, StartTimeFieldsHoldTheLocalesLongestTime) {
+    // The 12-hour time fits the old width in the built-in font, not in a desktop one; the
+    // field takes the longer text in any case, and grows where the text needs it.
+    struct Case {
+        const char* pattern;
+        const char* longest;
+    };
+    for (const Case& c : {Case{"hh:nn:ss", "23:58:58"}, Case{"h:nn:ss AM/PM", "12:58:58 PM"},
+                          Case{"hh' h 'nn' min 'ss' s'", "23 h 58 min 58 s"}}) {
+        format = MakeFormatSettings("m/d/yyyy", c.pattern, '.');
+        settings = std::make_unique<TSettings>(ini);
+        TfrmOpcje& f = app->CreateForm<TfrmOpcje>(shell, *settings, format, table, dir);
+        TEdit* field = f.edtStrefa1_Start;
+        EXPECT_GE(field->Width(), MeasureText(field->Font(), c.longest).Width + 6) << c.pattern;
+        EXPECT_GE(field->MaxLength(), static_cast<int>(std::string_view(c.longest).size()));
+        EXPECT_GE(f.cntImpuls_1->Left(), field->Left() + field->Width() + 10) << c.pattern;
+        EXPECT_GE(f.edtCena1->Left(), f.cntImpuls_1->Left() + f.cntImpuls_1->Width() + 12);
+        EXPECT_LE(f.edtCena1->Left() + f.edtCena1->Width(), f.Width() - 8);
+        EXPECT_EQ(f.lblCena->Left(), f.edtCena1->Left());
     }
 }
 

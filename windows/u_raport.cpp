@@ -1,5 +1,6 @@
 #include "windows/u_raport.h"
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -59,10 +60,46 @@ class TLogCopy : public TListItems {
 
 }  // namespace
 
+namespace {
+
+// The longest text of each of the first three fields among the lines, counting a field only
+// when another follows it: a field with nothing after it may run on past its column.
+std::array<std::string_view, 3> LongestFields(const TLogLines& lines) {
+    std::array<std::string_view, 3> longest{};
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        for (size_t k = 0; k < longest.size(); ++k) {
+            const size_t tab = line.find('\t');
+            if (tab == std::string_view::npos) break;
+            if (tab > longest[k].size()) longest[k] = line.substr(0, tab);
+            line.remove_prefix(tab + 1);
+        }
+    }
+    return longest;
+}
+
+}  // namespace
+
 void TfrmRaport::CopyLog(const TLogLines& LogLines) {
     // The old copy goes first, so that two copies of a long log are never held at once.
     ListBox1->Clear();
+    const std::array<std::string_view, 3> longest = LongestFields(LogLines);
+    for (size_t k = 0; k < longest.size(); ++k) {
+        fieldWidths_[k] = MeasureText(ListBox1->Font(), longest[k]).Width;
+    }
     ListBox1->SetItemSource(std::make_unique<TLogCopy>(LogLines));
+}
+
+std::array<int, 4> TfrmRaport::ColumnStarts() const {
+    // A quarter of the list each, or more for a field that needs it (a 12-hour locale's time,
+    // a long date), up to a third, so that the columns after it still show.
+    const int quarter = ListBox1->Width() / 4;
+    const int most = ListBox1->Width() / 3;
+    std::array<int, 4> starts{};
+    for (size_t k = 0; k < fieldWidths_.size(); ++k) {
+        starts[k + 1] = starts[k] + std::clamp(fieldWidths_[k] + kColumnGap, quarter, most);
+    }
+    return starts;
 }
 
 void TfrmRaport::FormCreate(TComponent*) {
@@ -74,11 +111,11 @@ void TfrmRaport::PaintBox1Paint(TComponent*) {
     canvas.Font() = PaintBox1->Font();
     canvas.Brush() = TBrush{Color(), TBrushStyle::bsSolid};
     // The columns follow the list, so the width is the list's as it is now.
-    const int column = ListBox1->Width() / 4;
+    const std::array<int, 4> column = ColumnStarts();
     canvas.DrawTextAt(2, 2, "Data");
-    canvas.DrawTextAt(column, 2, "Czas");
-    canvas.DrawTextAt(2 * column, 2, "Impulsy");
-    canvas.DrawTextAt(3 * column, 2, "Koszt");
+    canvas.DrawTextAt(column[1], 2, "Czas");
+    canvas.DrawTextAt(column[2], 2, "Impulsy");
+    canvas.DrawTextAt(column[3], 2, "Koszt");
 }
 
 void TfrmRaport::ListBox1DrawItem(TWinControl*, int Index, TRect Rect, TOwnerDrawState) {
@@ -88,16 +125,16 @@ void TfrmRaport::ListBox1DrawItem(TWinControl*, int Index, TRect Rect, TOwnerDra
     canvas.FillRect(Rect);
 
     std::string_view line = ListBox1->Items()[static_cast<size_t>(Index)];
-    const int column = ListBox1->Width() / 4;
+    const std::array<int, 4> column = ColumnStarts();
     TRect cell = Rect;
     // Field after field up to each TAB; a line without its final TAB has one more field, and
-    // a field beyond the fourth starts past the row's right edge, where nothing shows.
-    while (!line.empty()) {
+    // a field beyond the fourth starts at the row's right edge, where nothing shows.
+    for (size_t k = 0; !line.empty(); ++k) {
         const size_t tab = line.find('\t');
         const std::string_view field = line.substr(0, tab);
         canvas.DrawTextLine(cell, field, TextPrefix::None);
         if (tab == std::string_view::npos) break;
-        cell.Left += column;
+        cell.Left = Rect.Left + (k + 1 < column.size() ? column[k + 1] : Rect.Width());
         line.remove_prefix(tab + 1);
     }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <string>
 
 #include "controls/BMPButton.h"
@@ -28,6 +29,12 @@ class TfrmRaport : public TCompanionForm {
     void PaintBox1Paint(TComponent* Sender);
     void ListBox1DrawItem(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State);
     void KlawiszeClick(TComponent* Sender);
+
+  private:
+    static constexpr int kColumnGap = 6;
+    // Where each column begins within a row, from the widths of the fields last copied.
+    std::array<int, 4> ColumnStarts() const;
+    std::array<int, 3> fieldWidths_{};
 };
 
 }  // namespace tt

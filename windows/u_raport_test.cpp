@@ -95,6 +95,22 @@ TEST_F(RaportTest, HeadingsStandOverTheirColumnsAndTheFieldsStartEverySixtyFiveP
     }
 }
 
+TEST_F(RaportTest, AColumnWidensForAFieldThatNeedsItAndItsHeadingFollows) {
+    // A long date and a duration from a 12-hour log; the second row's fields are the usual.
+    const std::string date = "dnia 31.12.2000";
+    Open({date + "\t12:10:00 AM\t2\t0,58\t", "2000-12-31\t00:12:34\t5\t1,45\t"});
+    const Bitmap shot = Shot();
+    const int dateEnd = kListLeft + MeasureText(form->Font(), date).Width;
+    const int column =
+        FirstInk(shot, dateEnd, kListLeft + 260, RowTop(1), RowTop(1) + 16) - InkOffset("00:12:34");
+    EXPECT_GE(column, dateEnd + 4);
+    EXPECT_EQ(FirstInk(shot, dateEnd, kListLeft + 260, RowTop(0), RowTop(0) + 16),
+              column + InkOffset("12:10:00 AM"));
+    EXPECT_EQ(FirstInk(shot, column - 1, column + 40, 8, 24), column + InkOffset("Czas"));
+    // The cost still begins within the row.
+    EXPECT_GT(FirstInk(shot, column + 130, kListLeft + 260, RowTop(1), RowTop(1) + 16), 0);
+}
+
 TEST_F(RaportTest, EmptyFieldsKeepTheirColumnAndTextIsShownAsItStands) {
     Open({"abc\t\tdef", "R&D\t&x\t", "no tabs at all", "a\tb\tc\td\tFIFTH", "a\tb\tc\td\t"});
     const Bitmap shot = Shot();

@@ -135,9 +135,10 @@ void QtBackend::OnTimer(int qtTimer) {
 }
 
 int64_t QtBackend::MonotonicMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    // The boot clock goes on while the computer is suspended: a link that outlives it is billed.
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
 }
 
 TDateTime QtBackend::WallClock() {

@@ -154,9 +154,6 @@ Win32Backend::Win32Backend(const std::string& title) {
         CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, Utf8ToAnsi(title).c_str(), WS_POPUP, 0, 0,
                         0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this);
     if (!appWindow_) throw Error("CreateWindow failed");
-    LARGE_INTEGER f{};
-    QueryPerformanceFrequency(&f);
-    qpcFrequency_ = f.QuadPart;
 }
 
 Win32Backend::~Win32Backend() {
@@ -549,15 +546,9 @@ void Win32Backend::Wake() {
 }
 
 int64_t Win32Backend::MonotonicMs() {
-    if (qpcFrequency_ > 0) {
-        LARGE_INTEGER now{};
-        QueryPerformanceCounter(&now);
-        // Split so that the product cannot overflow after a long uptime.
-        const int64_t whole = now.QuadPart / qpcFrequency_;
-        const int64_t rest = now.QuadPart % qpcFrequency_;
-        return whole * 1000 + rest * 1000 / qpcFrequency_;
-    }
-    return static_cast<int64_t>(GetTickCount());
+    // Counts the time the computer sleeps (the performance counter's behaviour there is the
+    // hardware's), so a link that outlives a suspend is billed for it.
+    return static_cast<int64_t>(GetTickCount64());
 }
 
 TDateTime Win32Backend::WallClock() {

@@ -123,7 +123,6 @@ class Win32Backend : public ui::Backend {
     ui::Cursor cursor_ = ui::Cursor::Default;
     HICON__* trayIcon_ = nullptr;
     bool trayShown_ = false;
-    int64_t qpcFrequency_ = 0;
 };
 
 // Native text drawn by GDI into the toolkit's pixels: measured and drawn in the font's own

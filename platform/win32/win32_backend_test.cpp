@@ -210,7 +210,7 @@ TEST_F(Win32BackendTest, ClocksScreenAndTextConversion) {
     const int64_t a = backend.MonotonicMs();
     Sleep(30);
     const int64_t b = backend.MonotonicMs();
-    EXPECT_GE(b - a, 25);
+    EXPECT_GE(b - a, 15);  // the tick count moves by the system's tick, up to 16 ms
     EXPECT_LT(b - a, 1000);
 
     SYSTEMTIME t{};

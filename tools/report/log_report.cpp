@@ -7,11 +7,11 @@ namespace tt {
 
 RecordReader::RecordReader(const FormatSettings& fs)
     : fs_(fs), dates_(fs.ShortDateFormat, fs), times_(fs.LongTimeFormat, fs) {
-    // The same digits in the same places for a time of one-digit fields and one of two-digit
-    // fields after noon: the pattern writes a fixed layout.
-    const std::string sample = TimeToStr(EncodeTime(11, 22, 33), fs);
-    const std::string small = TimeToStr(EncodeTime(1, 2, 3), fs);
-    const std::string evening = TimeToStr(EncodeTime(23, 22, 33), fs);
+    // The same digits in the same places for a duration of one-digit fields and one of two-digit
+    // fields past noon: the log writes durations in a fixed layout.
+    const std::string sample = DurationToStr(EncodeTime(11, 22, 33), fs);
+    const std::string small = DurationToStr(EncodeTime(1, 2, 3), fs);
+    const std::string evening = DurationToStr(EncodeTime(23, 22, 33), fs);
     const size_t h = sample.find("11"), m = sample.find("22"), s = sample.find("33");
     bool fixed = sample.size() == small.size() && sample.size() == evening.size() &&
                  h != std::string::npos && m != std::string::npos && s != std::string::npos &&
@@ -77,6 +77,7 @@ bool RecordReader::ReadFixedTime(std::string_view text, int32_t& seconds) const 
 
 bool RecordReader::ReadDuration(std::string_view text, int32_t& seconds) const {
     if (ReadFixedTime(text, seconds)) return true;
+    // Logs of a 12-hour locale held durations as times of day: "12:10:00 AM" is ten minutes.
     TimeParts t;
     if (times_.ReadTime(text, t)) {
         seconds = t.Hour * 3600 + t.Minute * 60 + t.Second;

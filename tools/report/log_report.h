@@ -38,10 +38,10 @@ class RecordReader {
     // takes apart field by field.
     bool ReadUsual(std::string_view line, LogRecord& out) const;
 
-    // When the time pattern writes every time in the same width (hh:nn:ss, not h:nn:ss or
-    // AM/PM), where its hour, minute and second digits stand; durations are read there
-    // directly, anything else the long way.
-    std::string fixedTime_;  // 11:22:33 as the pattern writes it, empty when not fixed
+    // When durations are written in the same width (hh:nn:ss, not h:nn:ss), where their hour,
+    // minute and second digits stand; durations are read there directly, anything else (a
+    // time of day with AM/PM from an older log, too) the long way.
+    std::string fixedTime_;  // 11:22:33 as a duration is written, empty when not fixed
     size_t hourAt_ = 0, minuteAt_ = 0, secondAt_ = 0;
     std::vector<size_t> timeLiterals_;  // where the rest of fixedTime_ stands
     // For a layout of eight bytes (hh:nn:ss), its literal bytes as one word and their mask.

@@ -167,9 +167,13 @@ TEST(DailyTotals, ReadsALogOfAnotherLocale) {
     EXPECT_EQ(Totals(log).Unread().size(), 2u);
 
     const FormatSettings american = MakeFormatSettings("m/d/yyyy", "h:nn:ss AM/PM", '.');
-    const DailyTotals us = Totals("2/29/2024\t1:00:00 PM\t10\t2.9\t\r\n", american);
+    // Durations as a 12-hour log held them, and as hours, minutes and seconds.
+    const DailyTotals us = Totals(
+        "2/29/2024\t1:00:00 PM\t10\t2.9\t\r\n2/29/2024\t12:10:00 AM\t0\t0\t\r\n"
+        "2/29/2024\t00:10:00\t0\t0\t\r\n",
+        american);
     ASSERT_TRUE(us.Unread().empty());
-    EXPECT_EQ(us.Days().at(20240229).Seconds, 13 * 3600);
+    EXPECT_EQ(us.Days().at(20240229).Seconds, 13 * 3600 + 1200);
     EXPECT_EQ(us.Days().at(20240229).Cost.Exact(','), "2,9");
 }
 

@@ -7,14 +7,6 @@
 
 namespace tt {
 
-namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace
-
 Money Money::FromCents(int64_t cents) {
     int64_t whole = cents / 100;
     int64_t rest = cents % 100;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -12,6 +11,7 @@
 #include "app/options.h"
 #include "base/error.h"
 #include "base/files.h"
+#include "base/text.h"
 #include "log/log_file.h"
 #include "settings/settings.h"
 #include "toolkit/gfx/png.h"
@@ -444,15 +444,6 @@ int ForecastCommand(const Invocation& inv, const ProgramFiles& files, const Date
             f.DaysElapsed == f.DaysInMonth ? "no, not this month" : "not this month at this pace");
     }
     return Finish(totals.Unread(), totals.LineCount(), files, out, err);
-}
-
-bool EndsWithNoCase(std::string_view text, std::string_view end) {
-    if (text.size() < end.size()) return false;
-    for (size_t i = 0; i < end.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
-            return false;
-    }
-    return true;
 }
 
 bool SameFolder(const fs::path& a, const fs::path& b) {
