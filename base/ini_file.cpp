@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/code_page.h"
 #include "base/files.h"
 #include "base/utf8.h"
 
