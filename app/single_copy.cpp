@@ -402,7 +402,9 @@ TShowListener::TShowListener(const TFolderLock& lock, const fs::path& folder,
     const fs::path path = TFolderLock::SocketOf(folder);
     sockaddr_un address{};
     if (!AddressOf(path, address)) return;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Not blocking: a peer that gave up between the poll and the accept leaves nothing to wait
+    // for.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return;
     // A crashed copy's socket: ours to replace, since the lock we hold guards its name.
     ::unlink(path.c_str());
@@ -424,7 +426,12 @@ TShowListener::TShowListener(const TFolderLock& lock, const fs::path& folder,
             }
             if (p[1].revents != 0 || (p[0].revents & (POLLERR | POLLNVAL)) != 0) return;
             const int client = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) continue;
+            if (client < 0) {
+                // Out of descriptors: the waiting peer stays, and the poll would say so at once.
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                    ::usleep(100 * 1000);
+                continue;
+            }
             Serve(client);
             ::close(client);
         }
