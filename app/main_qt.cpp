@@ -1,6 +1,5 @@
 // The program on Linux: Qt shows its windows and tray icon. Without a display it says so and
 // names taktomat-demo, which shows one metered connection on the simulated line instead.
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/ras/pppd_line.h"
 #include "platform/ras/simulated_line.h"
+#include "session/session.h"
 #include "settings/settings.h"
 #include "toolkit/gfx/font.h"
 
@@ -59,6 +59,16 @@ void TellIfWindowsCannotBePlaced(qt::QtBackend& backend) {
         "przyciągnąć do krawędzi ani przeciągnąć. Taktomat 2000 działa, ale jego okna stoją "
         "tam, gdzie postawi je pulpit.";
     std::fprintf(stderr, "taktomat: %s\n", text);
+    backend.ShowMessageBox(text, "Taktomat 2000", ui::kMbOk | ui::kMbIconExclamation);
+}
+
+// The program meters over a folder it cannot write; the user is told once where the records
+// go instead.
+void TellFolderCannotBeWritten(qt::QtBackend& backend, TTaktomat& program,
+                               const std::filesystem::path& folder) {
+    const std::string text = UnwritableFolderText(folder, UnsavedLogPath(folder / "raport.txt"));
+    std::fprintf(stderr, "taktomat: %s\n", text.c_str());
+    program.Session().SetToldUnsaved();
     backend.ShowMessageBox(text, "Taktomat 2000", ui::kMbOk | ui::kMbIconExclamation);
 }
 
@@ -150,14 +160,16 @@ int main(int argc, char** argv) {
         // One copy per folder: a second start brings the first one's window up instead.
         TFolderLock lock(folder);
         if (!lock.Held()) {
-            if (AskRunningCopyToShow(folder)) return 0;
+            if (lock.State() == TFolderLock::Outcome::Taken && AskRunningCopyToShow(folder))
+                return 0;
+            const std::string text = lock.State() == TFolderLock::Outcome::Taken
+                                         ? AlreadyRunningText(folder)
+                                         : NoLockText(folder);
+            std::fprintf(stderr, "taktomat: %s\n", text.c_str());
             qt::QtBackend backend(argc, argv);
-            backend.ShowMessageBox("Taktomat 2000 is already running over " + FullPathText(folder) +
-                                       ", and its window could not be brought up.",
-                                   "Taktomat 2000", ui::kMbOk | ui::kMbIconError);
+            backend.ShowMessageBox(text, "Taktomat 2000", ui::kMbOk | ui::kMbIconError);
             return 1;
         }
-        lock.Publish(std::to_string(::getpid()));
         // The program goes on with the same reading of the file.
         auto settings = std::make_unique<TSettings>(folder / "taktomat.ini");
         const OnlineRule rule = ReadOnlineRule(*settings);
@@ -169,8 +181,10 @@ int main(int argc, char** argv) {
             // Log-out, Ctrl+C and kill end the program as its close button does, record included.
             TSignalWatcher signals([&program] { program.RequestEnd(); },
                                    [&program] { program.RequestShow(); });
+            TShowListener secondStarts(lock, folder, [&program] { program.RequestShow(); });
             program.Start();
             TellIfWindowsCannotBePlaced(backend);
+            if (!lock.FolderWritable()) TellFolderCannotBeWritten(backend, program, folder);
             return program.Run();
         };
         if (options.Simulate) {

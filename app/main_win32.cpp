@@ -23,6 +23,7 @@
 #include "platform/ras/ras_binding.h"
 #include "platform/ras/simulated_line.h"
 #include "platform/win32/win32_backend.h"
+#include "session/session.h"
 #include "settings/settings.h"
 #include "toolkit/gfx/font.h"
 
@@ -66,9 +67,17 @@ void Tell(const std::string& text, unsigned icon) {
 
 // Runs the program until its main window closes; the session's end and a second copy's
 // request reach it through the application window.
-int RunUntilClosed(tt::win32::Win32Backend& backend, tt::TTaktomat& program) {
+int RunUntilClosed(tt::win32::Win32Backend& backend, tt::TTaktomat& program,
+                   const tt::TFolderLock& lock, const std::filesystem::path& folder) {
     tt::HookWindowsSession(backend, program);
     program.Start();
+    // The program meters over a folder it cannot write; the user is told once where the
+    // records go instead.
+    if (!lock.FolderWritable()) {
+        program.Session().SetToldUnsaved();
+        Tell(tt::UnwritableFolderText(folder, tt::UnsavedLogPath(folder / "raport.txt")),
+             MB_ICONEXCLAMATION);
+    }
     const int code = program.Run();
     tt::UnhookWindowsSession(backend);
     return code;
@@ -79,17 +88,20 @@ int RunProgram(const tt::ProgramOptions& options) {
     const std::filesystem::path folder = tt::ProgramFolder(options.Dir);
     tt::TFolderLock lock(folder);
     if (!lock.Held()) {
-        if (tt::AskRunningCopyToShow(folder)) return 0;
-        Tell("Taktomat 2000 is already running over " + tt::FullPathText(folder) +
-                 ", and its window could not be brought up.",
-             MB_ICONERROR);
+        if (lock.State() == tt::TFolderLock::Outcome::Taken) {
+            if (tt::AskRunningCopyToShow(folder)) return 0;
+            Tell(tt::AlreadyRunningText(folder), MB_ICONERROR);
+        } else {
+            Tell(tt::NoLockText(folder), MB_ICONERROR);
+        }
         return 1;
     }
     WinsockSession winsock;
     tt::win32::Win32Backend backend(kTitle);
     tt::win32::GdiFontEngine gdi;
     FontEngineScope fonts(gdi);
-    lock.Publish(std::to_string(reinterpret_cast<uintptr_t>(backend.ApplicationWindow())));
+    lock.Publish(std::to_string(reinterpret_cast<uintptr_t>(backend.ApplicationWindow())) + " " +
+                 std::to_string(GetCurrentProcessId()));
     const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
     // On-line means a dial-up adapter is up, unless the settings ask for the host-name rule.
     // The program goes on with the same reading of the file.
@@ -103,7 +115,7 @@ int RunProgram(const tt::ProgramOptions& options) {
         line.SetPhoneBook({"Internet"});
         tt::TTaktomat program(
             tt::TProgramServices{backend, host, line, folder, format, {}, std::move(settings)});
-        return RunUntilClosed(backend, program);
+        return RunUntilClosed(backend, program, lock, folder);
     }
     const std::unique_ptr<tt::HostAddressSource> host = tt::MakeOnlineAddressSource(rule);
     // Bound on first use, so that a machine without dial-up service still meters.
@@ -111,7 +123,7 @@ int RunProgram(const tt::ProgramOptions& options) {
     tt::RasBinding ras(*loader);
     tt::TTaktomat program(
         tt::TProgramServices{backend, *host, ras, folder, format, {}, std::move(settings)});
-    return RunUntilClosed(backend, program);
+    return RunUntilClosed(backend, program, lock, folder);
 }
 
 // --autostart on|off: the user's Run key, starting this very executable (and its folder, when

@@ -43,7 +43,25 @@ TEST(WindowsSession, EndOfSessionWritesTheRecordAndASecondCopyShowsTheWindow) {
     HookWindowsSession(backend, program);
     program.Start();
     EXPECT_FALSE(program.MainWindow().Visible());
-    PostMessageA(backend.ApplicationWindow(), RegisterWindowMessageA(kShowMessageName), 0, 0);
+    // A second start shows only a window of this program whose process wrote the note: the
+    // number of a window that is gone may be another program's, or a copy's of another process.
+    TFolderLock lock(folder.Path());
+    ASSERT_TRUE(lock.Held());
+    HWND other =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    const auto number = [](auto value) {
+        return std::to_string(reinterpret_cast<uintptr_t>(value));
+    };
+    const std::string ours = number(backend.ApplicationWindow());
+    const std::string process = std::to_string(GetCurrentProcessId());
+    for (const std::string& note : {number(other) + " " + process, ours,
+                                    ours + " " + std::to_string(GetCurrentProcessId() + 4)}) {
+        lock.Publish(note);
+        EXPECT_FALSE(AskRunningCopyToShow(folder.Path(), 0)) << note;
+    }
+    DestroyWindow(other);
+    lock.Publish(ours + " " + process);
+    EXPECT_TRUE(AskRunningCopyToShow(folder.Path(), 0));
     // Metered for a few real seconds, which also lets the posted message in.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
     while (std::chrono::steady_clock::now() < until) {

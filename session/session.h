@@ -95,6 +95,9 @@ class TSession {
     // The program ends with nobody to answer a message box: what it would say goes to the
     // error stream.
     void SetUnattended() { unattended_ = true; }
+    // The user was told at start that the folder cannot be written: a failed save does not say
+    // so again (until one succeeds).
+    void SetToldUnsaved() { toldUnsaved_ = true; }
     bool Unattended() const { return unattended_; }
 
     // The user's commands.
