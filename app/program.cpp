@@ -109,6 +109,8 @@ void TTaktomat::Start() {
         app.CreateForm<TfrmMaxImp>(shell, settings, session.MeterLimits(), session.Folder());
     limits.ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.frmMaxImp = &limits;
+    // The windows have read their settings: what they could not understand is told now.
+    session.TellMisreadSettings();
     WatchForMissingTray(main);
 }
 

@@ -147,6 +147,22 @@ TEST_F(ProgramTest, StoredHeightsOutsideTheWindowsTwoAreClamped) {
     }
 }
 
+// A price with the other decimal separator, or a time in another pattern, is told of once,
+// with the value, instead of silently billing at the default.
+TEST_F(ProgramTest, SettingsTheWindowsCannotUnderstandAreToldOnce) {
+    Write("taktomat.ini", "[OPCJE]\r\nCENA1=0,35\r\nS2_Start=22h\r\nCENA2=0.40\r\n");
+    program = std::make_unique<TTaktomat>(TProgramServices{
+        backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", '.'), Unsaved()});
+    program->Start();
+    ASSERT_EQ(backend.MessageBoxes().size(), 1u);
+    const std::string& text = backend.MessageBoxes()[0].text;
+    EXPECT_NE(text.find("[OPCJE] CENA1=0,35"), std::string::npos) << text;
+    EXPECT_NE(text.find("[OPCJE] S2_Start=22h"), std::string::npos) << text;
+    EXPECT_EQ(text.find("CENA2"), std::string::npos) << text;
+    EXPECT_EQ(V("PulsePrice1"), "0.29");
+    EXPECT_EQ(V("PulsePrice2"), "0.4");
+}
+
 TEST_F(ProgramTest, StoredHeightRollsTheWindowUpAndClosingStoresTheHeight) {
     Write("taktomat.ini", "[OKNO]\r\nH=25\r\n");
     Start();

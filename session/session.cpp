@@ -225,6 +225,17 @@ void TSession::End() {
     if (!unattended_) Tell(told);
 }
 
+void TSession::TellMisreadSettings() {
+    if (!settings_ || settings_->Misread().size() <= toldMisread_) return;
+    std::string list;
+    for (size_t i = toldMisread_; i < settings_->Misread().size(); ++i) {
+        list += "\n" + settings_->Misread()[i];
+    }
+    toldMisread_ = settings_->Misread().size();
+    Tell("Nie zrozumiano ustawień w pliku \"" + FullPathText(SettingsPath()) +
+         "\" (użyto wartości domyślnych):" + list);
+}
+
 bool TSession::ProbeOnline() {
     return tt::ProbeOnline(host_, isOnline_);
 }

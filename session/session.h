@@ -111,6 +111,8 @@ class TSession {
     void DisconnectAll();
     // Probes the line now, as a command that depends on it does.
     bool ProbeOnline();
+    // Tells, once for each, the settings that the windows read and could not understand.
+    void TellMisreadSettings();
 
     // The state the windows show.
     const TPulseMeter& Meter() const { return meter_; }
@@ -185,6 +187,7 @@ class TSession {
     bool ended_ = false;
     bool toldUnsaved_ = false;
     bool unattended_ = false;
+    size_t toldMisread_ = 0;
 
     std::unique_ptr<TDialUp> dialUp_;
     std::unique_ptr<TDialAttempts> attempts_;

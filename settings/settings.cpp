@@ -65,9 +65,19 @@ std::string DefaultText(const PriceKey& key, const FormatSettings& fs) {
     return FloatToStr(key.Default, fs);
 }
 
+void TSettings::NoteMisread(std::string_view section, std::string_view key,
+                            std::string_view value) const {
+    std::string entry =
+        "[" + std::string(section) + "] " + std::string(key) + "=" + std::string(value);
+    if (std::find(misread_.begin(), misread_.end(), entry) == misread_.end()) {
+        misread_.push_back(std::move(entry));
+    }
+}
+
 TDateTime Read(const TSettings& settings, const TimeKey& key, const FormatSettings& fs) {
     TDateTime value = EncodeTime(key.Hour, key.Minute, key.Second);
-    TryStrToTime(settings.ReadString(key.Section, key.Key, DefaultText(key, fs)), fs, value);
+    const std::string text = settings.ReadString(key.Section, key.Key, DefaultText(key, fs));
+    if (!TryStrToTime(text, fs, value)) settings.NoteMisread(key.Section, key.Key, text);
     return value;
 }
 
@@ -85,7 +95,8 @@ bool TryStrToPrice(std::string_view text, const FormatSettings& fs, long double&
 
 long double Read(const TSettings& settings, const PriceKey& key, const FormatSettings& fs) {
     long double value = key.Default;
-    TryStrToPrice(settings.ReadString(key.Section, key.Key, DefaultText(key, fs)), fs, value);
+    const std::string text = settings.ReadString(key.Section, key.Key, DefaultText(key, fs));
+    if (!TryStrToPrice(text, fs, value)) settings.NoteMisread(key.Section, key.Key, text);
     return value;
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/format.h"
 #include "base/ini_file.h"
@@ -33,9 +34,15 @@ class TSettings {
     // The file is there but could not be read (no permission, held by another program): every
     // value read is its default.
     bool Unreadable() const { return ini_.Unreadable(); }
+    // Values that were there but could not be understood (a price with the other decimal
+    // separator, a time in another pattern), as "[SECTION] KEY=value", each once; their
+    // defaults were taken instead.
+    const std::vector<std::string>& Misread() const { return misread_; }
+    void NoteMisread(std::string_view section, std::string_view key, std::string_view value) const;
 
   private:
     IniFile ini_;
+    mutable std::vector<std::string> misread_;
 };
 
 // The rule of the digit counters through which the integer settings pass: below the range is
