@@ -63,6 +63,8 @@ def main():
     # Only lines the console ended: the cut may stop one midway.
     said, _ = lines_of(console)
     kept = [m.group(1).replace(b"|", b"\t") + b"\r" for m in map(KEPT.match, said) if m]
+    # A kernel message in the middle of one would hide a confirmation: shown when it happens.
+    garbled = sum(1 for line in said if b"kept|" in line) - len(kept)
     torn, lost_old, twice, new = check(before, after)
     lines, _ = lines_of(after)
     counts = {}
@@ -79,6 +81,8 @@ def main():
         "doubled": twice,
         "torn": torn,
     }
+    if garbled:
+        figures["garbled_confirmations"] = garbled
     ok = lost == 0 and twice == 0 and torn == 0
     if len(sys.argv) == 5:
         # A start over what the cut left takes back what the second place keeps: once only,
