@@ -66,6 +66,7 @@ lossy=0
 total=0
 for ((cut = 1; cut <= cuts; cut++)); do
   console=$work/console-$cut.txt
+  : >"$console"
   TT_VM_DISK=$img TT_VM_GUEST_ENV=$guest_env \
     "$here/run_vm.sh" "$build/vm" "$here/power_cut_guest.sh" "$writer" >"$console" 2>&1 &
   vm=$!
