@@ -63,7 +63,9 @@ await() {
 start=$(date +%s)
 failed=0
 lossy=0
-total=0
+declare -A sum=()
+per_cut=""
+in_start=0
 for ((cut = 1; cut <= cuts; cut++)); do
   console=$work/console-$cut.txt
   : >"$console"
@@ -121,12 +123,19 @@ for ((cut = 1; cut <= cuts; cut++)); do
   landed="the writes"
   grep -q '^writing' "$console" || landed="the start"
   echo "cut $cut: ${booted} ms to \"${mark#^}\", cut ${ms} ms later, in $landed; e2fsck $fsck; $figures"
-  [[ $figures =~ confirmed=([0-9]+) ]] && total=$((total + BASH_REMATCH[1]))
+  for name in confirmed found lost doubled torn taken_back; do
+    [[ $figures =~ (^| )$name=([0-9]+) ]] && sum[$name]=$((${sum[$name]:-0} + BASH_REMATCH[2]))
+  done
+  [[ $figures =~ confirmed=([0-9]+) ]] && per_cut="$per_cut ${BASH_REMATCH[1]}"
+  [ "$landed" = "the start" ] && in_start=$((in_start + 1))
   [[ $figures == *" lost=0 "* ]] || lossy=$((lossy + 1))
   [ "$ok" = 0 ] || failed=$((failed + 1))
   cp "$work/after-$cut.txt" "$work/before.txt"
 done
-echo "vm_power_cut: $cuts cuts in $(($(date +%s) - start)) s, $total records confirmed," \
-     "cuts that lost a confirmed record: $lossy, cuts that failed a check: $failed"
+echo "vm_power_cut: $cuts cuts ($in_start in the start) in $(($(date +%s) - start)) s;" \
+     "records confirmed per cut:$per_cut (${sum[confirmed]:-0}), found ${sum[found]:-0}," \
+     "lost ${sum[lost]:-0}, doubled ${sum[doubled]:-0}, torn lines ${sum[torn]:-0}," \
+     "taken back by a start ${sum[taken_back]:-0}; cuts that lost a confirmed record: $lossy," \
+     "cuts that failed a check: $failed"
 # A run that confirmed nothing checked nothing.
-[ "$failed" = 0 ] && [ "$total" -gt 0 ]
+[ "$failed" = 0 ] && [ "${sum[confirmed]:-0}" -gt 0 ]
