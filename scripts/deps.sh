@@ -7,7 +7,7 @@
 set -euo pipefail
 want=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
       clang-format qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer
-      qemu-system-x86 linux-image-amd64 busybox-static ppp socat cpio
+      qemu-system-x86 linux-image-amd64 busybox-static ppp socat cpio e2fsprogs
       dpkg-dev lintian appstream unzip)
 for arg in "$@"; do
   case "$arg" in

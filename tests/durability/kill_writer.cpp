@@ -1,7 +1,11 @@
 // The whole program on the headless backend over a folder, ending one connection after another
-// as fast as it can, each one a day after the last, for kill_loop.sh to kill -9 while it writes.
-//   taktomat-kill-writer DIR write   meter and log until killed
-//   taktomat-kill-writer DIR start   only start and end (the next start after the kills)
+// as fast as it can, each one a day after the last, for kill_loop.sh to kill -9 while it writes
+// and for the power cuts of the test machine (tests/vm/power_cut.sh).
+//   taktomat-kill-writer DIR write     meter and log until killed
+//   taktomat-kill-writer DIR confirm   the same, and print "kept|" and the record (TABs as |)
+//                                      once its save has returned, "writing" when the start is
+//                                      done: what the program told the user it had saved
+//   taktomat-kill-writer DIR start     only start and end (the next start after the kills)
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -10,13 +14,15 @@
 #include "app/single_copy.h"
 #include "base/datetime.h"
 #include "base/files.h"
+#include "log/log_file.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/net/host_address.h"
 #include "platform/ras/simulated_line.h"
+#include "session/session.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: taktomat-kill-writer DIR write|start\n");
+        std::fprintf(stderr, "usage: taktomat-kill-writer DIR write|confirm|start\n");
         return 2;
     }
     const std::filesystem::path folder = argv[1];
@@ -39,7 +45,25 @@ int main(int argc, char** argv) {
         backend, host, line, folder, tt::MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','),
         folder / "unsaved" / "raport.txt"});
     program.Start();
-    if (mode != "write") return 0;
+    if (mode != "write" && mode != "confirm") return 0;
+    // The lines the file held are not this run's to confirm; those the start took back are,
+    // once saved. Printed in one write each, flushed, on a console that may expand TABs.
+    size_t confirmed = static_cast<size_t>(day);
+    const auto confirm = [&] {
+        if (mode != "confirm") return;
+        const tt::TLogLines& lines = program.Session().LogLines();
+        for (; confirmed < lines.Saved; ++confirmed) {
+            std::string out = "kept|" + std::string(lines[confirmed]) + "\n";
+            for (char& c : out) c = c == '\t' ? '|' : c;
+            std::fputs(out.c_str(), stdout);
+            std::fflush(stdout);
+        }
+    };
+    confirm();
+    if (mode == "confirm") {
+        std::puts("writing");
+        std::fflush(stdout);
+    }
     day = std::stoll(program.ValueOf("LogLines").value_or("0"));
     backend.SetWallClock(base + static_cast<double>(day) + 0.5);
     for (;;) {
@@ -47,6 +71,7 @@ int main(int argc, char** argv) {
         backend.Advance(1000);
         host.Set("127.0.0.1");
         backend.Advance(1000);
+        confirm();
         ++day;
         backend.SetWallClock(base + static_cast<double>(day) + 0.5);
     }
