@@ -382,6 +382,13 @@ TEST(LimitDisplay, ModesColoursAndCounts) {
     EXPECT_EQ(day.Hint, "Impulsy dnia (MAXIMP/D)");
     EXPECT_EQ(LimitDisplay(1, 1, 5, totals, limits).Caption, "Impulsy: 5");
 
+    // Exactly at the connection's limit: still blue, none left; one more is over it.
+    const TLimitDisplay at = LimitDisplay(0, 1, 10, totals, limits);
+    EXPECT_EQ(at.Color, kLimitBlue);
+    EXPECT_EQ(at.Progress, 10);
+    EXPECT_EQ(at.Caption, "Impulsy: 0");
+    EXPECT_EQ(LimitDisplay(0, 1, 11, totals, limits).Color, kGaugeRed);
+
     TLimitDisplay over = LimitDisplay(0, 1, 12, totals, limits);
     EXPECT_EQ(over.Color, kGaugeRed);
     EXPECT_EQ(over.Caption, "Impulsy: -2");
