@@ -3,6 +3,8 @@
 #include <winsock2.h>
 // Winsock 2 must come first: windows.h would otherwise bring in the old Winsock header.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <exception>
 #include <filesystem>
@@ -11,11 +13,13 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/options.h"
 #include "app/program.h"
 #include "app/session_win32.h"
 #include "app/single_copy.h"
+#include "base/code_page.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "metering/online_probe.h"
@@ -62,7 +66,8 @@ class FontEngineScope {
 
 // A GUI program has no console to print to: what the command line asks to read is a message.
 void Tell(const std::string& text, unsigned icon) {
-    MessageBoxA(nullptr, tt::Utf8ToAnsi(text).c_str(), kTitle, MB_OK | icon);
+    MessageBoxW(nullptr, tt::Utf8ToWide(text).c_str(), tt::Utf8ToWide(kTitle).c_str(),
+                MB_OK | icon);
 }
 
 // Runs the program until its main window closes; the session's end and a second copy's
@@ -130,22 +135,25 @@ int RunProgram(const tt::ProgramOptions& options) {
 // one was given) at log-on.
 int SetWindowsAutostart(const tt::ProgramOptions& options) {
     constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = "\"" + std::string(path) + "\"";
-    if (!options.Dir.empty())
-        command +=
-            " --dir \"" + tt::Utf8ToAnsi(std::filesystem::absolute(options.Dir).string()) + "\"";
+    // Wide throughout: the paths may hold letters outside the code page.
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    std::wstring command = L"\"" + path + L"\"";
+    if (!options.Dir.empty()) {
+        const std::filesystem::path dir(std::u8string(options.Dir.begin(), options.Dir.end()));
+        command += L" --dir \"" + std::filesystem::absolute(dir).wstring() + L"\"";
+    }
     HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  &key, nullptr);
+    LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, tt::Utf8ToWide(kRunKey).c_str(), 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) {
+        const std::wstring name = tt::Utf8ToWide(kTitle);
         if (*options.Autostart) {
-            result = RegSetValueExA(key, kTitle, 0, REG_SZ,
+            result = RegSetValueExW(key, name.c_str(), 0, REG_SZ,
                                     reinterpret_cast<const BYTE*>(command.c_str()),
-                                    static_cast<DWORD>(command.size() + 1));
+                                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
         } else {
-            result = RegDeleteValueA(key, kTitle);
+            result = RegDeleteValueW(key, name.c_str());
             if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
         }
         RegCloseKey(key);
@@ -160,10 +168,22 @@ int SetWindowsAutostart(const tt::ProgramOptions& options) {
     return 0;
 }
 
+// The command line as the user typed it: the "A" arguments would have mapped letters outside
+// the code page (a folder with Polish letters on a Western system) to others.
+std::vector<std::string> Arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return args;
+    for (int i = 1; i < count; ++i) args.push_back(tt::WideToUtf8(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-    const tt::ParsedOptions parsed = tt::ParseOptions(argc, argv);
+int main() {
+    const tt::ParsedOptions parsed = tt::ParseOptions(Arguments());
     if (!parsed.Ok()) {
         Tell(parsed.Error + "\n\n" + tt::UsageText("taktomat.exe"), MB_ICONERROR);
         return 2;

@@ -504,7 +504,8 @@ fs::path ExecutableFolder() {
 
 fs::path ChooseProgramFolder(const std::string& dirOption, const fs::path& exeFolder,
                              const char* xdgDataHome, const char* home) {
-    if (!dirOption.empty()) return fs::path(dirOption);
+    // The option is UTF-8 text: on Windows a plain string would be read in the code page.
+    if (!dirOption.empty()) return fs::path(std::u8string(dirOption.begin(), dirOption.end()));
 #ifdef _WIN32
     (void)xdgDataHome;
     (void)home;

@@ -582,7 +582,8 @@ int Win32Backend::ShowMessageBox(const std::string& text, const std::string& cap
     // Owned by the program's active window, so that it stands above an always-on-top form.
     HWND owner = GetActiveWindow();
     if (!owner) owner = appWindow_;
-    return MessageBoxA(owner, Utf8ToAnsi(text).c_str(), Utf8ToAnsi(caption).c_str(), flags);
+    // Wide, so that Polish letters show whatever the system's code page.
+    return MessageBoxW(owner, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);
 }
 
 void Win32Backend::Beep(int type) {
