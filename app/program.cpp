@@ -75,16 +75,16 @@ void TTaktomat::Start() {
     // The main window's creation made the settings accessor and the image lists that the
     // companions read and draw with; the options window fills the tariff table as it is made.
     TSettings& settings = *program.Settings;
-    main.frmOpcje = &app.CreateForm<TfrmOpcje>(program.Shell, settings, program.Format,
+    main.frmOpcje = &app.CreateForm<TfrmOpcje>(program.Kit, settings, program.Format,
                                                program.TariffTable, program.Folder);
-    main.frmRaport = &app.CreateForm<TfrmRaport>(program.Shell);
+    main.frmRaport = &app.CreateForm<TfrmRaport>(program.Kit);
     main.frmConnect =
-        &app.CreateForm<TfrmConnect>(program.Shell, settings, *main.DialUp1, *main.DialAttempts);
+        &app.CreateForm<TfrmConnect>(program.Kit, settings, *main.DialUp1, *main.DialAttempts);
     main.frmConnect->ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.SetVisible(false);
     // Made last, after the main window is hidden; it sets the limits the meter works with.
     TfrmMaxImp& limits =
-        app.CreateForm<TfrmMaxImp>(program.Shell, settings, program.MeterLimits, program.Folder);
+        app.CreateForm<TfrmMaxImp>(program.Kit, settings, program.MeterLimits, program.Folder);
     limits.ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.frmMaxImp = &limits;
     WatchForMissingTray(main);
@@ -161,7 +161,7 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
     if (int z = zoneIndex("PulsePrice")) return FloatToStr(p.TariffTable.PulsePrice[z], fs);
     if (int z = zoneIndex("ZoneStart")) return TimeToStr(p.TariffTable.ZoneStart[z], fs);
     if (name == "SnapArea") {
-        const TRect& r = p.Shell.SnapArea;
+        const TRect& r = p.Kit.SnapArea;
         return std::to_string(r.Left) + " " + std::to_string(r.Top) + " " +
                std::to_string(r.Right) + " " + std::to_string(r.Bottom);
     }

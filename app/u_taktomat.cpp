@@ -92,7 +92,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
     Label1->SetCaption("TAKTOMAT 2000");
     Label1->SetTransparent(true);
 
-    TSkinSet& skins = state_.Shell.Skins;
+    TSkinSet& skins = state_.Kit.Skins;
     Klawisze = Place<TBMPButton>(this, "Klawisze", 8, 43, 125, 20);
     Klawisze->SetButtons(&skins.imgKlawisze);
     Klawisze->SetHints({"Opcje", "Raport połączeń", "Ustawienia max'ów", "Połącz", "Rozłącz"});
@@ -203,21 +203,21 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TProgramState& state) : TForm(owne
 
 void TfrmTaktomat::FormCreate(TComponent*) {
     Application& app = Application::Current();
-    TShell& shell = state_.Shell;
+    TWindowKit& kit = state_.Kit;
     // Every step is tried whatever an earlier one met: the tray icon is the only way into the
     // program, and the windows made after this one read their settings through the accessor.
     app.Guard([&] {
-        shell.AltDrawing = AltDrawingMarkerPresent(state_.Folder);
+        kit.AltDrawing = AltDrawingMarkerPresent(state_.Folder);
         for (TBMPButton* bar : {Klawisze, KlawiszeShade, klawiszeOkna}) {
-            bar->SetAltDrawing(shell.AltDrawing);
+            bar->SetAltDrawing(kit.AltDrawing);
         }
     });
     app.Guard([&] {
-        shell.Skins.Fill();
+        kit.Skins.Fill();
         paintedSkin_.SetSize(0, 0);
-        Klawisze->SetButtons(&shell.Skins.imgKlawisze);
-        klawiszeOkna->SetButtons(&shell.Skins.imgKlawiszeOkna);
-        KlawiszeShade->SetButtons(&shell.Skins.imgShade);
+        Klawisze->SetButtons(&kit.Skins.imgKlawisze);
+        klawiszeOkna->SetButtons(&kit.Skins.imgKlawiszeOkna);
+        KlawiszeShade->SetButtons(&kit.Skins.imgShade);
     });
     app.Guard([&] {
         // Only this copy writes here (the folder lock), so what a crash left is no one's.
@@ -233,12 +233,11 @@ void TfrmTaktomat::FormCreate(TComponent*) {
         }
     });
     app.Guard([&] { TakeBackUnsavedRecords(); });
-    app.Guard([&] { shell.SnapArea = app.WorkArea(); });
+    app.Guard([&] { kit.SnapArea = app.WorkArea(); });
     app.Guard([&] { nIcon->SetIconVisible(true); });
     state_.Meter.Forget();
     Zegar->SetTag(state_.Meter.Zone());
-    SetBounds(shell.SnapArea.Right - kWidth, shell.SnapArea.Bottom - kFullHeight, kWidth,
-              kFullHeight);
+    SetBounds(kit.SnapArea.Right - kWidth, kit.SnapArea.Bottom - kFullHeight, kWidth, kFullHeight);
     app.Guard([&] { DialUp1->GetActiveConnections(); });
     Zegar->SetEnabled(true);
     if (state_.EntrySettings && state_.EntrySettings->Path() == state_.SettingsPath()) {
@@ -260,7 +259,7 @@ void TfrmTaktomat::FormPaint(TComponent*) {
     if (paintedSkin_.Width() != Width() || paintedSkin_.Height() != Height()) {
         paintedSkin_.SetSize(Width(), Height());
         paintedSkin_.GetCanvas().StretchDraw(TRect{0, 0, Width(), Height()},
-                                             state_.Shell.Skins.SkinBackground);
+                                             state_.Kit.Skins.SkinBackground);
     }
     GetCanvas().Draw(0, 0, paintedSkin_);
 }
@@ -437,7 +436,7 @@ void TfrmTaktomat::RefreshLimitDisplay() {
 }
 
 void TfrmTaktomat::nIconClick(TComponent*) {
-    const TRect& snap = state_.Shell.SnapArea;
+    const TRect& snap = state_.Kit.SnapArea;
     SetBounds(snap.Right - Width(), snap.Bottom - Height(), Width(), Height());
     Show();
 }
@@ -475,11 +474,11 @@ void TfrmTaktomat::chkDisconnectClick(TComponent*) {
 }
 
 void TfrmTaktomat::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
-    DragPress(state_.Shell.DragState, Shift, X, Y);
+    DragPress(state_.Kit.DragState, Shift, X, Y);
 }
 
 void TfrmTaktomat::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
-    if (DragMove(state_.Shell.DragState, *this, X, Y)) FollowMainWindow();
+    if (DragMove(state_.Kit.DragState, *this, X, Y)) FollowMainWindow();
 }
 
 void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, int, int) {
@@ -488,8 +487,8 @@ void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, in
 }
 
 void TfrmTaktomat::ReleaseDrag(TForm& target) {
-    state_.Shell.DragState.Dragging = false;
-    ClampToSnapArea(target, state_.Shell.SnapArea);
+    state_.Kit.DragState.Dragging = false;
+    ClampToSnapArea(target, state_.Kit.SnapArea);
 }
 
 void TfrmTaktomat::FollowMainWindow() {
@@ -548,8 +547,7 @@ void TfrmTaktomat::DialUp1ActiveConnection(TComponent*, int Handle) {
 }
 
 void TfrmTaktomat::PlaceAboveOrOnEdge(TForm& form) {
-    const int top =
-        Visible() ? Top() - form.Height() : state_.Shell.SnapArea.Bottom - form.Height();
+    const int top = Visible() ? Top() - form.Height() : state_.Kit.SnapArea.Bottom - form.Height();
     form.SetBounds(Left(), top, form.Width(), form.Height());
 }
 
@@ -640,7 +638,7 @@ void TfrmTaktomat::KlawiszeShadeClick(TComponent*) {
         default:
             break;
     }
-    state_.Shell.DragState = TDragState{};
+    state_.Kit.DragState = TDragState{};
     Invalidate();
 }
 

@@ -8,8 +8,8 @@
 #include "controls/BMPButton.h"
 #include "controls/BtChkBox.h"
 #include "controls/Progress.h"
-#include "controls/Shell.h"
 #include "controls/Shellage.h"
+#include "controls/window_kit.h"
 #include "dialup/DialUp.h"
 #include "dialup/dial_attempts.h"
 #include "log/log_file.h"
@@ -42,7 +42,7 @@ struct TProgramState {
     const std::filesystem::path Folder;
     const FormatSettings Format;
 
-    TShell Shell;
+    TWindowKit Kit;
     TLogLines LogLines;
     TTotals Totals;
     TTariffTable TariffTable;

@@ -3,7 +3,7 @@
 
 #include "controls/BMPButton.h"
 #include "controls/BMPCounter.h"
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 #include "dialup/DialUp.h"
 #include "dialup/dial_attempts.h"
 #include "settings/settings.h"
@@ -21,7 +21,7 @@ class TfrmConnect : public TCompanionForm {
   public:
     // `DialUp1` is the main window's controller and `attempts` its dialling sequence; both
     // must outlive the window.
-    TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TDialUp& DialUp1,
+    TfrmConnect(TComponent* owner, TWindowKit& kit, TSettings& settings, TDialUp& DialUp1,
                 TDialAttempts& attempts);
     ~TfrmConnect() override;
 

@@ -6,8 +6,8 @@
 
 namespace tt {
 
-TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell)
-    : TCompanionForm(owner, shell, "frmRaport", 209, false, TCompanionMove::SystemMove) {
+TfrmRaport::TfrmRaport(TComponent* owner, TWindowKit& kit)
+    : TCompanionForm(owner, kit, "frmRaport", 209, false, TCompanionMove::SystemMove) {
     ListBox1 = Place<TListBox>(this, "ListBox1", 8, 24, 260, 145);
     ListBox1->SetBorderStyle(TBorderStyle::bsNone);
     ListBox1->SetColor(kCompanionColor);
@@ -21,7 +21,7 @@ TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell)
     PaintBox1->OnPaint = [this](TComponent* s) { PaintBox1Paint(s); };
 
     Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 176, 1, 1);
-    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->SetButtons(&kit_.Skins.ImageList1);
     Klawisze->SetOrientation(TLayOut::loHor);
     Klawisze->OnClick = [this](TComponent* s) { KlawiszeClick(s); };
 
@@ -66,7 +66,7 @@ void TfrmRaport::CopyLog(const TLogLines& LogLines) {
 }
 
 void TfrmRaport::FormCreate(TComponent*) {
-    Klawisze->SetAltDrawing(shell_.AltDrawing);
+    Klawisze->SetAltDrawing(kit_.AltDrawing);
 }
 
 void TfrmRaport::PaintBox1Paint(TComponent*) {
