@@ -119,12 +119,9 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
 std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,
                          const FormatSettings& fs);
 
-// Adds the record to `lines` and replaces the file with all of them. When the file cannot be
-// written the record stays in `lines` (the next successful write includes it) and tt::Error
-// "Unable to write to <full path>" is thrown; the old file is left as it was.
-void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
-                  TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
-// Replaces the file with `lines`; the same error on failure. A file that is not as this run
+// Replaces the file with `lines`. When the file cannot be written, tt::Error "Unable to write to
+// <full path>" is thrown, the old file is left as it was and `lines` keep every line (the next
+// successful write includes them). A file that is not as this run
 // last read or wrote it (another program added lines, or it could not be read at start) is
 // read again first: its lines go first, then those of `lines` that it lacks, and `lines`
 // becomes that list. A file that still cannot be read whole is never replaced: the unsaved
