@@ -3,7 +3,7 @@
 #include <exception>
 #include <vector>
 
-#include "toolkit/gfx/utf8.h"
+#include "base/utf8.h"
 
 namespace tt {
 

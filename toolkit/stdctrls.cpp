@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/utf8.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "toolkit/gfx/font.h"
-#include "toolkit/gfx/utf8.h"
 
 namespace tt {
 
