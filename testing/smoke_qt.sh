@@ -67,18 +67,8 @@ eval "$(xdotool getdisplaygeometry --shell)"
     fail "the window is not in the bottom-right corner: $left,$top ${width}x$height"
 echo "smoke: window at $left,$top ${width}x$height"
 
-same=no
-for _ in $(seq 20); do
-    import -window root "$out/shown.png"
-    convert "$out/shown.png" -crop "${width}x${height}+${left}+${top}" +repage "$out/window.png"
-    diff=$(compare -metric AE "$out/window.png" "$out/headless.png" null: 2>&1 || true)
-    if [ "$diff" = "0" ]; then
-        same=yes
-        break
-    fi
-    sleep 0.2
-done
-[ "$same" = yes ] || fail "the window on screen differs from the headless snapshot in $diff pixels"
+screen_matches "$out/headless.png" "$out/window.png" "$left" "$top" "$width" "$height" ||
+    fail "the window on screen differs from the headless snapshot in $screen_diff pixels"
 echo "smoke: the window on screen is the headless snapshot, pixel for pixel"
 
 before=$(visible | wc -l)

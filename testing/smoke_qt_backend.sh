@@ -56,18 +56,8 @@ eval "$(xdotool getdisplaygeometry --shell)"
     fail "the form is not in the bottom-right corner: $left,$top ${width}x$height"
 echo "smoke: form at $left,$top ${width}x$height"
 
-same=no
-for _ in $(seq 20); do
-    import -window root "$out/shown.png"
-    convert "$out/shown.png" -crop "${width}x${height}+${left}+${top}" +repage "$out/form.png"
-    diff=$(compare -metric AE "$out/form.png" "$out/headless.png" null: 2>&1 || true)
-    if [ "$diff" = "0" ]; then
-        same=yes
-        break
-    fi
-    sleep 0.2
-done
-[ "$same" = yes ] || fail "the form on screen differs from the headless snapshot in $diff pixels"
+screen_matches "$out/headless.png" "$out/form.png" "$left" "$top" "$width" "$height" ||
+    fail "the form on screen differs from the headless snapshot in $screen_diff pixels"
 echo "smoke: the form on screen is the headless snapshot, pixel for pixel"
 
 # Dragged by its paint box (at 134,56 in the form, 58 x 66), the form follows the pointer.
