@@ -28,7 +28,7 @@ fail() {
 
 start_x_desktop 67 "$out" || fail "no X desktop"
 
-"$build/examples/taktomat-demo" --snapshot "$out/headless.png" || fail "no headless snapshot"
+"$build/tools/demo/taktomat-demo" --snapshot "$out/headless.png" || fail "no headless snapshot"
 "$program" --simulate --builtin-font --dir "$out/folder" >"$out/taktomat.log" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
