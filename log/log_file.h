@@ -81,7 +81,7 @@ class TLogLines {
     // no other CR or LF (the form the file is written in); true when that took the whole text.
     bool TakeCanonicalLines(LogLineSink* sink);
     // FromText byte by byte, for text that is not in that form.
-    static TLogLines CutPlainly(std::string_view text);
+    static TLogLines CutPlainly(std::string_view source);
 
     // Growing the list of line starts by a batch leaves the new entries unset rather than
     // zeroing them first, as they are written right after.
