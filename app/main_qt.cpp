@@ -82,7 +82,7 @@ int SetSessionAutostart(const ProgramOptions& options) {
     }
     std::vector<std::string> args{std::filesystem::read_symlink("/proc/self/exe").string()};
     if (!options.Dir.empty()) {
-        args.push_back("--dir");
+        args.emplace_back("--dir");
         args.push_back(std::filesystem::absolute(options.Dir).string());
     }
     SetAutostart(folder, *options.Autostart, args);

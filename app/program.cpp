@@ -20,7 +20,7 @@ struct TTaktomat::State {
     TProgramServices Services;
     // Declared before the application: the windows use them until they are gone. The session
     // is made with the application, whose thread its dial-up controller posts to.
-    TShell Shell;
+    TWindowKit Kit;
     std::unique_ptr<TSession> Session;
     std::unique_ptr<Application> App;
     TfrmTaktomat* Main = nullptr;
@@ -90,23 +90,23 @@ void TTaktomat::Start() {
     state_->Started = true;
     Application& app = *state_->App;
     TSession& session = *state_->Session;
-    TShell& shell = state_->Shell;
+    TWindowKit& kit = state_->Kit;
     app.SetTitle("Taktomat 2000");
-    TfrmTaktomat& main = app.CreateForm<TfrmTaktomat>(session, shell);
+    TfrmTaktomat& main = app.CreateForm<TfrmTaktomat>(session, kit);
     state_->Main = &main;
     // The main window's creation started the session (the settings accessor) and made the
     // image lists that the companions read and draw with; the options window fills the tariff
     // table as it is made.
     TSettings& settings = *session.Settings();
-    main.frmOpcje = &app.CreateForm<TfrmOpcje>(shell, settings, session.Format(),
+    main.frmOpcje = &app.CreateForm<TfrmOpcje>(kit, settings, session.Format(),
                                                session.TariffTable(), session.Folder());
-    main.frmRaport = &app.CreateForm<TfrmRaport>(shell);
-    main.frmConnect = &app.CreateForm<TfrmConnect>(shell, settings, session);
+    main.frmRaport = &app.CreateForm<TfrmRaport>(kit);
+    main.frmConnect = &app.CreateForm<TfrmConnect>(kit, settings, session);
     main.frmConnect->ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.SetVisible(false);
     // Made last, after the main window is hidden; it sets the limits the meter works with.
     TfrmMaxImp& limits =
-        app.CreateForm<TfrmMaxImp>(shell, settings, session.MeterLimits(), session.Folder());
+        app.CreateForm<TfrmMaxImp>(kit, settings, session.MeterLimits(), session.Folder());
     limits.ReleaseStep = [&main](TForm& window) { main.ReleaseDrag(window); };
     main.frmMaxImp = &limits;
     // The windows have read their settings: what they could not understand is told now.
@@ -191,7 +191,7 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
     if (int z = zoneIndex("PulsePrice")) return FloatToStr(tariff.PulsePrice[z], fs);
     if (int z = zoneIndex("ZoneStart")) return TimeToStr(tariff.ZoneStart[z], fs);
     if (name == "SnapArea") {
-        const TRect& r = state_->Shell.SnapArea;
+        const TRect& r = state_->Kit.SnapArea;
         return std::to_string(r.Left) + " " + std::to_string(r.Top) + " " +
                std::to_string(r.Right) + " " + std::to_string(r.Bottom);
     }

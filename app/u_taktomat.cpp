@@ -30,8 +30,8 @@ TMenuItem* Item(TfrmTaktomat* form, TPopupMenu* menu, const char* name, const ch
 
 }  // namespace
 
-TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TShell& shell)
-    : TForm(owner), session_(session), shell_(shell) {
+TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TWindowKit& kit)
+    : TForm(owner), session_(session), kit_(kit) {
     SetName("frmTaktomat");
     SetBorderStyle(TFormBorderStyle::bsNone);
     SetFormStyle(TFormStyle::fsStayOnTop);
@@ -88,7 +88,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TShell& shell)
     Label1->SetCaption("TAKTOMAT 2000");
     Label1->SetTransparent(true);
 
-    TSkinSet& skins = shell_.Skins;
+    TSkinSet& skins = kit_.Skins;
     Klawisze = Place<TBMPButton>(this, "Klawisze", 8, 43, 125, 20);
     Klawisze->SetButtons(&skins.imgKlawisze);
     Klawisze->SetHints({"Opcje", "Raport połączeń", "Ustawienia max'ów", "Połącz", "Rozłącz"});
@@ -179,21 +179,21 @@ void TfrmTaktomat::FormCreate(TComponent*) {
     // Every step is tried whatever an earlier one met: the tray icon is the only way into the
     // program, and the windows made after this one read their settings through the accessor.
     app.Guard([&] {
-        shell_.AltDrawing = AltDrawingMarkerPresent(session_.Folder());
+        kit_.AltDrawing = AltDrawingMarkerPresent(session_.Folder());
         for (TBMPButton* bar : {Klawisze, KlawiszeShade, klawiszeOkna}) {
-            bar->SetAltDrawing(shell_.AltDrawing);
+            bar->SetAltDrawing(kit_.AltDrawing);
         }
     });
     app.Guard([&] {
-        shell_.Skins.Fill();
+        kit_.Skins.Fill();
         paintedSkin_.SetSize(0, 0);
-        Klawisze->SetButtons(&shell_.Skins.imgKlawisze);
-        klawiszeOkna->SetButtons(&shell_.Skins.imgKlawiszeOkna);
-        KlawiszeShade->SetButtons(&shell_.Skins.imgShade);
+        Klawisze->SetButtons(&kit_.Skins.imgKlawisze);
+        klawiszeOkna->SetButtons(&kit_.Skins.imgKlawiszeOkna);
+        KlawiszeShade->SetButtons(&kit_.Skins.imgShade);
     });
-    app.Guard([&] { shell_.SnapArea = app.WorkArea(); });
+    app.Guard([&] { kit_.SnapArea = app.WorkArea(); });
     app.Guard([&] { nIcon->SetIconVisible(true); });
-    SetBounds(shell_.SnapArea.Right - kWidth, shell_.SnapArea.Bottom - kFullHeight, kWidth,
+    SetBounds(kit_.SnapArea.Right - kWidth, kit_.SnapArea.Bottom - kFullHeight, kWidth,
               kFullHeight);
     // The log, its totals, the active connections and the settings file; the meter runs from
     // here on (a tick before the skins and the log are there would meter against nothing).
@@ -211,7 +211,7 @@ void TfrmTaktomat::FormPaint(TComponent*) {
     if (paintedSkin_.Width() != Width() || paintedSkin_.Height() != Height()) {
         paintedSkin_.SetSize(Width(), Height());
         paintedSkin_.GetCanvas().StretchDraw(TRect{0, 0, Width(), Height()},
-                                             shell_.Skins.SkinBackground);
+                                             kit_.Skins.SkinBackground);
     }
     GetCanvas().Draw(0, 0, paintedSkin_);
 }
@@ -279,7 +279,7 @@ void TfrmTaktomat::ShowLimits() {
 }
 
 void TfrmTaktomat::nIconClick(TComponent*) {
-    const TRect& snap = shell_.SnapArea;
+    const TRect& snap = kit_.SnapArea;
     SetBounds(snap.Right - Width(), snap.Bottom - Height(), Width(), Height());
     Show();
 }
@@ -301,11 +301,11 @@ void TfrmTaktomat::chkDisconnectClick(TComponent*) {
 }
 
 void TfrmTaktomat::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
-    DragPress(shell_.DragState, Shift, X, Y);
+    DragPress(kit_.DragState, Shift, X, Y);
 }
 
 void TfrmTaktomat::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
-    if (DragMove(shell_.DragState, *this, X, Y)) FollowMainWindow();
+    if (DragMove(kit_.DragState, *this, X, Y)) FollowMainWindow();
 }
 
 void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, int, int) {
@@ -314,8 +314,8 @@ void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, in
 }
 
 void TfrmTaktomat::ReleaseDrag(TForm& target) {
-    shell_.DragState.Dragging = false;
-    ClampToSnapArea(target, shell_.SnapArea);
+    kit_.DragState.Dragging = false;
+    ClampToSnapArea(target, kit_.SnapArea);
 }
 
 void TfrmTaktomat::FollowMainWindow() {
@@ -342,7 +342,7 @@ void TfrmTaktomat::Unroll() {
 }
 
 void TfrmTaktomat::PlaceAboveOrOnEdge(TForm& form) {
-    const int top = Visible() ? Top() - form.Height() : shell_.SnapArea.Bottom - form.Height();
+    const int top = Visible() ? Top() - form.Height() : kit_.SnapArea.Bottom - form.Height();
     form.SetBounds(Left(), top, form.Width(), form.Height());
 }
 
@@ -432,7 +432,7 @@ void TfrmTaktomat::KlawiszeShadeClick(TComponent*) {
         default:
             break;
     }
-    shell_.DragState = TDragState{};
+    kit_.DragState = TDragState{};
     Invalidate();
 }
 

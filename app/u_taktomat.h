@@ -5,8 +5,8 @@
 #include "controls/BMPButton.h"
 #include "controls/BtChkBox.h"
 #include "controls/Progress.h"
-#include "controls/Shell.h"
 #include "controls/Shellage.h"
+#include "controls/window_kit.h"
 #include "session/session.h"
 #include "settings/settings.h"
 #include "toolkit/application.h"
@@ -25,7 +25,7 @@ class TfrmMaxImp;
 // timer. It shows the session and hands the user's commands to it.
 class TfrmTaktomat : public TForm, private TSessionView {
   public:
-    TfrmTaktomat(TComponent* owner, TSession& session, TShell& shell);
+    TfrmTaktomat(TComponent* owner, TSession& session, TWindowKit& kit);
     ~TfrmTaktomat() override;
     // The accessor of "taktomat.ini" the windows share; none before creation and after
     // destruction.
@@ -101,7 +101,7 @@ class TfrmTaktomat : public TForm, private TSessionView {
     // Above the main window, or on the bottom edge of SnapArea while the main window is hidden.
     void PlaceAboveOrOnEdge(TForm& form);
     TSession& session_;
-    TShell& shell_;
+    TWindowKit& kit_;
     Bitmap paintedSkin_;
 };
 

@@ -563,8 +563,8 @@ fs::path UnsavedLogPath(const fs::path& log) {
 }
 
 fs::path ProgramFolder(const std::string& dirOption) {
-    const fs::path folder = ChooseProgramFolder(dirOption, ExecutableFolder(),
-                                                std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    fs::path folder = ChooseProgramFolder(dirOption, ExecutableFolder(),
+                                          std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
     std::error_code ec;
     fs::create_directories(folder, ec);
     return folder;

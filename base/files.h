@@ -26,7 +26,7 @@ class ReadChunks {
     // The size when opened; the file may still grow or shrink while it is read.
     size_t SizeHint() const { return sizeHint_; }
     // The piece size that read fastest.
-    static constexpr size_t kPiece = 256 * 1024;
+    static constexpr size_t kPiece = size_t{256} * 1024;
     // Reads the next piece into `into`, at most `max` bytes: how many, 0 at the end, nothing
     // on a read error.
     std::optional<size_t> ReadInto(char* into, size_t max);

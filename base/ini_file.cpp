@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "base/error.h"
 #include "base/code_page.h"
+#include "base/error.h"
 #include "base/files.h"
 #include "base/utf8.h"
 

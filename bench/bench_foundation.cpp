@@ -128,13 +128,14 @@ void BM_WcL(benchmark::State& state) {
     ReportChildCpu(state, start);
 }
 
-void BM_AppendRecord(benchmark::State& state) {
+// What the program does at the end of a connection: the record added, the whole log replaced.
+void BM_SaveRecord(benchmark::State& state) {
     tt::TLogLines lines;
     tt::LoadLog(BigLog(), lines);
     const fs::path target = Folder() / "append.txt";
     for (auto _ : state) {
-        tt::AppendRecord(lines, target, tt::EncodeDate(2001, 3, 15), 754.0 / 86400, 5, 1.45L,
-                         kPolish);
+        lines.Add(tt::FormatRecord(tt::EncodeDate(2001, 3, 15), 754.0 / 86400, 5, 1.45L, kPolish));
+        tt::SaveLog(lines, target);
     }
 }
 
@@ -156,7 +157,7 @@ BENCHMARK(BM_LoadLogAndTotals)->Unit(benchmark::kMillisecond)->UseRealTime()->Mi
 BENCHMARK(BM_ReportSummary)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_ReadWholeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_WcL)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_AppendRecord)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_SaveRecord)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_Cp)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_ProbeOnlinePosix)->Unit(benchmark::kMicrosecond);
 
@@ -180,7 +181,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void Finalize() override {
         ConsoleReporter::Finalize();
         Ratio("BM_LoadLogAndTotals", "BM_WcL", "load + totals / wc -l", 3);
-        Ratio("BM_AppendRecord", "BM_Cp", "AppendRecord / cp", 2);
+        Ratio("BM_SaveRecord", "BM_Cp", "record saved / cp", 2);
         Ratio("BM_ReportSummary", "BM_LoadLogAndTotals", "report summary / load", 3);
     }
 

@@ -14,6 +14,7 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME taktomat-${PROJECT_VERSION}-win32)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   include(GNUInstallDirs)
   set(CPACK_GENERATOR DEB)
@@ -50,8 +51,23 @@ else()
     endif()
   endforeach()
   add_custom_target(packaging_files ALL DEPENDS ${compressed})
-  install(FILES ${gz}/changelog.Debian.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
-    DESTINATION ${doc})
+  # Debian's copyright file, in its machine-readable format, made from LICENSE so that the
+  # licence is written down once. Debian calls the MIT licence "Expat".
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${licence}")
+  set(holder "${CMAKE_MATCH_1}")
+  string(FIND "${licence}" "Permission is hereby" terms_start)
+  string(SUBSTRING "${licence}" ${terms_start} -1 terms)
+  string(STRIP "${terms}" terms)
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " terms "${terms}")
+  file(WRITE ${gz}/copyright
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+    "Upstream-Name: Taktomat 2000\n\n"
+    "Files: *\nCopyright: ${holder}\nLicense: Expat\n\n"
+    "License: Expat\n ${terms}\n")
+  install(FILES ${gz}/changelog.Debian.gz ${gz}/copyright DESTINATION ${doc})
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/io.github.taktomat.Taktomat.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   # The icons in the hicolor sizes, drawn by the skin tool with their transparency.

@@ -230,19 +230,19 @@ void TBMPCounter::MouseLeave() {
 std::string TBMPCounter::MaxValueText() const {
     return NumberText(maxValue_);
 }
-void TBMPCounter::SetMaxValueText(std::string text) {
+void TBMPCounter::SetMaxValueText(const std::string& text) {
     SetMaxValue(ParseNumber(text));
 }
 std::string TBMPCounter::MinValueText() const {
     return NumberText(minValue_);
 }
-void TBMPCounter::SetMinValueText(std::string text) {
+void TBMPCounter::SetMinValueText(const std::string& text) {
     SetMinValue(ParseNumber(text));
 }
 std::string TBMPCounter::StepText() const {
     return NumberText(step_);
 }
-void TBMPCounter::SetStepText(std::string text) {
+void TBMPCounter::SetStepText(const std::string& text) {
     SetStep(ParseNumber(text));
 }
 

@@ -73,11 +73,11 @@ class TBMPCounter : public TCustomControl {
 
     // Text forms of the bounds for the property table, which knows no floating point.
     std::string MaxValueText() const;
-    void SetMaxValueText(std::string text);
+    void SetMaxValueText(const std::string& text);
     std::string MinValueText() const;
-    void SetMinValueText(std::string text);
+    void SetMinValueText(const std::string& text);
     std::string StepText() const;
-    void SetStepText(std::string text);
+    void SetStepText(const std::string& text);
 
     ImageList* digits_ = nullptr;
     bool useSign_ = false;

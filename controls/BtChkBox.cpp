@@ -172,7 +172,7 @@ std::string TBitCheckBox::StateText() const {
     }
 }
 
-void TBitCheckBox::SetStateText(std::string text) {
+void TBitCheckBox::SetStateText(const std::string& text) {
     if (text == "cbUnchecked" || text == "0") {
         SetState(TCheckBoxState::cbUnchecked);
     } else if (text == "cbChecked" || text == "1") {

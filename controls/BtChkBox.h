@@ -73,7 +73,7 @@ class TBitCheckBox : public TCustomControl {
     void SetGlyph(TCheckBoxState state, const Bitmap* glyph);
     void SetNumGlyphs(TCheckBoxState state, int value);
     std::string StateText() const;
-    void SetStateText(std::string text);
+    void SetStateText(const std::string& text);
 
     TCheckBoxState state_ = TCheckBoxState::cbUnchecked;
     bool allowGrayed_ = false;

@@ -3,7 +3,7 @@
 #include <exception>
 #include <vector>
 
-#include "toolkit/gfx/utf8.h"
+#include "base/utf8.h"
 
 namespace tt {
 
@@ -28,38 +28,39 @@ TNotifyIcon::TNotifyIcon(TComponent* owner) : TComponent(owner) {
     // Where the platform replaces the owner's window procedure itself, a previous procedure
     // of 0 raises kWndProcHookText.
     try {
-        shell_ = Application::Current().AttachTrayIcon(ownerForm_->Handle(), nextIconId_);
+        host_ = Application::Current().AttachTrayIcon(ownerForm_->Handle(), nextIconId_);
     } catch (const std::exception&) {
         throw ENotifyIconError(kWndProcHookText);
     }
-    shell_->OnMouse = [this](unsigned mouseMessage, int x, int y) {
+    host_->OnMouse = [this](ui::TrayMessage mouseMessage, int x, int y) {
         trayPointer_ = {x, y};
         TMessage message{callbackMessage_, iconId_, static_cast<std::intptr_t>(mouseMessage), 0};
         WndProc(message);
     };
     clickTimer_ = new TTimer(this);  // owned: released with the icon
     clickTimer_->SetEnabled(false);
-    clickTimer_->SetInterval(shell_->DoubleClickTime());
+    clickTimer_->SetInterval(host_->DoubleClickTime());
     clickTimer_->OnTimer = [this](TComponent*) { ClickTimerExpired(); };
-    callbackMessage_ = shell_->CallbackMessage();
+    callbackMessage_ = host_->CallbackMessage();
     iconId_ = nextIconId_++;
 }
 
 TNotifyIcon::~TNotifyIcon() {
-    if (iconVisible_) ShellCall(NIM_DELETE, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    if (iconVisible_)
+        CallTray(ui::TrayCall::Delete, ui::kTrayPartMessage | ui::kTrayPartIcon | ui::kTrayPartTip);
     // Gives the form its previous window procedure back.
-    shell_.reset();
+    host_.reset();
     DestroyComponents();
 }
 
 void TNotifyIcon::SetEnableDblClick(bool value) {
     enableDblClick_ = value;
-    clickTimer_->SetInterval(value ? shell_->DoubleClickTime() : 10);
+    clickTimer_->SetInterval(value ? host_->DoubleClickTime() : 10);
 }
 
 void TNotifyIcon::SetIcon(const Bitmap& value) {
     icon_ = value;
-    if (iconVisible_) ShellCall(NIM_MODIFY, NIF_ICON);
+    if (iconVisible_) CallTray(ui::TrayCall::Modify, ui::kTrayPartIcon);
 }
 
 void TNotifyIcon::SetHideTask(bool value) {
@@ -76,46 +77,47 @@ void TNotifyIcon::SetHideTask(bool value) {
 void TNotifyIcon::SetHint(const std::string& value) {
     if (value == hint_) return;
     hint_ = value;
-    if (iconVisible_) ShellCall(NIM_MODIFY, NIF_TIP);
+    if (iconVisible_) CallTray(ui::TrayCall::Modify, ui::kTrayPartTip);
 }
 
 void TNotifyIcon::SetIconVisible(bool value) {
     if (value == iconVisible_) return;
     iconVisible_ = value;
-    ShellCall(value ? NIM_ADD : NIM_DELETE, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    CallTray(value ? ui::TrayCall::Add : ui::TrayCall::Delete,
+             ui::kTrayPartMessage | ui::kTrayPartIcon | ui::kTrayPartTip);
 }
 
-void TNotifyIcon::ShellCall(unsigned operation, unsigned flags) {
+void TNotifyIcon::CallTray(ui::TrayCall call, unsigned parts) {
     notifyIconData_ = TNotifyIconData{};
     notifyIconData_.cbSize = 88;
     notifyIconData_.Wnd = ownerForm_;
     notifyIconData_.uID = iconId_;
-    notifyIconData_.uFlags = flags;
+    notifyIconData_.uFlags = parts;
     notifyIconData_.uCallbackMessage = callbackMessage_;
     notifyIconData_.hIcon = icon_.Empty() ? nullptr : &icon_;
     notifyIconData_.szTip = CutTip(hint_);
-    if (flags & NIF_ICON) {
+    if (parts & ui::kTrayPartIcon) {
         // The key colour must become the shell's mask, not a magenta frame round the dial.
         const std::vector<uint32_t> pixels =
             icon_.Empty() ? std::vector<uint32_t>{} : TrayIconPixels(icon_);
-        shell_->SetIcon(icon_.Width(), icon_.Height(), pixels.empty() ? nullptr : pixels.data());
+        host_->SetIcon(icon_.Width(), icon_.Height(), pixels.empty() ? nullptr : pixels.data());
     }
-    shell_->Notify(operation, flags, notifyIconData_.szTip);
+    host_->Notify(call, parts, notifyIconData_.szTip);
 }
 
 bool TNotifyIcon::WndProc(TMessage& message) {
     if (message.Msg != callbackMessage_ || message.WParam != iconId_) return false;
-    switch (static_cast<unsigned>(message.LParam)) {
-        case WM_LBUTTONDOWN:
+    switch (static_cast<ui::TrayMessage>(message.LParam)) {
+        case ui::TrayMessage::LeftDown:
             // A second press within the wait must not push the single click further away.
             if (!clickTimer_->Enabled()) clickTimer_->SetEnabled(true);
             break;
-        case WM_LBUTTONDBLCLK:
+        case ui::TrayMessage::LeftDoubleClick:
             doubleClickSeen_ = true;
             if (bringToFront_) ownerForm_->BringToFront();
             if (OnDblClick) OnDblClick(this);
             break;
-        case WM_RBUTTONDOWN: {
+        case ui::TrayMessage::RightDown: {
             if (bringToFront_) ownerForm_->BringToFront();
             const TPoint at = trayPointer_;
             if (popupMenu_) popupMenu_->Popup(at.X, at.Y);

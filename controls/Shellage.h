@@ -21,17 +21,6 @@ class ENotifyIconError : public Error {
 inline constexpr char kOwnerNotFormText[] = "Właściciel komponentu musi być formularzem";
 inline constexpr char kWndProcHookText[] = "Błąd przedefiniowania procedury komunikacyjnej";
 
-// The shell's operations, flags and the mouse messages it reports, by the platform's numbers.
-inline constexpr unsigned NIM_ADD = ui::kShellAdd;
-inline constexpr unsigned NIM_MODIFY = ui::kShellModify;
-inline constexpr unsigned NIM_DELETE = ui::kShellDelete;
-inline constexpr unsigned NIF_MESSAGE = ui::kShellFlagMessage;
-inline constexpr unsigned NIF_ICON = ui::kShellFlagIcon;
-inline constexpr unsigned NIF_TIP = ui::kShellFlagTip;
-inline constexpr unsigned WM_LBUTTONDOWN = ui::kShellLeftDown;
-inline constexpr unsigned WM_LBUTTONDBLCLK = ui::kShellLeftDoubleClick;
-inline constexpr unsigned WM_RBUTTONDOWN = ui::kShellRightDown;
-
 // The longest tooltip the shell takes, in characters.
 inline constexpr int kMaxTipLength = 63;
 
@@ -96,11 +85,11 @@ class TNotifyIcon : public TComponent {
     const PropertyTable& Properties() const override { return ClassProperties(); }
 
   private:
-    void ShellCall(unsigned operation, unsigned flags);
+    void CallTray(ui::TrayCall call, unsigned parts);
     void ClickTimerExpired();
 
     TForm* ownerForm_ = nullptr;
-    std::unique_ptr<ui::ShellIcon> shell_;
+    std::unique_ptr<ui::TrayIconHost> host_;
     TPoint trayPointer_;  // where the pointer was at the last notification
     bool bringToFront_ = false;
     bool enableDblClick_ = true;

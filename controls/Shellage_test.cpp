@@ -200,7 +200,8 @@ TEST_F(NotifyIconTest, IconsOnOneFormKeepTheirOwnNotifications) {
     EXPECT_EQ(events, (std::vector<std::string>{"click2"}));
 
     // Messages for an identifier nobody has go to the form's own procedure.
-    TMessage stray{TNotifyIcon::CallbackMessage(), second->IconId() + 100, WM_LBUTTONDOWN, 0};
+    TMessage stray{TNotifyIcon::CallbackMessage(), second->IconId() + 100,
+                   static_cast<std::intptr_t>(ui::TrayMessage::LeftDown), 0};
     EXPECT_FALSE(second->WndProc(stray));
     TMessage other{0x0200, second->IconId(), 0, 0};
     EXPECT_FALSE(second->WndProc(other));

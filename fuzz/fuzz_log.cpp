@@ -1,6 +1,7 @@
 // The log is read at every start whatever it holds: the lines must survive a load and save
 // unchanged, and the totals must be computed without fault from any line.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -53,7 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // Loading from the file, with its lines seen on the way, cuts the same lines.
-    static const std::string file = "/tmp/tt_fuzz_log_" + std::to_string(getpid()) + ".txt";
+    // Removed when the fuzzer ends, so that runs in CI leave nothing behind.
+    static const struct File {
+        std::string path = "/tmp/tt_fuzz_log_" + std::to_string(getpid()) + ".txt";
+        ~File() { std::remove(path.c_str()); }
+    } scratch;
+    const std::string& file = scratch.path;
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(input.data(), static_cast<std::streamsize>(input.size()));

@@ -31,11 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t error = progress.Ended(static_cast<int>(size % 21), 0, false);
     if (progress.Connected() != (error == 0)) std::abort();
 
-    // The same bytes as a pid file: nothing but a live pppd may come out.
-    static const std::filesystem::path run = [] {
-        char pattern[] = "/tmp/fuzz-pppd-XXXXXX";
-        return std::filesystem::path(mkdtemp(pattern));
-    }();
+    // The same bytes as a pid file: nothing but a live pppd may come out. The folder goes when
+    // the fuzzer ends, so that runs in CI leave nothing behind.
+    static const struct Folder {
+        std::filesystem::path path = [] {
+            char pattern[] = "/tmp/fuzz-pppd-XXXXXX";
+            return std::filesystem::path(mkdtemp(pattern));
+        }();
+        ~Folder() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } folder;
+    const std::filesystem::path& run = folder.path;
     std::ofstream(run / "ppp0.pid", std::ios::binary) << text;
     std::ofstream(run / "ppp-x.pid", std::ios::binary) << text;
     for (const tt::PppdLink& link : tt::FindPppdLinks(run.string(), "/proc")) {

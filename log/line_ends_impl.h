@@ -45,7 +45,7 @@ inline uint64_t Matches16(__m128i bytes, char c) {
 
 inline ByteMasks Classify64(const char* p) {
     ByteMasks m;
-    for (int k = 0; k < 4; ++k) {
+    for (size_t k = 0; k < 4; ++k) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
         m.Lf |= Matches16(v, '\n') << (16 * k);
         m.Cr |= Matches16(v, '\r') << (16 * k);
@@ -69,7 +69,7 @@ inline uint64_t Matches8(uint64_t word, char c) {
 inline ByteMasks Classify64(const char* p) {
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
     ByteMasks m;
-    for (int k = 0; k < 8; ++k) {
+    for (size_t k = 0; k < 8; ++k) {
         uint64_t word = 0;
         std::memcpy(&word, p + 8 * k, 8);
         m.Lf |= Matches8(word, '\n') << (8 * k);
@@ -109,7 +109,10 @@ size_t FindLineEndsHere(const char* bytes, size_t n, LineEndScan& scan, uint32_t
         if (size == 64) {
             // Text read a moment ago is no longer in the cache, and the processor's own
             // look-ahead is too timid for it: asking for it a few blocks early lets the scan
-            // run at the speed of cached text. A hint only, so past the end it does no harm.
+            // run at the speed of cached text. A hint only, so past the end it does no harm;
+            // the address is reckoned as an integer, as pointer arithmetic past the end of the
+            // text would be undefined.
+            // NOLINTNEXTLINE(performance-no-int-to-ptr)
             __builtin_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) +
                                                              block + kPrefetchAhead));
             m = Classify64(bytes + block);

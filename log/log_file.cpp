@@ -316,10 +316,4 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlace
     SaveLog(lines, file, {});
 }
 
-void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
-                  TDateTime duration, int pulses, long double cost, const FormatSettings& fs) {
-    lines.Add(FormatRecord(date, duration, pulses, cost, fs));
-    SaveLog(lines, file);
-}
-
 }  // namespace tt

@@ -82,7 +82,7 @@ class TLogLines {
     // no other CR or LF (the form the file is written in); true when that took the whole text.
     bool TakeCanonicalLines(LogLineSink* sink);
     // FromText byte by byte, for text that is not in that form.
-    static TLogLines CutPlainly(std::string_view text);
+    static TLogLines CutPlainly(std::string_view source);
 
     // Growing the list of line starts by a batch leaves the new entries unset rather than
     // zeroing them first, as they are written right after.
@@ -121,16 +121,13 @@ bool LoadLog(const std::filesystem::path& file, TLogLines& lines, LogLineSink* s
 std::string FormatRecord(TDateTime date, TDateTime duration, int pulses, long double cost,
                          const FormatSettings& fs);
 
-// Adds the record to `lines` and replaces the file with all of them. When the file cannot be
-// written the record stays in `lines` (the next successful write includes it) and tt::Error
-// "Unable to write to <full path>" is thrown; the old file is left as it was.
-void AppendRecord(TLogLines& lines, const std::filesystem::path& file, TDateTime date,
-                  TDateTime duration, int pulses, long double cost, const FormatSettings& fs);
 // Where each unsaved line (from lines.Saved on) will start in the file's bytes, told before a
 // save writes them, so that a record can be found again after a crash.
 using LogPlacement =
     std::function<void(const TLogLines& lines, const std::vector<uint64_t>& offsets)>;
-// Replaces the file with `lines`; the same error on failure. A file that is not as this run
+// Replaces the file with `lines`. When the file cannot be written, tt::Error "Unable to write to
+// <full path>" is thrown, the old file is left as it was and `lines` keep every line (the next
+// successful write includes them). A file that is not as this run
 // last read or wrote it (another program added lines, or it could not be read at start) is
 // read again first: its lines go first, then those of `lines` that it lacks, and `lines`
 // becomes that list. A file that still cannot be read whole is never replaced: the unsaved

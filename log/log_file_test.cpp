@@ -86,14 +86,17 @@ TEST_F(LogFileTest, AppendsKeepEverythingInOrder) {
     ASSERT_TRUE(ReplaceFileAtomically(file_, "old\tline\r\njunk\n"));
     ASSERT_TRUE(LoadLog(file_, lines));
     const TDateTime day = EncodeDate(2001, 1, 2);
-    for (int i = 1; i <= 3; ++i)
-        AppendRecord(lines, file_, day, EncodeTime(0, i, 0), i, i, kPolish);
+    for (int i = 1; i <= 3; ++i) {
+        lines.Add(FormatRecord(day, EncodeTime(0, i, 0), i, i, kPolish));
+        SaveLog(lines, file_);
+    }
     EXPECT_EQ(ReadWholeFile(file_),
               "old\tline\r\njunk\r\n2001-01-02\t00:01:00\t1\t1\t\r\n"
               "2001-01-02\t00:02:00\t2\t2\t\r\n2001-01-02\t00:03:00\t3\t3\t\r\n");
     // A file deleted during the run comes back whole with the next record.
     fs::remove(file_);
-    AppendRecord(lines, file_, day, 0, 4, 4, kPolish);
+    lines.Add(FormatRecord(day, 0, 4, 4, kPolish));
+    SaveLog(lines, file_);
     TLogLines again;
     ASSERT_TRUE(LoadLog(file_, again));
     EXPECT_EQ(All(again), All(lines));
@@ -220,7 +223,8 @@ TEST_F(LogFileTest, FailedWriteKeepsTheRecordOnceAndTheOldFile) {
     ASSERT_TRUE(LoadLog(file_, lines));
     // A folder where the temporary file would go makes every write fail.
     const fs::path blocked = dir_ / "gone" / "raport.txt";
-    EXPECT_THROW(AppendRecord(lines, blocked, 1, 0, 1, 1, kPolish), Error);
+    lines.Add(FormatRecord(1, 0, 1, 1, kPolish));
+    EXPECT_THROW(SaveLog(lines, blocked), Error);
     try {
         SaveLog(lines, blocked);
     } catch (const Error& e) {
@@ -228,7 +232,8 @@ TEST_F(LogFileTest, FailedWriteKeepsTheRecordOnceAndTheOldFile) {
     }
     EXPECT_EQ(lines.size(), 2u);
     EXPECT_EQ(ReadWholeFile(file_), "first\r\n");
-    AppendRecord(lines, file_, 1, 0, 2, 2, kPolish);
+    lines.Add(FormatRecord(1, 0, 2, 2, kPolish));
+    SaveLog(lines, file_);
     EXPECT_EQ(ReadWholeFile(file_),
               "first\r\n1899-12-31\t00:00:00\t1\t1\t\r\n1899-12-31\t00:00:00\t2\t2\t\r\n");
 }
@@ -239,12 +244,14 @@ TEST_F(LogFileTest, FileUnreadableAtStartIsNeverReplacedBlindly) {
     TLogLines lines;
     EXPECT_FALSE(LoadLog(file_, lines));
     EXPECT_TRUE(lines.FileUnread);
-    EXPECT_THROW(AppendRecord(lines, file_, 1, 0, 1, 1, kPolish), Error);
+    lines.Add(FormatRecord(1, 0, 1, 1, kPolish));
+    EXPECT_THROW(SaveLog(lines, file_), Error);
     EXPECT_EQ(lines.size(), 1u);
     // Freed later: its lines come first, then this run's records.
     fs::remove(file_);
     ASSERT_TRUE(ReplaceFileAtomically(file_, "from before\r\n"));
-    AppendRecord(lines, file_, 1, 0, 2, 2, kPolish);
+    lines.Add(FormatRecord(1, 0, 2, 2, kPolish));
+    SaveLog(lines, file_);
     EXPECT_EQ(ReadWholeFile(file_),
               "from before\r\n1899-12-31\t00:00:00\t1\t1\t\r\n"
               "1899-12-31\t00:00:00\t2\t2\t\r\n");

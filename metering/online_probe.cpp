@@ -6,10 +6,10 @@ namespace tt {
 
 OnlineRule ReadOnlineRule(const TSettings& settings) {
     OnlineRule rule;
-    std::string kind = settings.ReadString("ONLINE", "RULE", "dialup");
+    std::string kind = Read(settings, keys::RULE);
     for (char& c : kind) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     rule.HostName = kind == "hostname";
-    const std::string names = settings.ReadString("ONLINE", "INTERFACES", "ppp*");
+    const std::string names = Read(settings, keys::INTERFACES);
     std::vector<std::string> patterns;
     std::string current;
     for (const char c : names + ",") {

@@ -40,6 +40,12 @@ TEST(ProbeOnline, TheRuleComesFromTheSettingsFile) {
     rule = ReadOnlineRule(settings);
     EXPECT_FALSE(rule.HostName);
     EXPECT_EQ(rule.Interfaces, std::vector<std::string>{"ppp*"});
+#ifndef _WIN32
+    // The rule's keys are among those read at start: asking for them reads the file no more.
+    const TSettings fresh(folder / "taktomat.ini");
+    EXPECT_EQ(ReadOnlineRule(fresh).Interfaces, std::vector<std::string>{"ppp*"});
+    EXPECT_EQ(fresh.Readings(), 1u);
+#endif
 }
 
 TEST(ProbeOnline, EveryCallOverwritesTheFlag) {

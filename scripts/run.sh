@@ -9,7 +9,7 @@ cmake --preset linux >/dev/null
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): a demonstration of one metered connection instead."
   cmake --build --preset linux --target taktomat-demo
-  exec build/linux/examples/taktomat-demo "$@"
+  exec build/linux/tools/demo/taktomat-demo "$@"
 fi
 cmake --build --preset linux --target taktomat
 exec build/linux/app/taktomat "$@"

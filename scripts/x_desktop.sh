@@ -26,6 +26,24 @@ wait_for() {
     return 1
 }
 
+# Waits up to 4 s for the screen's rectangle WIDTHxHEIGHT+LEFT+TOP to be REFERENCE pixel for
+# pixel (a window can take a few frames to show what it drew). Leaves the rectangle in CROP and
+# the whole screen beside it in shown.png; on failure `screen_diff` holds how many pixels differ.
+#   screen_matches REFERENCE CROP LEFT TOP WIDTH HEIGHT
+screen_diff=
+screen_matches() {
+    local reference=$1 crop=$2 shot geometry="${5}x${6}+${3}+${4}"
+    shot=$(dirname "$crop")/shown.png
+    for _ in $(seq 20); do
+        import -window root "$shot"
+        convert "$shot" -crop "$geometry" +repage "$crop"
+        screen_diff=$(compare -metric AE "$crop" "$reference" null: 2>&1 || true)
+        if [ "$screen_diff" = "0" ]; then return 0; fi
+        sleep 0.2
+    done
+    return 1
+}
+
 # Starts Xvfb on the first free display from FIRST_DISPLAY on (never :99, which others keep for
 # themselves) and trayer on it, their output in LOG_DIR if given. Says why and fails when either
 # does not come up.

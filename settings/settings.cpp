@@ -14,6 +14,7 @@ TSettings::TSettings(std::filesystem::path file) : ini_(std::move(file)) {
     for (const BoolKey* k : {&PULPIT, &SHADEDOWN}) ini_.Want(k->Section, k->Key);
     for (const TimeKey* k : {&S1_Start, &S2_Start, &S3_Start}) ini_.Want(k->Section, k->Key);
     for (const PriceKey* k : {&CENA1, &CENA2, &CENA3}) ini_.Want(k->Section, k->Key);
+    for (const TextKey* k : {&RULE, &INTERFACES}) ini_.Want(k->Section, k->Key);
 }
 
 std::string TSettings::ReadString(std::string_view section, std::string_view key,
@@ -55,6 +56,10 @@ int32_t ReadClamped(const TSettings& settings, const IntegerKey& key) {
 
 bool Read(const TSettings& settings, const BoolKey& key) {
     return settings.ReadBool(key.Section, key.Key, key.Default);
+}
+
+std::string Read(const TSettings& settings, const TextKey& key) {
+    return settings.ReadString(key.Section, key.Key, key.Default);
 }
 
 std::string DefaultText(const TimeKey& key, const FormatSettings& fs) {

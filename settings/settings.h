@@ -74,6 +74,11 @@ struct PriceKey {
     const char* Key;
     long double Default;
 };
+struct TextKey {
+    const char* Section;
+    const char* Key;
+    const char* Default;
+};
 
 namespace keys {
 inline constexpr IntegerKey IMPULS1{"OPCJE", "IMPULS1", 180, 30, 3600};
@@ -99,6 +104,9 @@ inline constexpr IntegerKey PAUSE{"CONNECT", "PAUSE", 10, 1, 100};
 // No counter shows the height, so any value is kept.
 // The main window is either whole or rolled up; any other height would put it off screen.
 inline constexpr IntegerKey H{"OKNO", "H", 80, 25, 80};
+// How the on-line probe tells that the connection is up; read by metering/online_probe.
+inline constexpr TextKey RULE{"ONLINE", "RULE", "dialup"};
+inline constexpr TextKey INTERFACES{"ONLINE", "INTERFACES", "ppp*"};
 }  // namespace keys
 
 // A price the meter charges: a number, not negative and at most 1000 a pulse. Anything else
@@ -111,6 +119,7 @@ bool TryStrToPrice(std::string_view text, const FormatSettings& fs, long double&
 // The value as the program uses it: read, then brought into the key's range.
 int32_t ReadClamped(const TSettings& settings, const IntegerKey& key);
 bool Read(const TSettings& settings, const BoolKey& key);
+std::string Read(const TSettings& settings, const TextKey& key);
 // The default as the user's long time text, which is also what the file is offered.
 std::string DefaultText(const TimeKey& key, const FormatSettings& fs);
 std::string DefaultText(const PriceKey& key, const FormatSettings& fs);

@@ -71,10 +71,10 @@ rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 
 start_and_time bare "$work/bare" >/dev/null
 bare_pid=$started
-pids+=($bare_pid)
+pids+=("$bare_pid")
 start_and_time taktomat "$program" --simulate --dir "$work/folder" >/dev/null
 prog_pid=$started
-pids+=($prog_pid)
+pids+=("$prog_pid")
 sleep 30
 bare_t0=$(cpu_ticks "$bare_pid")
 prog_t0=$(cpu_ticks "$prog_pid")

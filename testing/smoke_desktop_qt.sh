@@ -54,7 +54,7 @@ screen_w=$WIDTH screen_h=$HEIGHT
 
 "$program" --simulate --peers "$out/peers" --dir "$out/folder" >"$out/taktomat.log" 2>&1 &
 program_pid=$!
-pids+=($program_pid)
+pids+=("$program_pid")
 started=$(date +%s%N)
 
 # --- no tray: the window in its corner, and one box that says why
@@ -64,7 +64,7 @@ mapped_ms=$((($(date +%s%N) - started) / 1000000))
 main=$(xdotool search --onlyvisible --name '^Taktomat$' | head -1)
 eval "$(xdotool getwindowgeometry --shell "$main")"
 left=$X top=$Y
-[ $((X + WIDTH)) -eq "$screen_w" ] && [ $((Y + HEIGHT)) -eq "$screen_h" ] ||
+((X + WIDTH == screen_w && Y + HEIGHT == screen_h)) ||
     fail "the window is not in the bottom-right corner: $X,$Y ${WIDTH}x$HEIGHT"
 say "without a tray the window showed after $mapped_ms ms at $X,$Y"
 wait_for xdotool search --onlyvisible --name '^Taktomat 2000$' || fail "no message box says why"
@@ -99,8 +99,7 @@ hint=$(convert "$out/hint-corner.png" -fill black +opaque '#FFFFE1' -fill white 
 [[ "$hint" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "no hint on the screen ($hint)"
 hw=${BASH_REMATCH[1]} hh=${BASH_REMATCH[2]} hx=${BASH_REMATCH[3]} hy=${BASH_REMATCH[4]}
 # The hint's inside, and its black frame one pixel further on every side, are on the screen.
-[ "$hx" -ge 1 ] && [ "$hy" -ge 1 ] && [ $((hx + hw + 1)) -le "$screen_w" ] &&
-    [ $((hy + hh + 1)) -le "$screen_h" ] || fail "the hint runs off the screen: $hint"
+((hx >= 1 && hy >= 1 && hx + hw + 1 <= screen_w && hy + hh + 1 <= screen_h)) || fail "the hint runs off the screen: $hint"
 frame=$(convert "$out/hint-corner.png" -format "%[pixel:p{$((hx + hw)),$((hy + hh / 2))}]" info:)
 [[ "$frame" =~ ^(black|srgb\(0,0,0\)|#000000)$ ]] || fail "no frame right of the hint ($frame at $hint)"
 say "the close button's hint lies on the screen at $hint (hint-corner.png)"

@@ -23,7 +23,7 @@ done
 
 # A prefix made now would show Wine's own "being updated" window over the screenshots.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  DISPLAY= "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+  DISPLAY="" "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
 fi
 
 # The program keeps its files beside the executable: a folder of its own, fresh each run.
@@ -100,7 +100,7 @@ ini=$out/program/taktomat.ini
 for rule in dialup hostname; do
   if [ "$rule" = hostname ]; then printf '[ONLINE]\r\nRULE=hostname\r\n' >>"$ini"; fi
   echo "smoke: on-line rule $rule"
-  rule=$rule out=$out exe=$exe root=$root "$root/testing/with_xvfb.sh" --size 1024x768x24 \
+  env rule="$rule" out="$out" exe="$exe" root="$root" "$root/testing/with_xvfb.sh" --size 1024x768x24 \
     bash -c "$(declare -f run); run" || fail=1
 done
 

@@ -77,17 +77,17 @@ echo "smoke: pixels differing from the headless picture: $diff"
 if ! [[ "$diff" =~ ^[0-9]+$ ]] || [ "$diff" -gt 20 ]; then fail=1; fi
 # With GDI text the fills around it are the same: background, and the paint box's three bars.
 for check in "4 126 000040" "150 60 ff0000" "150 80 00ff00" "150 110 0000ff"; do
-  set -- $check
-  got=$(pixel "$out/gdi-form.png" "$1" "$2")
-  echo "smoke: gdi form at $1,$2 is $got, wanted $3"
-  [ "$got" = "$3" ] || fail=1
+  read -r x y want <<<"$check"
+  got=$(pixel "$out/gdi-form.png" "$x" "$y")
+  echo "smoke: gdi form at $x,$y is $got, wanted $want"
+  [ "$got" = "$want" ] || fail=1
 done
 # Dragged by its background, the form stands 100,100 further and its old place is empty.
 for check in "290 200 ff0000" "84 206 000000"; do
-  set -- $check
-  got=$(pixel "$out/moved.png" "$1" "$2")
-  echo "smoke: moved screen at $1,$2 is $got, wanted $3"
-  [ "$got" = "$3" ] || fail=1
+  read -r x y want <<<"$check"
+  got=$(pixel "$out/moved.png" "$x" "$y")
+  echo "smoke: moved screen at $x,$y is $got, wanted $want"
+  [ "$got" = "$want" ] || fail=1
 done
 # The tray: nothing of the form before the click on the icon, the form after it.
 got=$(pixel "$out/tray-before.png" 190 100)

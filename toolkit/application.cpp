@@ -5,7 +5,7 @@
 
 #include "base/error.h"
 #include "toolkit/form.h"
-#include "toolkit/tray_shell.h"
+#include "toolkit/stand_in_tray.h"
 
 namespace tt {
 
@@ -379,10 +379,10 @@ void Application::HideTrayIcon() {
     backend_.HideTrayIcon();
 }
 
-std::unique_ptr<ui::ShellIcon> Application::AttachTrayIcon(int window, unsigned iconId) {
+std::unique_ptr<ui::TrayIconHost> Application::AttachTrayIcon(int window, unsigned iconId) {
     if (auto native = backend_.AttachNativeTray(window, iconId)) return native;
-    if (!trayShell_) trayShell_ = std::make_unique<TrayShell>(*this);
-    return trayShell_->Attach();
+    if (!standInTray_) standInTray_ = std::make_unique<StandInTray>(*this);
+    return standInTray_->Attach();
 }
 
 // --- TTimer

@@ -17,7 +17,7 @@ namespace tt {
 
 class TForm;
 class TTimer;
-class TrayShell;
+class StandInTray;
 
 // The pixel words of an icon for the tray (ui::TrayIcon): its fuchsia key made transparent.
 std::vector<uint32_t> TrayIconPixels(const Bitmap& icon);
@@ -97,7 +97,7 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     void HideTrayIcon();
     // An icon for the notification area's shell: the system's own where the backend has one
     // (its notifications then come through `window`'s procedure), else the toolkit's stand-in.
-    std::unique_ptr<ui::ShellIcon> AttachTrayIcon(int window, unsigned iconId);
+    std::unique_ptr<ui::TrayIconHost> AttachTrayIcon(int window, unsigned iconId);
 
     // The toolkit's own calls, each for the class its Badge names alone.
     // The pointer is over `hovered` (null: over none of ours) at `screen`.
@@ -142,7 +142,7 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     int hintWindow_ = 0;
     Bitmap hintBuffer_;
 
-    std::unique_ptr<TrayShell> trayShell_;  // made when the first icon wants the stand-in
+    std::unique_ptr<StandInTray> standInTray_;  // made when the first icon wants the stand-in
 };
 
 // A message-driven timer: OnTimer runs on the GUI thread every Interval milliseconds while

@@ -193,37 +193,29 @@ class EventSink {
     virtual void ProcessMessages() = 0;
 };
 
-// The shell's calls, record flags and the mouse messages it reports, by the Windows numbers
-// that every tray icon speaks.
-enum : unsigned {
-    kShellAdd = 0,
-    kShellModify = 1,
-    kShellDelete = 2,
-    kShellFlagMessage = 1,
-    kShellFlagIcon = 2,
-    kShellFlagTip = 4,
-    kShellLeftDown = 0x201,
-    kShellLeftDoubleClick = 0x203,
-    kShellRightDown = 0x204,
-};
+// A tray icon's calls to the notification area, the parts of its record a call carries (bits)
+// and the pointer messages reported for it, by the Windows shell's numbers that every tray
+// icon speaks.
+enum class TrayCall : unsigned { Add = 0, Modify = 1, Delete = 2 };
+enum TrayPart : unsigned { kTrayPartMessage = 1, kTrayPartIcon = 2, kTrayPartTip = 4 };
+enum class TrayMessage : unsigned { LeftDown = 0x201, LeftDoubleClick = 0x203, RightDown = 0x204 };
 
-// One icon registered with the notification area's shell. A system with a shell of its own
-// with window-message callbacks (Win32) hands one out from Backend::AttachNativeTray: the
-// notifications arrive through the owner window's procedure, which it takes over. For the other
-// backends, which show one icon over ShowTrayIcon, the toolkit plays the shell
-// (toolkit/tray_shell.h) and Application::AttachTrayIcon hands out its icons.
-class ShellIcon {
+// What one tray icon speaks to: the notification area that holds it. A system with a tray of
+// its own with window-message callbacks (Win32) hands one out from Backend::AttachNativeTray:
+// the notifications arrive through the owner window's procedure, which it takes over. For the
+// other backends, which show one icon over ShowTrayIcon, the toolkit stands in for the Windows
+// shell (toolkit/stand_in_tray.h) and Application::AttachTrayIcon hands out its hosts.
+class TrayIconHost {
   public:
-    virtual ~ShellIcon() = default;
-    // The shell's mouse message for the icon (kShellLeftDown, ...), with the pointer's screen
-    // position at that moment.
-    std::function<void(unsigned mouseMessage, int x, int y)> OnMouse;
+    virtual ~TrayIconHost() = default;
+    // The pointer message for the icon (TrayMessage::LeftDown, ..., or another of the system's
+    // mouse messages), with the pointer's screen position at that moment.
+    std::function<void(TrayMessage message, int x, int y)> OnMouse;
     // The picture for the next shell calls, pixel words 0xFFRRGGBB with the transparent ones
     // 0; none brings the system's default icon back.
     virtual void SetIcon(int width, int height, const uint32_t* pixels) = 0;
-    // One shell call (kShellAdd, kShellModify, kShellDelete) with the record's flags
-    // (kShellFlag...) and the tip.
-    virtual void Notify(unsigned operation, unsigned flags, const std::string& tip) = 0;
+    // One call with the record's parts (kTrayPart... bits) and the tip.
+    virtual void Notify(TrayCall call, unsigned parts, const std::string& tip) = 0;
     virtual unsigned CallbackMessage() const = 0;
     virtual int DoubleClickTime() const = 0;
 };
@@ -282,7 +274,7 @@ class Backend {
     virtual bool TrayAvailable() { return true; }
     // The system's own tray for an icon of `window`; nullptr where there is none. Throws when
     // the window's procedure cannot be taken over.
-    virtual std::unique_ptr<ShellIcon> AttachNativeTray(int window, unsigned iconId) {
+    virtual std::unique_ptr<TrayIconHost> AttachNativeTray(int window, unsigned iconId) {
         (void)window;
         (void)iconId;
         return nullptr;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace tt {
@@ -20,8 +21,9 @@ class PropertyTable {
 
     explicit PropertyTable(const PropertyTable* base = nullptr) : base_(base) {}
 
-    template <class C, class T>
-    PropertyTable& Add(const std::string& name, T (C::*get)() const, void (C::*set)(T) = nullptr);
+    // The setter may take the value as the getter gives it or by const reference.
+    template <class C, class T, class S = T>
+    PropertyTable& Add(const std::string& name, T (C::*get)() const, void (C::*set)(S) = nullptr);
     // A read-only property computed by a function.
     template <class C>
     PropertyTable& AddText(const std::string& name, std::function<std::string(const C&)> get);
@@ -87,9 +89,10 @@ class TComponent {
     std::vector<TComponent*> components_;
 };
 
-template <class C, class T>
-PropertyTable& PropertyTable::Add(const std::string& name, T (C::*get)() const, void (C::*set)(T)) {
+template <class C, class T, class S>
+PropertyTable& PropertyTable::Add(const std::string& name, T (C::*get)() const, void (C::*set)(S)) {
     using Value = std::remove_cvref_t<T>;
+    static_assert(std::is_same_v<Value, std::remove_cvref_t<S>>, "one type for get and set");
     Entry entry;
     entry.get = [get](const TComponent& c) {
         return PropertyText(static_cast<Value>((static_cast<const C&>(c).*get)()));

@@ -1,7 +1,7 @@
 #include "toolkit/control_text.h"
 
+#include "base/utf8.h"
 #include "toolkit/gfx/font.h"
-#include "toolkit/gfx/utf8.h"
 
 namespace tt {
 

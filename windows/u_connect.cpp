@@ -21,8 +21,8 @@ TBMPCounter* PlaceCounter(TForm* form, const char* name, int left, int top, Imag
 
 }  // namespace
 
-TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TSession& session)
-    : TCompanionForm(owner, shell, "frmConnect", 102, false, TCompanionMove::Drag),
+TfrmConnect::TfrmConnect(TComponent* owner, TWindowKit& kit, TSettings& settings, TSession& session)
+    : TCompanionForm(owner, kit, "frmConnect", 102, false, TCompanionMove::Drag),
       settings_(settings),
       session_(session),
       DialUp1_(session.DialUp()),
@@ -37,11 +37,11 @@ TfrmConnect::TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, 
     cmbEntry->SetColor(kCompanionColor);
 
     Klawisze = Place<TBMPButton>(this, "Klawisze", 200, 72, 1, 1);
-    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->SetButtons(&kit_.Skins.ImageList1);
     Klawisze->SetOrientation(TLayOut::loHor);
     Klawisze->OnClick = [this](TComponent* s) { klawiszeClick(s); };
 
-    ImageList& digits = shell_.Skins.imgCyfry;
+    ImageList& digits = kit_.Skins.imgCyfry;
     cntPowtorz = PlaceCounter(this, "cntPowtorz", 136, 54, digits, 1, 10);
     cntPowtorz->OnChange = [this](TComponent* s) { cntPowtorzChange(s); };
     cntCoIle = PlaceCounter(this, "cntCoIle", 136, 74, digits, 1, 100);
@@ -87,9 +87,9 @@ void TfrmConnect::ShowAttempts() {
 
 void TfrmConnect::FormCreate(TComponent*) {
     for (auto* counter : {cntPowtorz, cntCoIle, cntIleJeszcze}) {
-        counter->SetAltDrawing(shell_.AltDrawing);
+        counter->SetAltDrawing(kit_.AltDrawing);
     }
-    Klawisze->SetAltDrawing(shell_.AltDrawing);
+    Klawisze->SetAltDrawing(kit_.AltDrawing);
     // Setting a value from code raises no OnChange, so cntIleJeszcze keeps its 0.
     cntPowtorz->SetValue(
         settings_.ReadInteger(keys::REP.Section, keys::REP.Key, keys::REP.Default));

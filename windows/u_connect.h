@@ -3,7 +3,7 @@
 
 #include "controls/BMPButton.h"
 #include "controls/BMPCounter.h"
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 #include "session/session.h"
 #include "settings/settings.h"
 #include "toolkit/application.h"
@@ -19,7 +19,7 @@ namespace tt {
 class TfrmConnect : public TCompanionForm, private TSessionView {
   public:
     // The session must outlive the window.
-    TfrmConnect(TComponent* owner, TShell& shell, TSettings& settings, TSession& session);
+    TfrmConnect(TComponent* owner, TWindowKit& kit, TSettings& settings, TSession& session);
     ~TfrmConnect() override;
 
     TLabel* lblStatus;

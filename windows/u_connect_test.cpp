@@ -55,8 +55,8 @@ class ConnectTest : public ::testing::Test {
         backend.line = &line;
         backend.SetRealWaitLimit(0);
         std::filesystem::create_directories(folder);
-        shell.Skins.Fill();
-        shell.SnapArea = TRect{0, 0, 1024, 740};
+        kit.Skins.Fill();
+        kit.SnapArea = TRect{0, 0, 1024, 740};
         DialUp1.OnDialing = [this](TComponent*) {
             dialled.push_back(DialUp1.Entry);
             dialledAt.push_back(backend.MonotonicMs());
@@ -71,11 +71,11 @@ class ConnectTest : public ::testing::Test {
     }
 
     void Create(bool releaseHook = true) {
-        frmConnect = &app->CreateForm<TfrmConnect>(shell, settings, session);
+        frmConnect = &app->CreateForm<TfrmConnect>(kit, settings, session);
         if (releaseHook) {
             frmConnect->ReleaseStep = [this](TForm& window) {
                 releasedBy.push_back(&window);
-                ClampToSnapArea(window, shell.SnapArea);
+                ClampToSnapArea(window, kit.SnapArea);
             };
         }
         frmConnect->SetBounds(300, 500, frmConnect->Width(), frmConnect->Height());
@@ -111,7 +111,7 @@ class ConnectTest : public ::testing::Test {
         ("tt_connect_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     TSettings settings{folder / "taktomat.ini"};
-    TShell shell;
+    TWindowKit kit;
     ScriptedHostAddressSource host;
     TSession session{TSessionServices{host,
                                       line,
@@ -331,7 +331,7 @@ TEST_F(ConnectTest, TheWindowIsDraggedByItsBackgroundAndReleasedThroughTheMainWi
     driver.Release("frmConnect", 260, 100, TMouseButton::mbRight);
 
     driver.Press("frmConnect", 250, 96);
-    EXPECT_TRUE(shell.DragState.Dragging);
+    EXPECT_TRUE(kit.DragState.Dragging);
     driver.Move("frmConnect", 260, 300, ssLeft);
     EXPECT_EQ(frmConnect->Left(), 310);
     EXPECT_EQ(frmConnect->Top(), 704);  // below the area while the button is held
@@ -339,7 +339,7 @@ TEST_F(ConnectTest, TheWindowIsDraggedByItsBackgroundAndReleasedThroughTheMainWi
     // Every release goes through the main window's step, the right button's too.
     ASSERT_EQ(releasedBy.size(), 2u);
     EXPECT_EQ(releasedBy[1], frmConnect);
-    EXPECT_FALSE(shell.DragState.Dragging);
+    EXPECT_FALSE(kit.DragState.Dragging);
     EXPECT_EQ(frmConnect->Top(), 740 - 102);
 }
 
@@ -349,7 +349,7 @@ TEST_F(ConnectTest, WithoutTheMainWindowsReleaseStepTheWindowClampsItself) {
     driver.Press("frmConnect", 250, 96);
     driver.Move("frmConnect", 1000, 96, ssLeft);
     driver.Release("frmConnect", 1000, 96);
-    EXPECT_FALSE(shell.DragState.Dragging);
+    EXPECT_FALSE(kit.DragState.Dragging);
     EXPECT_EQ(frmConnect->Left(), 1024 - 275);
 }
 

@@ -32,9 +32,9 @@ constexpr int kCounterOffset = 58;  // from the label's left edge
 
 }  // namespace
 
-TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
+TfrmMaxImp::TfrmMaxImp(TComponent* owner, TWindowKit& kit, TSettings& settings,
                        TMeterLimits& meterLimits, std::filesystem::path programFolder)
-    : TCompanionForm(owner, shell, "frmMaxImp", 80, true, TCompanionMove::Drag),
+    : TCompanionForm(owner, kit, "frmMaxImp", 80, true, TCompanionMove::Drag),
       settings_(settings),
       meterLimits_(meterLimits),
       programFolder_(std::move(programFolder)) {
@@ -51,7 +51,7 @@ TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
 
         auto* counter =
             Place<TBMPCounter>(this, row.CounterName, row.Left + kCounterOffset, row.Top, 50, 20);
-        counter->SetDigits(&shell_.Skins.imgCyfry);
+        counter->SetDigits(&kit_.Skins.imgCyfry);
         counter->SetMaxValue(row.Key->Max);
         counter->SetMinValue(row.Key->Min);
         counter->SetStep(1);
@@ -68,7 +68,7 @@ TfrmMaxImp::TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings,
     cntOODL = counters[3];
 
     Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 54, 70, 20);
-    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->SetButtons(&kit_.Skins.ImageList1);
     Klawisze->OnClick = [this](TComponent* s) { KlawiszeClick(s); };
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
@@ -80,7 +80,7 @@ void TfrmMaxImp::FormCreate(TComponent*) {
     const std::array<TBMPCounter*, 4> counters{cntMAXIMP_P, cntMAXIMP_D, cntMAXIMP_M, cntOODL};
     for (TBMPCounter* c : counters) c->SetAltDrawing(alt);
 
-    const Bitmap& skin = shell_.Skins.SkinBackground;
+    const Bitmap& skin = kit_.Skins.SkinBackground;
     SetBounds(Left(), Top(), skin.Width(), skin.Height());
 
     // The counters clamp what the file holds; the meter takes the clamped values.

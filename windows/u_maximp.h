@@ -4,7 +4,7 @@
 
 #include "controls/BMPButton.h"
 #include "controls/BMPCounter.h"
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 #include "settings/settings.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"
@@ -16,7 +16,7 @@ namespace tt {
 // during a run.
 class TfrmMaxImp : public TCompanionForm {
   public:
-    TfrmMaxImp(TComponent* owner, TShell& shell, TSettings& settings, TMeterLimits& meterLimits,
+    TfrmMaxImp(TComponent* owner, TWindowKit& kit, TSettings& settings, TMeterLimits& meterLimits,
                std::filesystem::path programFolder);
 
     TLabel* lblMAXIMP_P;

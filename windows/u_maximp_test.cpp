@@ -19,8 +19,8 @@ class MaxImpTest : public ::testing::Test {
   protected:
     MaxImpTest() {
         fs::create_directories(dir);
-        shell.Skins.Fill();
-        shell.SnapArea = app->WorkArea();
+        kit.Skins.Fill();
+        kit.SnapArea = app->WorkArea();
     }
     ~MaxImpTest() override {
         app.reset();
@@ -41,7 +41,7 @@ class MaxImpTest : public ::testing::Test {
     }
     TfrmMaxImp& Create() {
         settings = std::make_unique<TSettings>(ini);
-        form = &app->CreateForm<TfrmMaxImp>(shell, *settings, limits, dir);
+        form = &app->CreateForm<TfrmMaxImp>(kit, *settings, limits, dir);
         return *form;
     }
     TfrmMaxImp& Open() {
@@ -67,7 +67,7 @@ class MaxImpTest : public ::testing::Test {
                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::path ini = dir / "taktomat.ini";
     TMeterLimits limits{1, 2, 3, 4};
-    TShell shell;
+    TWindowKit kit;
     std::unique_ptr<TSettings> settings;
     headless::HeadlessBackend backend;
     std::unique_ptr<Application> app = std::make_unique<Application>(backend);
@@ -142,12 +142,12 @@ TEST_F(MaxImpTest, ALeftDragMovesOnlyThisWindowAndEndsInTheMainWindowsReleaseSte
     EXPECT_EQ(f.BoundsRect(), (TRect{110, 95, 385, 175}));
     driver.Move("frmMaxImp", 150 + 900, 70, ssLeft);  // anywhere while the button is held
     driver.Release("frmMaxImp", 150, 70);
-    EXPECT_FALSE(shell.DragState.Dragging);
+    EXPECT_FALSE(kit.DragState.Dragging);
     EXPECT_EQ(f.BoundsRect(), (TRect{1024 - 275, 95, 1024, 175}));
 
     std::vector<TForm*> released;
     f.ReleaseStep = [&](TForm& window) {
-        EXPECT_FALSE(shell.DragState.Dragging);
+        EXPECT_FALSE(kit.DragState.Dragging);
         released.push_back(&window);
     };
     driver.Press("frmMaxImp", 150, 70);
@@ -165,7 +165,7 @@ TEST_F(MaxImpTest, PaintsTheSkinAndTheSharedDigits) {
     const TControl& oodl = driver.Find("frmMaxImp.cntOODL");
     EXPECT_EQ(oodl.Width(), 40);  // 020 and the changer
     Bitmap zero(10, 20);
-    shell.Skins.imgCyfry.Draw(zero.GetCanvas(), 0, 0, 0);
+    kit.Skins.imgCyfry.Draw(zero.GetCanvas(), 0, 0, 0);
     for (int x = 0; x < 10; ++x) {
         EXPECT_EQ(shot.GetPixel(oodl.Left() + x, oodl.Top() + 10), zero.GetPixel(x, 10));
     }

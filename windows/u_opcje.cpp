@@ -45,10 +45,10 @@ TimeFieldSize StartTimeFieldSize(const TFont& font, const FormatSettings& fs) {
 
 }  // namespace
 
-TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
+TfrmOpcje::TfrmOpcje(TComponent* owner, TWindowKit& kit, TSettings& settings,
                      const FormatSettings& fs, TTariffTable& tariffTable,
                      std::filesystem::path programFolder)
-    : TCompanionForm(owner, shell, "frmOpcje", 140, true, TCompanionMove::SystemMove),
+    : TCompanionForm(owner, kit, "frmOpcje", 140, true, TCompanionMove::SystemMove),
       settings_(settings),
       fs_(fs),
       tariffTable_(tariffTable),
@@ -94,7 +94,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
         starts[i] = start;
 
         TBMPCounter* counter = Place<TBMPCounter>(this, counterNames[i], 98 + moved, top, 50, 20);
-        counter->SetDigits(&shell_.Skins.imgCyfry);
+        counter->SetDigits(&kit_.Skins.imgCyfry);
         counter->SetMaxValue(3600);
         counter->SetMinValue(30);
         counter->SetStep(30);
@@ -135,7 +135,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings,
     DoEkranu->OnClick = [this](TComponent* s) { DoEkranuClick(s); };
 
     Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 113, 70, 20);
-    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->SetButtons(&kit_.Skins.ImageList1);
     Klawisze->OnClick = [this](TComponent* s) { klawiszeClick(s); };
 
     OnCreate = [this](TComponent* s) { OdczytZINI(s); };
@@ -199,9 +199,9 @@ void TfrmOpcje::klawiszeClick(TComponent*) {
 void TfrmOpcje::Confirm() {
     Application& app = Application::Current();
     if (DoPulpitu->Checked()) {
-        shell_.SnapArea = app.WorkArea();
+        kit_.SnapArea = app.WorkArea();
     } else {
-        shell_.SnapArea = TRect{0, 0, app.ScreenWidth(), app.ScreenHeight()};
+        kit_.SnapArea = TRect{0, 0, app.ScreenWidth(), app.ScreenHeight()};
     }
 
     // The start times reach the meter at once. The fields only ever hold what this window

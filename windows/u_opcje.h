@@ -5,7 +5,7 @@
 #include "controls/BMPButton.h"
 #include "controls/BMPCounter.h"
 #include "controls/BtChkBox.h"
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 #include "metering/tariff.h"
 #include "settings/settings.h"
 #include "toolkit/form.h"
@@ -19,7 +19,7 @@ namespace tt {
 // were never confirmed.
 class TfrmOpcje : public TCompanionForm {
   public:
-    TfrmOpcje(TComponent* owner, TShell& shell, TSettings& settings, const FormatSettings& fs,
+    TfrmOpcje(TComponent* owner, TWindowKit& kit, TSettings& settings, const FormatSettings& fs,
               TTariffTable& tariffTable, std::filesystem::path programFolder);
 
     TBitCheckBox* DoPulpitu;

@@ -19,9 +19,9 @@ class OpcjeTest : public ::testing::Test {
   protected:
     OpcjeTest() {
         fs::create_directories(dir);
-        shell.Skins.Fill();
+        kit.Skins.Fill();
         app->SetTitle("Taktomat 2000");
-        shell.SnapArea = app->WorkArea();
+        kit.SnapArea = app->WorkArea();
     }
     ~OpcjeTest() override {
         app.reset();
@@ -34,7 +34,7 @@ class OpcjeTest : public ::testing::Test {
     TfrmOpcje& Open() {
         if (!form) {
             settings = std::make_unique<TSettings>(ini);
-            form = &app->CreateForm<TfrmOpcje>(shell, *settings, format, table, dir);
+            form = &app->CreateForm<TfrmOpcje>(kit, *settings, format, table, dir);
         }
         form->SetBounds(100, 100, form->Width(), form->Height());
         form->Show();
@@ -65,7 +65,7 @@ class OpcjeTest : public ::testing::Test {
     fs::path ini = dir / "taktomat.ini";
     FormatSettings format = MakeFormatSettings("dd.mm.yyyy", "hh:nn:ss", ',');
     TTariffTable table;
-    TShell shell;
+    TWindowKit kit;
     std::unique_ptr<TSettings> settings;
     headless::HeadlessBackend backend;
     std::unique_ptr<Application> app = std::make_unique<Application>(backend);
@@ -135,7 +135,7 @@ TEST_F(OpcjeTest, ConfirmWritesEveryKeyButOnlyTheStartTimesReachTheMeterAtOnce) 
     Tick("chkShade");
     Button(0);
     EXPECT_FALSE(f.Visible());
-    EXPECT_EQ(shell.SnapArea, (TRect{0, 0, 1024, 768}));
+    EXPECT_EQ(kit.SnapArea, (TRect{0, 0, 1024, 768}));
     EXPECT_EQ(SecondOfDay(table.ZoneStart[1]), 8 * 3600 + 1800);
     EXPECT_EQ(table.PulsePrice[1], 0.29L);
     EXPECT_EQ(table.PulseLength[1], 180);
@@ -150,7 +150,7 @@ TEST_F(OpcjeTest, ConfirmWritesEveryKeyButOnlyTheStartTimesReachTheMeterAtOnce) 
     EXPECT_EQ(f.edtCena1->Text(), "0,35");
     Tick("DoPulpitu");
     Button(0);
-    EXPECT_EQ(shell.SnapArea, app->WorkArea());
+    EXPECT_EQ(kit.SnapArea, app->WorkArea());
 }
 
 TEST_F(OpcjeTest, AnUnreadablePriceOrFileKeepsTheWindowOpenAndWritesNothing) {
@@ -167,7 +167,7 @@ TEST_F(OpcjeTest, AnUnreadablePriceOrFileKeepsTheWindowOpenAndWritesNothing) {
     EXPECT_FALSE(fs::exists(ini));
     // What came before the prices has taken effect.
     EXPECT_EQ(SecondOfDay(table.ZoneStart[3]), 1800);
-    EXPECT_EQ(shell.SnapArea, (TRect{0, 0, 1024, 768}));
+    EXPECT_EQ(kit.SnapArea, (TRect{0, 0, 1024, 768}));
 
     // A number that is no price: negative, or past 1000 a pulse.
     for (const char* price : {"-0,29", "1000,5", "3e38"}) {
@@ -237,7 +237,7 @@ TEST_F(OpcjeTest, PaintsTheSkinBehindItsControls) {
     EXPECT_EQ(shot.GetPixel(137, 139), kSkinFrameColor);  // squeezed, not cut
     EXPECT_EQ(shot.GetPixel(250, 60), kSkinFieldColor);
     Bitmap ok(35, 20);
-    shell.Skins.ImageList1.Draw(ok.GetCanvas(), 0, 0, 0);
+    kit.Skins.ImageList1.Draw(ok.GetCanvas(), 0, 0, 0);
     for (int x = 0; x < 35; x += 5) EXPECT_EQ(shot.GetPixel(197 + x, 123), ok.GetPixel(x, 10));
     if (const char* out = std::getenv("TT_SNAPSHOT_DIR")) {
         driver.SavePng("frmOpcje", (fs::path(out) / "frmOpcje.png").string(), 4);
@@ -255,7 +255,7 @@ TEST_F(OpcjeTest, StartTimeFieldsHoldTheLocalesLongestTime) {
                           Case{"hh' h 'nn' min 'ss' s'", "23 h 58 min 58 s"}}) {
         format = MakeFormatSettings("m/d/yyyy", c.pattern, '.');
         settings = std::make_unique<TSettings>(ini);
-        TfrmOpcje& f = app->CreateForm<TfrmOpcje>(shell, *settings, format, table, dir);
+        TfrmOpcje& f = app->CreateForm<TfrmOpcje>(kit, *settings, format, table, dir);
         TEdit* field = f.edtStrefa1_Start;
         EXPECT_GE(field->Width(), MeasureText(field->Font(), c.longest).Width + 6) << c.pattern;
         EXPECT_GE(field->MaxLength(), static_cast<int>(std::string_view(c.longest).size()));

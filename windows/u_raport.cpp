@@ -7,8 +7,8 @@
 
 namespace tt {
 
-TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell)
-    : TCompanionForm(owner, shell, "frmRaport", 209, false, TCompanionMove::SystemMove) {
+TfrmRaport::TfrmRaport(TComponent* owner, TWindowKit& kit)
+    : TCompanionForm(owner, kit, "frmRaport", 209, false, TCompanionMove::SystemMove) {
     ListBox1 = Place<TListBox>(this, "ListBox1", 8, 24, 260, 145);
     ListBox1->SetBorderStyle(TBorderStyle::bsNone);
     ListBox1->SetColor(kCompanionColor);
@@ -22,7 +22,7 @@ TfrmRaport::TfrmRaport(TComponent* owner, TShell& shell)
     PaintBox1->OnPaint = [this](TComponent* s) { PaintBox1Paint(s); };
 
     Klawisze = Place<TBMPButton>(this, "Klawisze", 197, 176, 1, 1);
-    Klawisze->SetButtons(&shell_.Skins.ImageList1);
+    Klawisze->SetButtons(&kit_.Skins.ImageList1);
     Klawisze->SetOrientation(TLayOut::loHor);
     Klawisze->OnClick = [this](TComponent* s) { KlawiszeClick(s); };
 
@@ -103,7 +103,7 @@ std::array<int, 4> TfrmRaport::ColumnStarts() const {
 }
 
 void TfrmRaport::FormCreate(TComponent*) {
-    Klawisze->SetAltDrawing(shell_.AltDrawing);
+    Klawisze->SetAltDrawing(kit_.AltDrawing);
 }
 
 void TfrmRaport::PaintBox1Paint(TComponent*) {

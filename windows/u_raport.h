@@ -3,7 +3,7 @@
 #include <string>
 
 #include "controls/BMPButton.h"
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 #include "log/log_file.h"
 #include "toolkit/form.h"
 #include "toolkit/stdctrls.h"
@@ -15,7 +15,7 @@ namespace tt {
 // while it is open appears only at the next opening.
 class TfrmRaport : public TCompanionForm {
   public:
-    TfrmRaport(TComponent* owner, TShell& shell);
+    TfrmRaport(TComponent* owner, TWindowKit& kit);
 
     TPaintBox* PaintBox1;
     TListBox* ListBox1;

@@ -19,9 +19,9 @@ constexpr int kListTop = 24;
 class RaportTest : public testing::ToolkitTest {
   protected:
     RaportTest() {
-        shell.Skins.Fill();
-        shell.SnapArea = TRect{0, 0, 1024, 740};
-        form = &app->CreateForm<TfrmRaport>(shell);
+        kit.Skins.Fill();
+        kit.SnapArea = TRect{0, 0, 1024, 740};
+        form = &app->CreateForm<TfrmRaport>(kit);
         form->SetBounds(300, 400, form->Width(), form->Height());
     }
 
@@ -68,7 +68,7 @@ class RaportTest : public testing::ToolkitTest {
         return FirstInk(shot, left, left + 65, RowTop(row), RowTop(row) + 16);
     }
 
-    TShell shell;
+    TWindowKit kit;
     TfrmRaport* form = nullptr;
 };
 

@@ -57,7 +57,7 @@ class HeadlessDriver {
     void TrayMenu(std::string_view caption);
 
     // What the backend last showed of a form, and that as a PNG file.
-    Bitmap Snapshot(std::string_view form) const;
+    Bitmap Snapshot(std::string_view name) const;
     void SavePng(std::string_view form, const std::string& path, int zoom = 1) const;
 
   private:

@@ -681,22 +681,22 @@ void Win32Backend::SetClipboardText(const std::string& text) {
 namespace {
 
 // The shell's tray through the owner window's procedure, taken over by NotifyIconHook.
-class HookedTray : public ui::ShellIcon {
+class HookedTray : public ui::TrayIconHost {
   public:
     explicit HookedTray(unsigned iconId) : hook_(iconId) {
         hook_.OnMouse = [this](unsigned mouseMessage) {
             int x = 0;
             int y = 0;
             NotifyIconHook::CursorPos(x, y);
-            if (OnMouse) OnMouse(mouseMessage, x, y);
+            if (OnMouse) OnMouse(static_cast<ui::TrayMessage>(mouseMessage), x, y);
         };
     }
     bool Attach(HWND owner) { return hook_.Attach(owner); }
     void SetIcon(int width, int height, const uint32_t* pixels) override {
         hook_.SetIcon(width, height, pixels);
     }
-    void Notify(unsigned operation, unsigned flags, const std::string& tip) override {
-        hook_.Notify(operation, flags, tip);
+    void Notify(ui::TrayCall call, unsigned parts, const std::string& tip) override {
+        hook_.Notify(static_cast<unsigned>(call), parts, tip);
     }
     unsigned CallbackMessage() const override { return NotifyIconHook::CallbackMessage(); }
     int DoubleClickTime() const override { return NotifyIconHook::DoubleClickTime(); }
@@ -707,7 +707,7 @@ class HookedTray : public ui::ShellIcon {
 
 }  // namespace
 
-std::unique_ptr<ui::ShellIcon> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
+std::unique_ptr<ui::TrayIconHost> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
     auto tray = std::make_unique<HookedTray>(iconId);
     if (!tray->Attach(NativeWindow(window))) {
         throw Error("the window procedure of the tray icon's owner cannot be taken over");

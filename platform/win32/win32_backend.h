@@ -68,7 +68,7 @@ class Win32Backend : public ui::Backend {
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
     void HideTrayIcon() override;
-    std::unique_ptr<ui::ShellIcon> AttachNativeTray(int window, unsigned iconId) override;
+    std::unique_ptr<ui::TrayIconHost> AttachNativeTray(int window, unsigned iconId) override;
     bool ShowTaskbarButton(bool show) override;
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& text) override;

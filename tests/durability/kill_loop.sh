@@ -35,7 +35,8 @@ for ((i = 0; i < kills; i++)); do
   left=$((left + temps))
 done
 "$writer" "$dir" start
-extra=$(ls -A "$dir" | grep -v -x -e raport.txt -e taktomat.ini -e taktomat.lock -e unsaved || true)
+extra=$(find "$dir" -mindepth 1 -maxdepth 1 ! -name raport.txt ! -name taktomat.ini \
+  ! -name taktomat.lock ! -name unsaved -printf '%f\n')
 if [ -n "$extra" ]; then
   echo "FAIL: left behind after the next start: $extra"; exit 1
 fi

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Runs inside the test machine (see run_vm.sh), as root, with the build tree $1 shared from the
 # host. A modem answers on the far end of a pty pair and hands the line to a far pppd that
 # requires CHAP; each case dials through the program's own layer and prints what it saw.
@@ -125,7 +126,7 @@ line CONNECT
 rm -rf /tmp/prog1 && mkdir -p /tmp/prog1
 "$program" dial /tmp/prog1 2>&1 | show
 rc=${PIPESTATUS[0]}
-result "program: dial, meter, hang-up, one record" $rc
+result "program: dial, meter, hang-up, one record" "$rc"
 endline
 
 echo "== case: the far end hangs up"

@@ -11,8 +11,8 @@ set -euo pipefail
 work=$1
 script=$2
 arg=${3:-}
-kernel=$(ls /boot/vmlinuz-*-amd64 2>/dev/null | grep -v -- '-cloud-' | sort -V | tail -n1 || true)
-if [ -z "$kernel" ]; then
+kernel=$(printf '%s\n' /boot/vmlinuz-*-amd64 | grep -v -- '-cloud-' | sort -V | tail -n1 || true)
+if [ ! -f "$kernel" ]; then
   echo "run_vm.sh: no /boot/vmlinuz-*-amd64 (install linux-image-amd64)" >&2
   exit 1
 fi

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
 #include "toolkit/gfx/bitmap.h"
 #include "toolkit/gfx/font.h"
-#include "toolkit/gfx/utf8.h"
 
 namespace tt {
 

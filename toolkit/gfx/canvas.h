@@ -127,7 +127,7 @@ class Canvas {
   private:
     TRect AbsClip() const;
     void FillAbs(const TRect& abs, Pixel pixel);
-    void FrameAbs(const TRect& abs, Pixel pixel);
+    void FrameAbs(const TRect& r, Pixel pixel);
     void Plot(int x, int y, Pixel pixel);
     template <typename InsideFn>
     void FillShape(const TRect& box, InsideFn inside);

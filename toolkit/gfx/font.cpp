@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "toolkit/gfx/utf8.h"
+#include "base/utf8.h"
 
 namespace tt {
 

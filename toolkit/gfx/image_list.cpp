@@ -29,7 +29,7 @@ int ImageList::Add(const Bitmap& strip) {
     const int rows = std::min(cellHeight_, strip.Height());
     const int columns = added * cellWidth_;
     for (int y = 0; y < rows; ++y) {
-        std::copy_n(strip.Row(y), columns, cells_.Row(y) + first * cellWidth_);
+        std::copy_n(strip.Row(y), columns, cells_.Row(y) + std::ptrdiff_t{first} * cellWidth_);
     }
     count_ += added;
     return first;
@@ -48,7 +48,7 @@ void ImageList::GetBitmap(int index, Bitmap& dest) const {
         if (index < 0 || index >= count_) {
             std::fill(row, row + cellWidth_, white);
         } else {
-            std::copy_n(cells_.Row(y) + index * cellWidth_, cellWidth_, row);
+            std::copy_n(cells_.Row(y) + std::ptrdiff_t{index} * cellWidth_, cellWidth_, row);
         }
     }
 }

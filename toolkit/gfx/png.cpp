@@ -69,7 +69,7 @@ std::vector<std::uint8_t> WrapPng(const std::vector<std::uint8_t>& raw, std::uin
         z.push_back(static_cast<std::uint8_t>(len >> 8));
         z.push_back(static_cast<std::uint8_t>(~len));
         z.push_back(static_cast<std::uint8_t>(~len >> 8));
-        z.insert(z.end(), raw.begin() + at, raw.begin() + at + len);
+        z.insert(z.end(), raw.data() + at, raw.data() + at + len);
         at += len;
     } while (at < raw.size());
     PutU32(z, Adler32(raw));
@@ -227,7 +227,7 @@ Bitmap DecodePng(std::span<const std::uint8_t> data) {
         if ((len ^ nlen) != 0xFFFF) Damaged();
         zi += 5;
         if (z.size() - zi < len) Damaged();
-        raw.insert(raw.end(), z.begin() + zi, z.begin() + zi + len);
+        raw.insert(raw.end(), z.data() + zi, z.data() + zi + len);
         zi += len;
     }
     if (z.size() - zi != 4 || GetU32(z, zi) != Adler32(raw)) Damaged();
@@ -240,7 +240,7 @@ Bitmap DecodePng(std::span<const std::uint8_t> data) {
         if (line[0] != 0) Damaged();
         Pixel* row = bitmap.Row(static_cast<int>(y));
         for (std::uint32_t x = 0; x < width; ++x) {
-            const std::uint8_t* rgb = line + 1 + x * 3;
+            const std::uint8_t* rgb = line + 1 + std::size_t{x} * 3;
             row[x] =
                 0xFF000000u | (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
         }

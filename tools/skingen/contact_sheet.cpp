@@ -126,9 +126,9 @@ Bitmap HalfSize(const Bitmap& icon) {
             for (int i = 0; i < 4; ++i) {
                 TColor c = icon.GetPixel(2 * x + i % 2, 2 * y + i / 2);
                 if (c == kIconTransparentColor) c = ColorRGB(212, 208, 200);  // a taskbar grey
-                r += c & 0xFF;
-                g += (c >> 8) & 0xFF;
-                b += (c >> 16) & 0xFF;
+                r += static_cast<int>(c & 0xFF);
+                g += static_cast<int>((c >> 8) & 0xFF);
+                b += static_cast<int>((c >> 16) & 0xFF);
             }
             half.SetPixel(x, y, ColorRGB(r / 4, g / 4, b / 4));
         }

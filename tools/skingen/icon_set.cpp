@@ -40,8 +40,7 @@ IconImage Halve(const IconImage& from) {
             unsigned r = 0, g = 0, b = 0, opaque = 0;
             for (int dy = 0; dy < 2; ++dy) {
                 for (int dx = 0; dx < 2; ++dx) {
-                    const std::uint32_t p =
-                        from.Argb[static_cast<size_t>((2 * y + dy) * from.Size + 2 * x + dx)];
+                    const std::uint32_t p = from.At(2 * x + dx, 2 * y + dy);
                     if ((p >> 24) == 0) continue;
                     r += (p >> 16) & 0xFF;
                     g += (p >> 8) & 0xFF;
@@ -79,12 +78,12 @@ std::vector<std::uint8_t> IcoEntry(const IconImage& image) {
     Put16(out, 32);  // bits a pixel
     for (int i = 0; i < 6; ++i) Put32(out, 0);
     for (int y = n - 1; y >= 0; --y)
-        for (int x = 0; x < n; ++x) Put32(out, image.Argb[static_cast<size_t>(y * n + x)]);
+        for (int x = 0; x < n; ++x) Put32(out, image.At(x, y));
     const int maskStride = (n + 31) / 32 * 4;
     for (int y = n - 1; y >= 0; --y) {
         std::vector<std::uint8_t> row(static_cast<size_t>(maskStride), 0);
         for (int x = 0; x < n; ++x) {
-            if ((image.Argb[static_cast<size_t>(y * n + x)] >> 24) == 0)
+            if ((image.At(x, y) >> 24) == 0)
                 row[static_cast<size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         }
         out.insert(out.end(), row.begin(), row.end());

@@ -10,6 +10,10 @@ namespace tt {
 struct IconImage {
     int Size = 0;
     std::vector<std::uint32_t> Argb;
+
+    std::uint32_t At(int x, int y) const {
+        return Argb[static_cast<size_t>(y) * static_cast<size_t>(Size) + static_cast<size_t>(x)];
+    }
 };
 
 // The sizes the desktops ask for: the hicolor theme's 16 to 256 on Linux.

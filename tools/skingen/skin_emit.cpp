@@ -91,8 +91,9 @@ std::string SkinDataSource() {
     for (int i = 0; i < kSkinPictureCount; ++i) {
         const SkinPictureInfo& info = SkinInfo(static_cast<SkinPicture>(i));
         const std::string id = IdentifierOf(info.Name);
-        out += "    {" + std::to_string(info.Width) + ", " + std::to_string(info.Height) + ", k" +
-               id + "Palette, k" + id + "Rows},\n";
+        out.append("    {").append(std::to_string(info.Width)).append(", ");
+        out.append(std::to_string(info.Height)).append(", k").append(id).append("Palette, k");
+        out.append(id).append("Rows},\n");
     }
     out += "}};\n\n}  // namespace tt\n";
     return out;

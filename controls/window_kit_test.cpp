@@ -1,4 +1,4 @@
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 
 #include <gtest/gtest.h>
 

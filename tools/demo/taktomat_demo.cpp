@@ -98,7 +98,7 @@ int Demonstrate(const FormatSettings& format, const std::string& snapshot) {
         const TTariffTable tariff;
         std::printf("%-8s %-10s %-6s %-4s %s\n", "after", "time", "pulses", "zone", "cost");
         for (int minute = 1; minute <= 7; ++minute) {
-            advance(60 * 1000);
+            advance(int64_t{60} * 1000);
             const TDateTime now = backend.WallClock();
             const int zone = ZoneOfTime(tariff, now - std::floor(now));
             const long double pulses = std::stold(program.ValueOf("PulseCount").value_or("0"));

@@ -37,7 +37,7 @@ struct TDragState {
 
 // What the main window makes for all windows. The windows keep a reference to the one the
 // program owns.
-struct TShell {
+struct TWindowKit {
     TSkinSet Skins;
     // The rectangle the windows are pushed back into: the work area, or the whole screen.
     TRect SnapArea;
@@ -89,10 +89,10 @@ class TCompanionForm : public TForm {
     void FormMouseUp(TComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   protected:
-    TCompanionForm(TComponent* owner, TShell& shell, const char* name, int height, bool stayOnTop,
+    TCompanionForm(TComponent* owner, TWindowKit& kit, const char* name, int height, bool stayOnTop,
                    TCompanionMove move);
 
-    TShell& shell_;
+    TWindowKit& kit_;
 
   private:
     const TCompanionMove move_;

@@ -1,4 +1,4 @@
-#include "toolkit/tray_shell.h"
+#include "toolkit/stand_in_tray.h"
 
 #include <algorithm>
 
@@ -6,75 +6,75 @@
 
 namespace tt {
 
-class TrayShell::Icon : public ui::ShellIcon {
+class StandInTray::Icon : public ui::TrayIconHost {
   public:
-    explicit Icon(TrayShell& shell) : shell_(shell) {}
-    ~Icon() override { shell_.Forget(*this); }
+    explicit Icon(StandInTray& tray) : tray_(tray) {}
+    ~Icon() override { tray_.Forget(*this); }
 
     void SetIcon(int width, int height, const uint32_t* pixels) override {
         staged_.width = pixels ? width : 0;
         staged_.height = pixels ? height : 0;
         staged_.pixels.assign(pixels, pixels ? pixels + std::size_t(width) * height : pixels);
     }
-    void Notify(unsigned operation, unsigned flags, const std::string& tip) override {
+    void Notify(ui::TrayCall call, unsigned parts, const std::string& tip) override {
         // The record is read at the call: a picture staged later waits for the next call.
-        stagedFlags_ = flags;
+        stagedParts_ = parts;
         stagedTip_ = tip;
-        shell_.Notify(*this, operation);
+        tray_.Notify(*this, call);
     }
     unsigned CallbackMessage() const override { return kCallbackMessage; }
-    int DoubleClickTime() const override { return shell_.app_.DoubleClickTime(); }
+    int DoubleClickTime() const override { return tray_.app_.DoubleClickTime(); }
 
   private:
-    friend class TrayShell;
-    TrayShell& shell_;
+    friend class StandInTray;
+    StandInTray& tray_;
     ui::TrayIcon staged_;
-    unsigned stagedFlags_ = 0;
+    unsigned stagedParts_ = 0;
     std::string stagedTip_;
-    ui::TrayIcon shown_;  // what the shell holds for this icon
+    ui::TrayIcon shown_;  // what the tray holds for this icon
 };
 
-TrayShell::TrayShell(Application& app) : app_(app) {}
+StandInTray::StandInTray(Application& app) : app_(app) {}
 
-TrayShell::~TrayShell() {
+StandInTray::~StandInTray() {
     if (!added_.empty()) app_.OnTrayMouse = nullptr;
 }
 
-std::unique_ptr<ui::ShellIcon> TrayShell::Attach() {
+std::unique_ptr<ui::TrayIconHost> StandInTray::Attach() {
     return std::make_unique<Icon>(*this);
 }
 
-void TrayShell::Notify(Icon& icon, unsigned operation) {
+void StandInTray::Notify(Icon& icon, ui::TrayCall call) {
     const auto it = std::find(added_.begin(), added_.end(), &icon);
-    if (operation == ui::kShellDelete) {
+    if (call == ui::TrayCall::Delete) {
         if (it == added_.end()) return;
         added_.erase(it);
     } else {
-        if (operation == ui::kShellAdd) {
+        if (call == ui::TrayCall::Add) {
             if (it != added_.end()) return;
             added_.push_back(&icon);
             icon.shown_ = ui::TrayIcon{};
-        } else if (operation != ui::kShellModify || it == added_.end()) {
+        } else if (call != ui::TrayCall::Modify || it == added_.end()) {
             return;
         }
-        if (icon.stagedFlags_ & ui::kShellFlagIcon) {
+        if (icon.stagedParts_ & ui::kTrayPartIcon) {
             icon.shown_.width = icon.staged_.width;
             icon.shown_.height = icon.staged_.height;
             icon.shown_.pixels = icon.staged_.pixels;
         }
-        if (icon.stagedFlags_ & ui::kShellFlagTip) icon.shown_.tip = icon.stagedTip_;
+        if (icon.stagedParts_ & ui::kTrayPartTip) icon.shown_.tip = icon.stagedTip_;
     }
     ShowFirst();
 }
 
-void TrayShell::Forget(Icon& icon) {
+void StandInTray::Forget(Icon& icon) {
     const auto it = std::find(added_.begin(), added_.end(), &icon);
     if (it == added_.end()) return;
     added_.erase(it);
     ShowFirst();
 }
 
-void TrayShell::ShowFirst() {
+void StandInTray::ShowFirst() {
     if (added_.empty()) {
         app_.Backend().HideTrayIcon();
         app_.OnTrayMouse = nullptr;
@@ -84,9 +84,9 @@ void TrayShell::ShowFirst() {
     app_.OnTrayMouse = [this](ui::TrayMouse what, TPoint screen) {
         if (added_.empty()) return;
         Icon& target = *added_.front();
-        unsigned message = ui::kShellLeftDown;
-        if (what == ui::TrayMouse::LeftDoubleClick) message = ui::kShellLeftDoubleClick;
-        if (what == ui::TrayMouse::RightDown) message = ui::kShellRightDown;
+        ui::TrayMessage message = ui::TrayMessage::LeftDown;
+        if (what == ui::TrayMouse::LeftDoubleClick) message = ui::TrayMessage::LeftDoubleClick;
+        if (what == ui::TrayMouse::RightDown) message = ui::TrayMessage::RightDown;
         if (target.OnMouse) target.OnMouse(message, screen.X, screen.Y);
     };
 }

@@ -1,4 +1,4 @@
-#include "controls/Shell.h"
+#include "controls/window_kit.h"
 
 #include "controls/skin/skin.h"
 #include "toolkit/gfx/canvas.h"
@@ -32,9 +32,9 @@ void ClampToSnapArea(TForm& window, const TRect& snapArea) {
     }
 }
 
-TCompanionForm::TCompanionForm(TComponent* owner, TShell& shell, const char* name, int height,
+TCompanionForm::TCompanionForm(TComponent* owner, TWindowKit& kit, const char* name, int height,
                                bool stayOnTop, TCompanionMove move)
-    : TForm(owner), shell_(shell), move_(move) {
+    : TForm(owner), kit_(kit), move_(move) {
     SetName(name);
     SetBorderStyle(TFormBorderStyle::bsNone);
     if (stayOnTop) SetFormStyle(TFormStyle::fsStayOnTop);
@@ -61,28 +61,28 @@ TCompanionForm::TCompanionForm(TComponent* owner, TShell& shell, const char* nam
 }
 
 void TCompanionForm::FormPaint(TComponent*) {
-    PaintSkinBackground(*this, shell_.Skins.SkinBackground);
+    PaintSkinBackground(*this, kit_.Skins.SkinBackground);
 }
 
 void TCompanionForm::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift, int X, int Y) {
     if (move_ == TCompanionMove::Drag) {
-        DragPress(shell_.DragState, Shift, X, Y);
+        DragPress(kit_.DragState, Shift, X, Y);
         return;
     }
     // Any button: the window has no title bar to take hold of, so its whole background is one.
-    StartSystemMove([this] { ClampToSnapArea(*this, shell_.SnapArea); });
+    StartSystemMove([this] { ClampToSnapArea(*this, kit_.SnapArea); });
 }
 
 void TCompanionForm::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
-    DragMove(shell_.DragState, *this, X, Y);
+    DragMove(kit_.DragState, *this, X, Y);
 }
 
 void TCompanionForm::FormMouseUp(TComponent*, TMouseButton, TShiftState, int, int) {
-    shell_.DragState.Dragging = false;
+    kit_.DragState.Dragging = false;
     if (ReleaseStep) {
         ReleaseStep(*this);
     } else {
-        ClampToSnapArea(*this, shell_.SnapArea);
+        ClampToSnapArea(*this, kit_.SnapArea);
     }
 }
 
