@@ -327,7 +327,7 @@ fs::path RuntimeFolder() {
     const bool sticky = (st.st_mode & S_ISVTX) != 0;
     const bool trustedOwner = st.st_uid == 0 || st.st_uid == ::geteuid();
     if (!trustedOwner || (othersWrite && !sticky)) return {};
-    const fs::path mine = base / ("taktomat-" + std::to_string(::geteuid()));
+    fs::path mine = base / ("taktomat-" + std::to_string(::geteuid()));
     ::mkdir(mine.c_str(), 0700);
     if (::lstat(mine.c_str(), &st) != 0 || !OnlyMine(st)) return {};
     return mine;

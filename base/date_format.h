@@ -39,7 +39,7 @@ class PatternReader {
         int AmPm = 0;  // 1: before noon, 2: after
     };
     PatternReader(std::string_view pattern, const FormatSettings& fs);
-    bool Read(std::string_view text, Fields& out) const;
+    bool Read(std::string_view text, Fields& f) const;
     // The date a short date pattern reads, checked against the calendar.
     bool ReadDate(std::string_view text, DateParts& out) const;
     // The time of day a long time pattern reads (a missing second is 0), checked against

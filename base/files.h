@@ -47,7 +47,7 @@ class ReadChunks {
 // step fails. The temporary has one fixed name per file, so a crash leaves at most one. A
 // `file` that is a symbolic link is written through it: the file it names is replaced, beside
 // itself, and the link stays.
-bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+bool ReplaceFileAtomically(const std::filesystem::path& name, std::string_view bytes);
 
 // The file that a write to `file` reaches: itself, or what its symbolic links lead to.
 std::filesystem::path WrittenFileOf(const std::filesystem::path& file);

@@ -15,7 +15,7 @@ namespace tt {
 // following a link, and never truncating another file.
 class JournalFile {
   public:
-    static constexpr size_t kReserve = 256 * 1024;
+    static constexpr size_t kReserve = size_t{256} * 1024;
 
     JournalFile() = default;
     ~JournalFile();

@@ -21,7 +21,7 @@ struct TTariffTable {
 // seconds, so a value a hair off a start second still counts as that second.
 int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay);
 // The same for a second of the day, 0..86399.
-int ZoneOfSecond(const TTariffTable& table, int secondOfDay);
+int ZoneOfSecond(const TTariffTable& table, int t);
 // How many seconds from `secondOfDay` on ZoneOfSecond is sure to answer the same: up to the
 // next start second, or to midnight (at least 1).
 int SecondsZoneHolds(const TTariffTable& table, int secondOfDay);

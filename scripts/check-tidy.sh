@@ -12,7 +12,7 @@ build=${1:-build/ci}
   { echo "check-tidy: no $build/compile_commands.json (cmake --preset ci first)" >&2; exit 2; }
 log=$build/clang-tidy.log
 
-units='app|base|controls|dialup|log|metering|platform|settings|toolkit|tools|windows'
+units='app|base|controls|dialup|log|metering|platform|session|settings|toolkit|tools|windows'
 status=0
 run-clang-tidy -quiet -j "${TIDY_JOBS:-2}" -p "$build" \
   "^$root/($units)/(?!.*_test\.cpp\$).*\.cpp\$" >"$log.color" 2>&1 || status=$?

@@ -57,7 +57,10 @@ std::vector<std::string> ListPeerEntries(const std::string& folder) {
     if (dir == nullptr) return names;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        if (UsableEntryName(name) && UsableEntryFile(folder + "/" + name)) names.push_back(name);
+        if (UsableEntryName(name) &&
+            UsableEntryFile(std::string(folder).append("/").append(name))) {
+            names.push_back(name);
+        }
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
@@ -136,6 +139,7 @@ uint32_t PppdLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uint32_t
     std::vector<std::string> args = PppdArguments(name);
     args.insert(args.begin(), config_.Pppd);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
 

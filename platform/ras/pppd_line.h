@@ -55,9 +55,9 @@ class PppdLine : public RasApi {
                                  uint32_t* count) override;
     uint32_t RasEnumEntriesA(const char* reserved, const char* phoneBook, RASENTRYNAMEA* entries,
                              uint32_t* bufferSize, uint32_t* count) override;
-    uint32_t RasGetConnectStatusA(HRasConn connection, RASCONNSTATUSA* status) override;
+    uint32_t RasGetConnectStatusA(HRasConn handle, RASCONNSTATUSA* status) override;
     uint32_t RasGetErrorStringA(uint32_t error, char* buffer, uint32_t bufferSize) override;
-    uint32_t RasHangUpA(HRasConn connection) override;
+    uint32_t RasHangUpA(HRasConn handle) override;
     uint32_t RasGetEntryDialParamsA(const char* phoneBook, RASDIALPARAMSA* params,
                                     int32_t* passwordSaved) override;
 

@@ -85,7 +85,7 @@ std::vector<PppdLink> FindPppdLinks(const std::string& runDir, const std::string
             !middle.empty() &&
             std::all_of(middle.begin(), middle.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!linkFile && !unitFile) continue;
-        const auto text = ReadSmallFile(runDir + "/" + file);
+        const auto text = ReadSmallFile(std::string(runDir).append("/").append(file));
         if (!text) continue;
         const auto pid = ParsePid(*text);
         if (!pid || !IsLivePppd(procDir, *pid)) continue;

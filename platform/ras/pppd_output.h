@@ -22,7 +22,7 @@ class PppdDialProgress {
     // The state pppd is in as soon as it runs: opening the port.
     std::vector<uint32_t> Start();
     // One line of output (without its line end); the states newly reached, in order.
-    std::vector<uint32_t> Line(std::string_view line);
+    std::vector<uint32_t> Line(std::string_view raw);
     // pppd has ended: how (an exit code, or the signal that killed it). The error to report,
     // or 0 when there is nothing to report (the link was up, or we hung it up ourselves).
     uint32_t Ended(int exitCode, int signal, bool hangUpRequested) const;
