@@ -346,8 +346,10 @@ TFolderLock::TFolderLock(const fs::path& folder) {
     }
     // Another user's copy over the same folder holds the file there; one that is only read
     // is locked all the same.
-    folderFd_ = LockAt(FileOf(folder), O_RDWR | O_CREAT, 0644, busy);
-    if (folderFd_ < 0 && !busy) folderFd_ = LockAt(FileOf(folder), O_RDONLY, 0, busy);
+    // Never through a link: a lock file that leads elsewhere must not lock, let alone empty,
+    // another file.
+    folderFd_ = LockAt(FileOf(folder), O_RDWR | O_CREAT | O_NOFOLLOW, 0644, busy);
+    if (folderFd_ < 0 && !busy) folderFd_ = LockAt(FileOf(folder), O_RDONLY | O_NOFOLLOW, 0, busy);
     if (busy) {
         if (runtimeFd_ >= 0) {
             ::unlink(runtime.c_str());
@@ -359,7 +361,10 @@ TFolderLock::TFolderLock(const fs::path& folder) {
     }
     if (runtimeFd_ < 0 && folderFd_ < 0) return;
     // Earlier versions left their process number here for a second start to signal.
-    if (folderFd_ >= 0 && ::ftruncate(folderFd_, 0) != 0) {
+    struct stat lockFile {};
+    const bool ownFile = folderFd_ >= 0 && ::fstat(folderFd_, &lockFile) == 0 &&
+                         S_ISREG(lockFile.st_mode) && lockFile.st_nlink == 1;
+    if (ownFile && ::ftruncate(folderFd_, 0) != 0) {
         // Only read: nothing to clear that we could.
     }
     if (runtimeFd_ >= 0) runtimeFile_ = runtime;

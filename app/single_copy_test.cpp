@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "testing/test_temp_folder.h"
 
 #ifndef _WIN32
@@ -84,6 +86,26 @@ TEST_F(SingleCopyLinux, ACrashedCopyNeverBlocksTheNextStart) {
     EXPECT_TRUE(TFolderLock(folder.Path()).Held());
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+// A lock file that is a link, or a second name of another file, is never emptied.
+TEST_F(SingleCopyLinux, ALockFileThatLeadsElsewhereLeavesThatFileAlone) {
+    const testing::TempFolder folder;
+    const fs::path precious = folder / "precious.txt";
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "a second name" : "a link");
+        std::ofstream(precious, std::ios::binary) << "keep";
+        fs::remove(TFolderLock::FileOf(folder.Path()));
+        if (hard) {
+            fs::create_hard_link(precious, TFolderLock::FileOf(folder.Path()));
+        } else {
+            fs::create_symlink(precious, TFolderLock::FileOf(folder.Path()));
+        }
+        { TFolderLock lock(folder.Path()); }
+        std::ifstream in(precious, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(text, "keep");
+    }
 }
 
 // SIGUSR1 shows the window, SIGTERM asks the program to end. Both arrive on the watcher's
