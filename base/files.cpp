@@ -224,7 +224,12 @@ HeldFile::HeldFile(const fs::path& file) {
 }
 
 HeldFile::~HeldFile() {
+    Close();
+}
+
+void HeldFile::Close() {
     if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
 }
 
 bool HeldFile::IsOpen() const {
@@ -458,7 +463,12 @@ HeldFile::HeldFile(const fs::path& file) {
 }
 
 HeldFile::~HeldFile() {
+    Close();
+}
+
+void HeldFile::Close() {
     if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 bool HeldFile::IsOpen() const {

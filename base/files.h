@@ -90,6 +90,7 @@ class HeldFile {
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
     bool IsOpen() const;
+    void Close();
     // How the held file looks now (not what its name leads to now).
     FileStamp Stamp() const;
     // At most `size` bytes from `offset` on; nothing when they cannot be read.

@@ -428,7 +428,9 @@ bool WaitWhileLocked(const std::filesystem::path& file) {
             return true;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return true;
+        // No file is no fault: its keys have their defaults. Anything else in its place is.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return false;
         if (tries == 20) return false;
         Sleep(100);
     }

@@ -280,7 +280,7 @@ bool AppendUnsaved(TLogLines& lines, const std::filesystem::path& file, const Fi
 void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlacement& placed) {
     // Held from here on: what another program adds while this save runs is read from it after
     // the replace, or it would go with the file the replace takes away.
-    const HeldFile held(file);
+    HeldFile held(file);
     const FileStamp now = held.IsOpen() ? held.Stamp() : StampOf(file);
     if (MarkedUnicode(file)) {
         throw Error("Unable to write to " + FullPathText(file) +
@@ -302,18 +302,29 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlace
         const LogLineBatch all = lines.From(0);
         placed(lines, PlacesOf(lines, lines.FileImage().substr(0, all.Starts[lines.Saved]), 0));
     }
+    // What another program added to the file since it was read.
+    const auto takeAdded = [&] {
+        const uint64_t grown = held.IsOpen() ? held.Stamp().Size : 0;
+        if (grown <= now.Size) return false;
+        const std::optional<TLogLines> added = ReadAgain(held, now.Size, grown);
+        if (!added || added->empty()) return false;
+        for (size_t i = 0; i < added->size(); ++i) lines.Add((*added)[i]);
+        return true;
+    };
+#ifdef _WIN32
+    // Windows cannot replace a file that is held open: what came in so far goes into this write,
+    // and the file is let go of.
+    takeAdded();
+    held.Close();
+#endif
     if (!WriteWhole(lines, file)) Unwritable(file);
     // The file now holds exactly these lines, whatever was there before.
     lines.FileUnread = false;
     lines.Saved = lines.size();
     lines.Stamp = StampOf(file);
-    const uint64_t grown = held.IsOpen() ? held.Stamp().Size : 0;
-    if (grown <= now.Size) return;
-    const std::optional<TLogLines> added = ReadAgain(held, now.Size, grown);
-    if (!added || added->empty()) return;
-    for (size_t i = 0; i < added->size(); ++i) lines.Add((*added)[i]);
-    // Written again with them; what comes in during that write is read after it in turn.
-    SaveLog(lines, file, {});
+    // Written again with what came in during the write; what comes in during that one is read
+    // after it in turn.
+    if (takeAdded()) SaveLog(lines, file, {});
 }
 
 }  // namespace tt
