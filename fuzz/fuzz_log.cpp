@@ -70,6 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tt::TDateTime today = tt::EncodeDate(2001, 3, 15);
     tt::TLogLines loaded;
     Collect sink;
+    // A file an editor saved as Unicode is not read line by line, nor ever replaced.
+    if (input.starts_with("\xEF\xBB\xBF") || input.starts_with("\xFF\xFE") ||
+        input.starts_with("\xFE\xFF")) {
+        if (tt::LoadLog(file, loaded, &sink) || !loaded.FileUnread || !sink.seen.empty()) {
+            std::abort();
+        }
+        return 0;
+    }
     if (!tt::LoadLog(file, loaded, &sink) || loaded.FileImage() != lines.FileImage() ||
         sink.seen.size() != lines.size()) {
         std::abort();
