@@ -137,6 +137,30 @@ TEST_F(LogRealFaults, ADiskThatFillsUpKeepsTheRecordInTheRoomReservedForIt) {
     EXPECT_TRUE(TLogKeeper::KeptRecords(second).empty());
 }
 
+// An append to a log that cannot be read whole, cut short by a full disk, is taken back to the
+// old length: the next append must not follow half a line.
+TEST_F(LogRealFaults, AnAppendThatFillsTheDiskIsCutBack) {
+    OnTinyDisk("size=64k,nr_inodes=64");
+    if (IsSkipped() || HasFatalFailure()) return;
+    {
+        std::ofstream filler(folder / "disk" / "filler", std::ios::binary);
+        const std::string block(1024, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    // A page free again: the append gets part of its way.
+    const fs::path filler = folder / "disk" / "filler";
+    fs::resize_file(filler, fs::file_size(filler) - 4096);
+    lines.FileUnread = true;
+    lines.Add(std::string(16 * 1024, '7'));  // more than is left
+    // Still too big to be read whole: the record goes at its end.
+    SetFileFaultHook(
+        [](FileStep step, const fs::path&) { return step == FileStep::Read ? ENOMEM : 0; });
+    EXPECT_THROW(SaveLog(lines, file), Error);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(ReadWholeFile(file), kOld);
+}
+
 TEST_F(LogRealFaults, ADiskOutOfInodes) {
     OnTinyDisk("size=1m,nr_inodes=8");
     if (IsSkipped() || HasFatalFailure()) return;
