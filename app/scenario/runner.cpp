@@ -212,7 +212,11 @@ class Session {
         beepsRead_ = backend_.Beeps().size();
         messagesRead_ = backend_.MessageBoxes().size();
         program_ =
-            std::make_unique<TTaktomat>(TProgramServices{backend_, host_, line_, folder_, format_});
+            // The second place goes with the run's folder: a run leaves nothing in the user's
+            // own state folder.
+            std::make_unique<TTaktomat>(
+                TProgramServices{backend_, host_, line_, folder_, format_,
+                                 folder_ / ".state" / "raport-unsaved.txt"});
         driver_ = std::make_unique<HeadlessDriver>(program_->App(), backend_);
         program_->Start();
     }
