@@ -199,7 +199,7 @@ TEST_F(ProgramTest, StartGoesOnAfterAStepFails) {
     std::vector<std::string> log;
     Throwing broken(log);
     program = std::make_unique<TTaktomat>(TProgramServices{
-        backend, host, broken, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ',')});
+        backend, host, broken, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','), Unsaved()});
     program->Start();
     ASSERT_FALSE(backend.MessageBoxes().empty());
     EXPECT_EQ(backend.MessageBoxes().back().text, "Error opening rasapi.dll.");

@@ -64,7 +64,9 @@ int Demonstrate(const FormatSettings& format, const std::string& snapshot) {
         line.SetPhoneBook({"Internet"});
         backend.SetRealWaitLimit(0);
         backend.SetTimeHook([&line](int64_t ms) { line.AdvanceTo(ms); });
-        TTaktomat program(TProgramServices{backend, host, line, folder, format});
+        // Its second place goes with the folder too.
+        TTaktomat program(TProgramServices{backend, host, line, folder, format,
+                                           folder / ".state" / "raport-unsaved.txt"});
         HeadlessDriver driver(program.App(), backend);
         // The line's events of each second come before the program's timers of that second.
         const auto advance = [&](int64_t ms) {
