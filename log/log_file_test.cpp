@@ -284,6 +284,12 @@ TEST(LogFile, MergeKeepsBothSidesLinesOnce) {
     // Only added after ours: the file as it is.
     const TLogLines longer = TLogLines::FromText("a\r\nb\r\nb\r\nb\r\nc\r\nd\r\n");
     EXPECT_EQ(MergeLogLines(longer, ours).FileImage(), longer.FileImage());
+    // The missing records follow in date order, which their text does not sort to.
+    const TLogLines year = TLogLines::FromText(
+        "31-12-2025 23:50:00\t0:10:00\t2\t0,58\t\r\n"
+        "01-01-2026 00:10:00\t0:05:00\t1\t0,29\t\r\n");
+    EXPECT_EQ(MergeLogLines(disk, year).FileImage(),
+              std::string(disk.FileImage()) + std::string(year.FileImage()));
 }
 
 TEST(LogFile, ALogReplacedByAFolderIsKeptAndWrittenWholeOnceItIsGone) {
