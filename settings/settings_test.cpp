@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <thread>
 
 #include "testing/test_temp_folder.h"
 
 #include "base/error.h"
 #include "base/files.h"
 #include "metering/tariff.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tt {
 namespace {
@@ -120,6 +125,30 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverReplacedByOneKey) {
         SetFileFaultHook(nullptr);
         fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
         EXPECT_EQ(ReadWholeFile(file_), stored) << permission;
+    }
+}
+#else
+// Another program that holds the file without sharing for a moment (an editor saving it) only
+// delays the read; one that keeps holding it leaves the file marked unreadable, to be told. The
+// folder's name has letters outside the ANSI code page, which the "A" functions would lose.
+TEST_F(SettingsTest, AFileHeldByAnotherProgramIsWaitedForThenMarkedUnreadable) {
+    const fs::path folder = dir_ / u8"Połączenia ąłź";
+    fs::create_directory(folder);
+    const fs::path file = folder / "taktomat.ini";
+    ASSERT_TRUE(ReplaceFileAtomically(file, "[OPCJE]\r\nIMPULS1=60\r\n"));
+    for (const DWORD heldMs : {500, 4000}) {
+        HANDLE held = CreateFileW(file.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread holder([&] {
+            Sleep(heldMs);
+            CloseHandle(held);
+        });
+        const TSettings settings(file);
+        const bool kept = heldMs > 2000;
+        EXPECT_EQ(settings.ReadString("OPCJE", "IMPULS1", "none"), kept ? "none" : "60") << heldMs;
+        EXPECT_EQ(settings.Unreadable(), kept) << heldMs;
+        holder.join();
     }
 }
 #endif
