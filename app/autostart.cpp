@@ -60,20 +60,20 @@ void SetAutostart(const std::filesystem::path& folder, bool on,
     std::error_code ec;
     if (!on) {
         std::filesystem::remove(file, ec);
-        if (ec) throw Error("Unable to remove " + file.string() + ": " + ec.message());
+        if (ec) throw Error("Nie można usunąć pliku " + file.string() + ": " + ec.message());
         return;
     }
     std::filesystem::create_directories(folder, ec);
-    if (ec) throw Error("Unable to write to " + file.string() + ": " + ec.message());
+    if (ec) throw Error("Nie można zapisać pliku " + file.string() + ": " + ec.message());
     const std::filesystem::path temporary = file.string() + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << AutostartEntry(args);
         out.flush();
-        if (!out) throw Error("Unable to write to " + file.string());
+        if (!out) throw Error("Nie można zapisać pliku " + file.string());
     }
     std::filesystem::rename(temporary, file, ec);
-    if (ec) throw Error("Unable to write to " + file.string() + ": " + ec.message());
+    if (ec) throw Error("Nie można zapisać pliku " + file.string() + ": " + ec.message());
 }
 
 }  // namespace tt

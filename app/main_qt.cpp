@@ -86,8 +86,8 @@ int SetSessionAutostart(const ProgramOptions& options) {
         args.push_back(std::filesystem::absolute(options.Dir).string());
     }
     SetAutostart(folder, *options.Autostart, args);
-    std::printf(*options.Autostart ? "Taktomat 2000 will start with the session: %s\n"
-                                   : "Taktomat 2000 will no longer start with the session: %s\n",
+    std::printf(*options.Autostart ? "Taktomat 2000 będzie uruchamiany razem z sesją: %s\n"
+                                   : "Taktomat 2000 nie będzie już uruchamiany razem z sesją: %s\n",
                 (folder / "taktomat.desktop").c_str());
     return 0;
 }

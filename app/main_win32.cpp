@@ -159,7 +159,8 @@ int SetWindowsAutostart(const tt::ProgramOptions& options) {
         RegCloseKey(key);
     }
     if (result != ERROR_SUCCESS) {
-        Tell(std::string("Unable to write to HKEY_CURRENT_USER\\") + kRunKey, MB_ICONERROR);
+        Tell(std::string("Nie można zapisać klucza rejestru HKEY_CURRENT_USER\\") + kRunKey,
+             MB_ICONERROR);
         return 1;
     }
     Tell(*options.Autostart ? "Taktomat 2000 będzie uruchamiany razem z Windows."

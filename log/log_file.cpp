@@ -217,7 +217,7 @@ TLogLines MissingLogLines(const TLogLines& disk, const TLogLines& ours) {
 namespace {
 
 [[noreturn]] void Unwritable(const std::filesystem::path& file) {
-    throw Error("Unable to write to " + FullPathText(file));
+    throw Error("Nie można zapisać pliku " + FullPathText(file));
 }
 
 bool WriteWhole(const TLogLines& lines, const std::filesystem::path& file) {
@@ -283,8 +283,8 @@ void SaveLog(TLogLines& lines, const std::filesystem::path& file, const LogPlace
     HeldFile held(file);
     const FileStamp now = held.IsOpen() ? held.Stamp() : StampOf(file);
     if (MarkedUnicode(file)) {
-        throw Error("Unable to write to " + FullPathText(file) +
-                    ": it was saved as Unicode (with a byte-order mark); save it as plain text");
+        throw Error("Nie można zapisać pliku " + FullPathText(file) +
+                    ": zapisano go jako Unicode (ze znacznikiem BOM); zapisz go jako zwykły tekst");
     }
     if (now.Exists && (lines.FileUnread || now != lines.Stamp)) {
         std::optional<TLogLines> disk = held.IsOpen() ? ReadAgain(held, 0, now.Size) : std::nullopt;

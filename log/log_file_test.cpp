@@ -236,7 +236,7 @@ TEST_F(LogFileTest, FailedWriteKeepsTheRecordOnceAndTheOldFile) {
     try {
         SaveLog(lines, blocked);
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + blocked.string());
+        EXPECT_EQ(std::string(e.what()), "Nie można zapisać pliku " + blocked.string());
     }
     EXPECT_EQ(lines.size(), 2u);
     EXPECT_EQ(ReadWholeFile(file_), "first\r\n");

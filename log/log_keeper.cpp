@@ -232,13 +232,13 @@ std::string TLogKeeper::Finish() {
         if (!p.Kept) lost.push_back(p.Text);
     }
     const size_t count = pending_.size();
-    std::string text = "Unable to write to " + FullPathText(log_) + ". ";
+    std::string text = "Nie można zapisać pliku " + FullPathText(log_) + ". ";
     if (lost.empty()) {
-        text += std::to_string(count) + (count == 1 ? " record was" : " records were") +
-                " written to " + FullPathText(secondPlace_) + " instead";
+        text += "Zapisy połączeń (" + std::to_string(count) + ") zachowano zamiast tego w pliku " +
+                FullPathText(secondPlace_) + "; następne uruchomienie dopisze je do dziennika.";
     } else {
-        text += std::to_string(lost.size()) + (lost.size() == 1 ? " record" : " records") +
-                " could not be written anywhere:\n";
+        text += "Tych zapisów połączeń (" + std::to_string(lost.size()) +
+                ") nie udało się nigdzie zachować:\n";
         for (const std::string& line : lost) text += line + "\r\n";
     }
     return text;

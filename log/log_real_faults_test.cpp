@@ -124,7 +124,7 @@ TEST_F(LogRealFaults, ADiskThatFillsUpKeepsTheRecordInTheRoomReservedForIt) {
         for (int i = 0; i < 300; ++i) keeper.Add(kNew);
         std::string error;
         EXPECT_FALSE(keeper.Save(error));
-        EXPECT_NE(keeper.Finish().find("300 records were written to"), std::string::npos);
+        EXPECT_NE(keeper.Finish().find("Zapisy połączeń (300) zachowano"), std::string::npos);
     }
     EXPECT_EQ(TLogKeeper::KeptRecords(second).size(), 300u);
     fs::remove(folder / "disk" / "filler");

@@ -192,7 +192,9 @@ bool TSession::SaveLog(bool tellOnFailure) {
     if (!saved && tellOnFailure && !toldUnsaved_) {
         // Told once per run of failures: the retry every minute would otherwise pile boxes up.
         toldUnsaved_ = true;
-        Tell(error + ". The record is kept and will be written as soon as the file can be written");
+        Tell(error +
+             ". Zapis połączenia jest zachowany i zostanie dopisany, gdy tylko plik da się "
+             "zapisać.");
     }
     return saved;
 }

@@ -199,7 +199,7 @@ TEST_F(SessionLogTest, AFailedWriteIsKeptRetriedEveryMinuteAndNeverWrittenTwice)
     Offline();
     Tick();
     ASSERT_EQ(view.told.size(), 1u);
-    EXPECT_NE(view.told[0].find("The record is kept and will be written"), std::string::npos);
+    EXPECT_NE(view.told[0].find("Zapis połączenia jest zachowany"), std::string::npos);
     EXPECT_EQ(Log(), "<missing>");
     EXPECT_TRUE(session->RetryPending());
     // The retry is armed before the box is shown: a box waits for the user, the retry must not.

@@ -606,10 +606,11 @@ int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int 
     for (size_t i = 0; i < entries.size(); ++i) {
         const auto& e = entries[i];
         if (e.caption == "-") {
-            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuA(menu, MF_STRING | (e.enabled ? 0u : MF_GRAYED), i + 1,
-                        Utf8ToAnsi(e.caption).c_str());
+            // Wide: a caption keeps its letters whatever the ANSI code page lacks.
+            AppendMenuW(menu, MF_STRING | (e.enabled ? 0u : MF_GRAYED), i + 1,
+                        Utf8ToWide(e.caption).c_str());
         }
     }
     // Without the foreground the menu would not close when the user clicks elsewhere.
@@ -655,10 +656,12 @@ void Win32Backend::HideTrayIcon() {
 
 std::string Win32Backend::ClipboardText() {
     if (!OpenClipboard(appWindow_)) return {};
+    // The Unicode format: the system makes the ANSI one for older programs, not the reverse
+    // without loss.
     std::string text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const auto* p = static_cast<const char*>(GlobalLock(data))) {
-            text = AnsiToUtf8(p);
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = WideToUtf8(p);
             GlobalUnlock(data);
         }
     }
@@ -667,13 +670,14 @@ std::string Win32Backend::ClipboardText() {
 }
 
 void Win32Backend::SetClipboardText(const std::string& text) {
-    const std::string acp = Utf8ToAnsi(text);
+    const std::wstring wide = Utf8ToWide(text);
     if (!OpenClipboard(appWindow_)) return;
     EmptyClipboard();
-    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, acp.size() + 1)) {
-        std::memcpy(GlobalLock(mem), acp.c_str(), acp.size() + 1);
+    const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        std::memcpy(GlobalLock(mem), wide.c_str(), bytes);
         GlobalUnlock(mem);
-        if (!SetClipboardData(CF_TEXT, mem)) GlobalFree(mem);
+        if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
     }
     CloseClipboard();
 }

@@ -257,26 +257,39 @@ TEST_F(Win32BackendTest, TimersRunInsideMessageBoxesAndMenusWhichAnswerAsTheSyst
     const int t = backend.SetTimer(30);
 
     // The box carries the program's caption and flags; a timer answers it from inside.
-    std::string seenText;
+    // Texts keep letters that the ANSI code page lacks ("ł" is not in 1252).
+    std::wstring seenText;
     modal.onTimer = [&] {
         HWND box = FindWindowA("#32770", "Taktomat 2000");
         if (!box) return;
-        char text[128] = {};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        wchar_t text[128] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 128);
         seenText = text;
         PostMessageA(box, WM_COMMAND, IDNO, 0);
     };
-    const int answer =
-        backend.ShowMessageBox("Zakończyć?", "Taktomat 2000", ui::kMbYesNo | ui::kMbIconQuestion);
+    const int answer = backend.ShowMessageBox("Zakończyć połączenie?", "Taktomat 2000",
+                                              ui::kMbYesNo | ui::kMbIconQuestion);
     EXPECT_EQ(answer, ui::kIdNo);
-    EXPECT_EQ(seenText, Utf8ToAnsi("Zakończyć?"));
+    EXPECT_EQ(seenText, Utf8ToWide("Zakończyć połączenie?"));
     EXPECT_GT(modal.timers, 0);
 
     // A menu dismissed without a choice gives -1; the timers went on meanwhile.
     modal.timers = 0;
-    modal.onTimer = [&] { EndMenu(); };
-    EXPECT_EQ(backend.TrackPopupMenu({{"&Pokaż"}, {"-"}, {"&Zamknij", false}}, 50, 50), -1);
+    std::wstring caption;
+    modal.onTimer = [&] {
+        if (HWND shown = FindWindowA("#32768", nullptr)) {
+            const auto menu = reinterpret_cast<HMENU>(SendMessageW(shown, MN_GETHMENU, 0, 0));
+            wchar_t text[64] = {};
+            GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
+            caption = text;
+        }
+        EndMenu();
+    };
+    EXPECT_EQ(backend.TrackPopupMenu({{"&Połącz"}, {"-"}, {"&Zamknij", false}}, 50, 50), -1);
     EXPECT_GT(modal.timers, 0);
+    EXPECT_EQ(caption, Utf8ToWide("&Połącz"));
+    backend.SetClipboardText("łąka");
+    EXPECT_EQ(backend.ClipboardText(), "łąka");
     backend.KillTimer(t);
 }
 
