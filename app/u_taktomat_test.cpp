@@ -410,6 +410,51 @@ TEST_F(ProgramTest, DraggingTheMainWindowTakesTheOpenCompanionsAlong) {
     EXPECT_EQ(W().frmMaxImp->Left(), 1024 - 275);
 }
 
+// The tray carries the connection: its tip and the on-line icon while metered, the desktop's
+// notice of the end, and everything back as it was once the line is down.
+TEST_F(ProgramTest, TheTrayShowsTheConnectionAndTheDesktopHearsOfItsEnd) {
+    Write("taktomat.ini", "[MAX]\r\nOODL=0\r\n[OPCJE]\r\nIMPULS1=30\r\n");
+    Start();
+    ASSERT_TRUE(backend.Tray().has_value());
+    const std::vector<uint32_t> offline = backend.Tray()->pixels;
+    EXPECT_EQ(backend.Tray()->tip, "Taktomat 2000");
+    Online();
+    Tick(40);
+    EXPECT_EQ(backend.Tray()->tip, program->Session().TrayTip());
+    EXPECT_NE(backend.Tray()->tip.find("\nImpulsy: 2\nKoszt: 0,58 zł"), std::string::npos);
+    EXPECT_NE(backend.Tray()->pixels, offline);
+    EXPECT_TRUE(backend.Notifications().empty());
+    Offline();
+    Tick();
+    EXPECT_EQ(backend.Tray()->tip, "Taktomat 2000");
+    EXPECT_EQ(backend.Tray()->pixels, offline);
+    ASSERT_EQ(backend.Notifications().size(), 1u);
+    EXPECT_EQ(backend.Notifications()[0].title, "Połączenie zakończone");
+}
+
+// "Ukryj" takes the limits window along; without a tray the main window goes to a taskbar
+// button, since a hidden window could not be brought back.
+TEST_F(ProgramTest, HidingLeavesAWayBackWithOrWithoutATray) {
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "with a tray" : "without a tray");
+        backend.SetTrayAvailable(tray);
+        Start();
+        backend.Advance(kTrayGraceMs);
+        if (tray) driver->TrayClick();
+        Tick();
+        ASSERT_TRUE(W().Visible());
+        W().frmMaxImp->Show();
+        driver->TrayMenu("&Ukryj");
+        EXPECT_FALSE(W().frmMaxImp->Visible());
+        EXPECT_EQ(W().Visible(), !tray);
+        const auto* window = backend.WindowInfo(W().Handle());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->minimized, !tray);
+        EXPECT_EQ(window->style.toolWindow, tray);
+        program.reset();
+    }
+}
+
 // A connection metered for 61 s at 30-second pulses with no OODL: three pulses.
 constexpr const char* kThreePulses = "2026-12-07\t00:01:01\t3\t0,87\t\r\n";
 
