@@ -212,7 +212,6 @@ TEST_F(SessionTest, NoticesAndTheTrayTipFollowTheConnection) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove(dir / "raport.txt");
         Write("raport.txt", c.log);
         Write("taktomat.ini",
               "[MAX]\r\nOODL=0\r\n" + c.limits + "[OPCJE]\r\nIMPULS1=30\r\n" + c.options);

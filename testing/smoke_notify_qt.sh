@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
-# The tray while on-line, on a real X server with a tray host and a D-Bus session bus of its own.
-#   testing/smoke_notify_qt.sh [BUILD_DIR] [OUT_DIR]
-# BUILD_DIR defaults to build/ci; screenshots and logs go to OUT_DIR
-# (BUILD_DIR/taktomat-notify-smoke). The program is on-line through "[ONLINE] INTERFACES": in a
-# network namespace of its own (unshare) a tun interface that the script takes down later, else
-# the machine's first interface that is up. Checks:
-# - a limit reached is a call of org.freedesktop.Notifications.Notify that dbus-monitor sees;
-# - the tray icon shows the on-line (green) picture, and the tip the connection (tooltip.png);
-# - with the interface taken down: the connection's end is notified and the icon is yellow again.
-# Nobody serves notifications on the private bus, so the program shows its tray icon's own
-# message instead (balloon.png). Needs dbus (dbus-run-session, dbus-monitor), xvfb, trayer,
-# xdotool, x11-utils, imagemagick, and for the interface unshare and ip.
+# The tray while on-line: Xvfb with trayer, and a D-Bus session bus of its own.
+#   testing/smoke_notify_qt.sh [BUILD_DIR] [OUT_DIR]   (build/ci, BUILD_DIR/taktomat-notify-smoke)
+# On-line through "[ONLINE] INTERFACES": a tun interface in a network namespace of its own, else
+# the machine's first interface that is up. Checks: a limit reached is a Notify call that
+# dbus-monitor sees; the tray icon is the green on-line one (tooltip.png shows the tip); with the
+# interface taken down, the end is notified and the icon is yellow again. Nobody serves the
+# notifications here, so the tray icon's own message shows them too (balloon.png).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,17 +32,10 @@ source "$root/scripts/x_desktop.sh"
 
 fail() {
     echo "notify smoke: FAIL: $*" >&2
-    echo "--- program output" >&2
-    cat "$out/taktomat.log" >&2 || true
-    echo "--- dbus-monitor" >&2
-    cat "$out/dbus-monitor.log" >&2 || true
+    cat "$out/taktomat.log" "$out/dbus-monitor.log" >&2 || true
     exit 1
 }
 say() { echo "notify smoke: $*"; }
-# How many pixels of colour $2 the picture $1 holds.
-count_colour() {
-    convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:int(mean*w*h+0.5)]' info:
-}
 notified() { grep -qF "string \"$1\"" "$out/dbus-monitor.log"; }
 
 if [ "$TT_NOTIFY_STAGE" = namespace ]; then
@@ -79,28 +67,24 @@ icon_window() {
     local w
     for w in $(xdotool search --onlyvisible --class taktomat 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$w")"
-        if [ "$Y" -lt 24 ]; then
-            echo "$X $Y $WIDTH $HEIGHT"
-            return 0
-        fi
+        [ "$Y" -lt 24 ] && echo "$X $Y $WIDTH $HEIGHT" && return 0
     done
     return 1
 }
 wait_for icon_window || fail "no tray icon"
 read -r icon_x icon_y icon_w icon_h < <(icon_window)
-tray_png() {
-    import -window root "$out/shown.png"
-    convert "$out/shown.png" -crop "${icon_w}x${icon_h}+${icon_x}+${icon_y}" +repage "$1"
+# The tray icon into $1.png, and how many of its pixels are the on-line icon's green.
+green_in_tray() {
+    import -window root -crop "${icon_w}x${icon_h}+${icon_x}+${icon_y}" +repage "$out/$1.png"
+    convert "$out/$1.png" -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
+        -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
 wait_for notified "Osiągnięto limit impulsów" || fail "no notification of the limit on the bus"
-grep -A8 'member=Notify' "$out/dbus-monitor.log" | grep -qF 'string "Taktomat 2000"' ||
-    fail "the notification does not name the program"
 say "the limit was notified over D-Bus (dbus-monitor.log)"
 
 sleep 1
-tray_png "$out/tray-online.png"
-green=$(count_colour "$out/tray-online.png" '#00FF00')
+green=$(green_in_tray tray-online)
 [ "$green" -gt 10 ] || fail "the tray icon is not the on-line one ($green green pixels)"
 say "the tray icon is the on-line one, $green green pixels (tray-online.png)"
 import -window root "$out/balloon.png"
@@ -108,16 +92,13 @@ import -window root "$out/balloon.png"
 xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2))
 sleep 2
 import -window root "$out/tooltip.png"
-say "the pointer rests on the icon (tooltip.png)"
 xdotool mousemove 500 400
 
 if [ "$TT_NOTIFY_STAGE" = namespace ]; then
     ip link set "$iface" down
     wait_for notified "Połączenie zakończone" || fail "no notification of the connection's end"
     sleep 1.5
-    tray_png "$out/tray-offline.png"
-    green=$(count_colour "$out/tray-offline.png" '#00FF00')
-    [ "$green" -eq 0 ] || fail "the icon stayed the on-line one after the line went down"
+    [ "$(green_in_tray tray-offline)" -eq 0 ] || fail "the icon stayed the on-line one after the line went down"
     say "the line went down: its end was notified, the icon is off-line again (tray-offline.png)"
 else
     say "no network namespace here: the connection's end is not tried"

@@ -118,7 +118,6 @@ TEST_F(NotifyIconHookTest, AShownIconComesBackWhenTheShellStartsAgain) {
     NotifyIconHook hook(0);
     ASSERT_TRUE(hook.Attach(form));
     const UINT restarted = RegisterWindowMessageA("TaskbarCreated");
-    EXPECT_EQ(NotifyIconHook::TaskbarCreatedMessage(), restarted);
     const unsigned all =
         NotifyIconHook::kFlagMessage | NotifyIconHook::kFlagIcon | NotifyIconHook::kFlagTip;
     SendMessageA(form, restarted, 0, 0);
