@@ -15,6 +15,8 @@ void WatchForMissingTray(TfrmTaktomat& main) {
         grace->SetEnabled(false);
         Application& app = Application::Current();
         if (app.Backend().TrayAvailable()) return;
+        // A taskbar button is the way back to the window where no tray icon is ("Ukryj").
+        main.nIcon->SetHideTask(false);
         main.nIconClick(&main);
         app.ShowMessageBox(kNoTrayText, app.Title(), ui::kMbOk | ui::kMbIconInformation);
     };

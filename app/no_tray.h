@@ -15,7 +15,8 @@ inline constexpr char kNoTrayText[] =
 // Without a notification area (GNOME's default, a bare X session) the tray icon is the way into
 // a program that starts hidden, so nothing would show at all. Asks the desktop now and again
 // after the grace time; when there is still none, shows the main window in its corner and says
-// once why. The icon itself stays asked for, so it appears when a tray comes later.
+// once why; the windows get taskbar buttons then, which "Ukryj" leaves them. The icon itself
+// stays asked for, so it appears when a tray comes later.
 void WatchForMissingTray(TfrmTaktomat& main);
 
 }  // namespace tt

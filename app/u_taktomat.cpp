@@ -250,6 +250,7 @@ void TfrmTaktomat::SessionChanged(const TSession& s, unsigned changes) {
         ShowLimits();
     }
     if (changes & kOfflineTick) gImpuls->SetProgress(s.Meter().GaugeProgress());
+    ShowTrayState(s);
     if ((changes & kCountModeChanged) && s.IsOnline()) {
         const TLimitDisplay d = s.LimitDisplayNow();
         if (d.Valid) lblCzasDlugi->SetCaption(d.Caption);
@@ -266,6 +267,19 @@ void TfrmTaktomat::Beep(int type) {
 
 void TfrmTaktomat::Tell(const std::string& text) {
     Application::Current().HandleException(Error(text));
+}
+
+void TfrmTaktomat::Notify(const TSessionNotice& notice) {
+    Application::Current().Backend().ShowNotification({notice.Title, notice.Text});
+}
+
+void TfrmTaktomat::ShowTrayState(const TSession& s) {
+    // The tip changes at most once a tick; the icon passes an unchanged tip over.
+    nIcon->SetHint(s.TrayTip());
+    const bool online = s.Meter().Zone() != 0;
+    if (online == onlineIcon_) return;
+    onlineIcon_ = online;
+    nIcon->SetIcon(LoadSkinPicture(online ? SkinPicture::IconOnline : SkinPicture::Icon));
 }
 
 void TfrmTaktomat::ShowLimits() {
@@ -382,10 +396,18 @@ void TfrmTaktomat::KlawiszeClick(TComponent*) {
 }
 
 void TfrmTaktomat::HideWindows() {
-    SetVisible(false);
     Application& app = Application::Current();
-    for (const char* name : {"frmRaport", "frmOpcje", "frmConnect"}) {
+    for (const char* name : {"frmRaport", "frmOpcje", "frmConnect", "frmMaxImp"}) {
         if (TForm* form = app.FindForm(name)) form->SetVisible(false);
+    }
+    // The tray icon is the way back to a hidden window. Without a tray the window goes to its
+    // taskbar button instead, and where it cannot, it stays: hidden, nothing would bring it back.
+    const bool tray = app.Backend().TrayAvailable();
+    nIcon->SetHideTask(tray);
+    if (tray) {
+        SetVisible(false);
+    } else if (Visible()) {
+        app.Backend().MinimizeWindow(Handle());
     }
 }
 

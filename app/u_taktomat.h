@@ -95,6 +95,10 @@ class TfrmTaktomat : public TForm, private TSessionView {
     void SessionChanged(const TSession& session, unsigned changes) override;
     void Beep(int type) override;
     void Tell(const std::string& text) override;
+    void Notify(const TSessionNotice& notice) override;
+    // The tray icon's picture and tip for the connection's state: the on-line icon while a
+    // connection is metered, so that a line the far end hung up shows at a glance.
+    void ShowTrayState(const TSession& session);
     // The limit gauge and its label for the current limit and count modes.
     void ShowLimits();
     void HideWindows();
@@ -103,6 +107,7 @@ class TfrmTaktomat : public TForm, private TSessionView {
     TSession& session_;
     TWindowKit& kit_;
     Bitmap paintedSkin_;
+    bool onlineIcon_ = false;
 };
 
 }  // namespace tt

@@ -410,6 +410,45 @@ TEST_F(ProgramTest, DraggingTheMainWindowTakesTheOpenCompanionsAlong) {
     EXPECT_EQ(W().frmMaxImp->Left(), 1024 - 275);
 }
 
+// While metered the tray shows the on-line icon and the session's tip; the end is notified.
+TEST_F(ProgramTest, TheTrayShowsTheConnectionAndTheDesktopHearsOfItsEnd) {
+    Start();
+    const ui::TrayIcon offline = *backend.Tray();
+    Online();
+    Tick(40);
+    EXPECT_EQ(backend.Tray()->tip, program->Session().TrayTip());
+    EXPECT_NE(backend.Tray()->pixels, offline.pixels);
+    Offline();
+    Tick();
+    EXPECT_EQ(backend.Tray()->tip, offline.tip);
+    EXPECT_EQ(backend.Tray()->pixels, offline.pixels);
+    ASSERT_EQ(backend.Notifications().size(), 1u);
+    EXPECT_EQ(backend.Notifications()[0].title, "Połączenie zakończone");
+}
+
+// "Ukryj" takes the limits window along; without a tray the main window goes to a taskbar
+// button, since a hidden window could not be brought back.
+TEST_F(ProgramTest, HidingLeavesAWayBackWithOrWithoutATray) {
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "with a tray" : "without a tray");
+        backend.SetTrayAvailable(tray);
+        Start();
+        backend.Advance(kTrayGraceMs);
+        if (tray) driver->TrayClick();
+        Tick();
+        ASSERT_TRUE(W().Visible());
+        W().frmMaxImp->Show();
+        driver->TrayMenu("&Ukryj");
+        EXPECT_FALSE(W().frmMaxImp->Visible());
+        EXPECT_EQ(W().Visible(), !tray);
+        const auto* window = backend.WindowInfo(W().Handle());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->minimized, !tray);
+        EXPECT_EQ(window->style.toolWindow, tray);
+        program.reset();
+    }
+}
+
 // A connection metered for 61 s at 30-second pulses with no OODL: three pulses.
 constexpr const char* kThreePulses = "2026-12-07\t00:01:01\t3\t0,87\t\r\n";
 

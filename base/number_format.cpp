@@ -64,6 +64,18 @@ std::string FloatToStr(long double value, const FormatSettings& fs) {
     return out;
 }
 
+std::string MoneyToStr(long double value, const FormatSettings& fs) {
+    long double cents = std::round(value * 100);
+    // Far beyond any bill, and it keeps the conversion below defined.
+    if (!std::isfinite(cents) || std::fabs(cents) > 1e17L) cents = 0;
+    const auto whole = static_cast<int64_t>(cents);
+    const int64_t hundredths = whole < 0 ? -whole : whole;
+    char part[8];
+    std::snprintf(part, sizeof part, "%c%02d", fs.DecimalSeparator,
+                  static_cast<int>(hundredths % 100));
+    return (whole < 0 ? "-" : "") + std::to_string(hundredths / 100) + part;
+}
+
 std::string FloatToPlainStr(long double value, const FormatSettings& fs) {
     const double d = static_cast<double>(value);
     if (!std::isfinite(d)) return "0";

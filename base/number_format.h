@@ -15,6 +15,9 @@ std::string FloatToStr(long double value, const FormatSettings& fs);
 // and one that is not finite as 0.
 inline constexpr int kMostPlainDecimals = 18;
 std::string FloatToPlainStr(long double value, const FormatSettings& fs);
+// An amount of money as people read it: rounded to whole hundredths, always two decimals after
+// the locale's separator ("1,45", "0,30"); one that is not finite or will not fit as 0,00.
+std::string MoneyToStr(long double value, const FormatSettings& fs);
 // Optional sign, digits with at most one DecimalSeparator, optional exponent (E or e); the
 // whole text (surrounding blanks aside) must be the number.
 bool TryStrToFloat(std::string_view text, const FormatSettings& fs, long double& out);

@@ -141,11 +141,16 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
 
     out.HangUp = in.DisconnectChecked && progress == l;
 
-    if (limitArmed_ == 0 && (Reached(limits.MAXIMP_P, 0, before, pulseCount_) ||
-                             Reached(limits.MAXIMP_D, totals.DayPulses, before, pulseCount_) ||
-                             Reached(limits.MAXIMP_M, totals.MonthPulses, before, pulseCount_))) {
-        out.ArmLimit = true;
-        limitArmed_ = 1;
+    if (limitArmed_ == 0) {
+        const bool reached[] = {Reached(limits.MAXIMP_P, 0, before, pulseCount_),
+                                Reached(limits.MAXIMP_D, totals.DayPulses, before, pulseCount_),
+                                Reached(limits.MAXIMP_M, totals.MonthPulses, before, pulseCount_)};
+        for (int i = 0; i < 3 && !out.ArmLimit; ++i) {
+            if (!reached[i]) continue;
+            out.ArmLimit = true;
+            out.ReachedLimit = i;
+            limitArmed_ = 1;
+        }
     }
 
     if (static_cast<double>(l) * 0.75 >= progress) {

@@ -30,8 +30,10 @@ struct TMeterTick {
     int GaugeProgress = 0;
     // The pulse gauge was full with the hang-up box ticked: the line goes down now.
     bool HangUp = false;
-    // A limit was reached: tick the hang-up box and beep.
+    // A limit was reached: tick the hang-up box and beep. Which one: 0 the connection's, 1 the
+    // day's, 2 the month's (the first of them when several are reached at once).
     bool ArmLimit = false;
+    int ReachedLimit = 0;
     uint32_t GaugeColor = kGaugeYellow;
     bool ThreeQuarterBeep = false;
     // Off-line after a metered connection: the record to append.

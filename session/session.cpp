@@ -8,6 +8,24 @@
 
 namespace tt {
 
+namespace {
+
+constexpr const char* kLimitNames[] = {"na połączenie", "na dzień", "na miesiąc"};
+
+std::string BillText(TDateTime time, int32_t pulses, long double cost, const FormatSettings& fs) {
+    return "Czas: " + DurationToStr(time, fs) + "\nImpulsy: " + std::to_string(pulses) +
+           "\nKoszt: " + MoneyToStr(cost, fs) + " zł";
+}
+
+}  // namespace
+
+std::string TrayTipText(bool online, TDateTime time, int32_t pulses, long double cost,
+                        const FormatSettings& fs) {
+    std::string tip = "Taktomat 2000";
+    if (online) tip += "\n" + BillText(time, pulses, cost, fs);
+    return tip;
+}
+
 TSession::TSession(TSessionServices services)
     : host_(services.Host),
       wallClock_(std::move(services.WallClock)),
@@ -75,6 +93,16 @@ void TSession::Tell(const std::string& text) {
         return;
     }
     for (TSessionView* view : views_) view->Tell(text);
+}
+
+void TSession::Notify(TSessionNotice::Kind what, std::string text) {
+    if (unattended_) return;
+    if (settings_ && !Read(*settings_, keys::POWIADOMIENIA)) return;
+    static constexpr const char* kTitles[] = {"Osiągnięto limit impulsów",
+                                              "Rozłączono przy limicie", "Połączenie zakończone"};
+    const TSessionNotice notice{what, kTitles[what], std::move(text)};
+    const std::vector<TSessionView*> views = views_;
+    for (TSessionView* view : views) view->Notify(notice);
 }
 
 void TSession::RunMeter(bool run) {
@@ -155,16 +183,29 @@ void TSession::Tick() {
         }
         labelPulseCount_ = tick.LabelPulseCount;
         Changed(kOnlineTick);
-        if (tick.HangUp) DisconnectAll();
+        if (tick.HangUp) {
+            DisconnectAll();
+            // Once: a line that stays up is hung up again at every full pulse.
+            if (meter_.LimitArmed() && reachedLimit_ >= 0 && !toldHangUp_) {
+                toldHangUp_ = true;
+                Notify(TSessionNotice::HungUpAtLimit, LimitText(reachedLimit_) + ".");
+            }
+        }
         if (tick.ArmLimit) {
             disconnectChecked_ = true;
+            reachedLimit_ = tick.ReachedLimit;
             Changed(kStateChanged);
             Beep(kBeepExclamation);
+            Notify(TSessionNotice::LimitReached,
+                   LimitText(reachedLimit_) +
+                       ". Połączenie zostanie rozłączone z końcem tego impulsu.");
         }
         if (tick.ThreeQuarterBeep) Beep(kBeepSimple);
         return;
     }
 
+    reachedLimit_ = -1;
+    toldHangUp_ = false;
     Changed(kOfflineTick);
     if (tick.Ended) {
         // The meter is idle before the file is written, so a failed save is not retried as a
@@ -173,6 +214,7 @@ void TSession::Tick() {
         journaledPulses_ = 0;
         log_.Add(FormatRecord(r.Date, r.Duration, r.Pulses, r.Cost, format_));
         SaveLog(true);
+        Notify(TSessionNotice::ConnectionEnded, BillText(r.Duration, r.Pulses, r.Cost, format_));
     }
     if (tick.ZoneStartBeep) Beep(kBeepExclamation);
 }
@@ -244,6 +286,17 @@ bool TSession::ProbeOnline() {
 
 TLimitDisplay TSession::LimitDisplayNow() const {
     return LimitDisplay(limitMode_, countMode_, meter_.PulseCount(), totals_, limits_);
+}
+
+std::string TSession::LimitText(int limit) const {
+    const int32_t values[] = {limits_.MAXIMP_P, limits_.MAXIMP_D, limits_.MAXIMP_M};
+    const auto i = static_cast<size_t>(std::clamp(limit, 0, 2));
+    return std::string("Limit impulsów ") + kLimitNames[i] + ": " + std::to_string(values[i]);
+}
+
+std::string TSession::TrayTip() const {
+    return TrayTipText(meter_.Zone() != 0, meter_.ConnectionTime(), meter_.PulseCount(),
+                       meter_.Cost(tariff_), format_);
 }
 
 std::string TSession::TimeLabel() const {

@@ -35,6 +35,20 @@ enum SessionChange : unsigned {
     kLogChanged = 1u << 6,        // the in-memory log
 };
 
+// What the user is told outside the program's windows (the desktop's notification, the tray's
+// balloon): a limit reached, the line hung up at a limit, a connection's end with its bill.
+struct TSessionNotice {
+    enum Kind { LimitReached, HungUpAtLimit, ConnectionEnded };
+    Kind What = LimitReached;
+    std::string Title;
+    std::string Text;
+};
+
+// The tray icon's tip: the program's name off-line; on-line also the connection's time, its
+// pulses and what it has cost so far, in the user's formats.
+std::string TrayTipText(bool online, TDateTime time, int32_t pulses, long double cost,
+                        const FormatSettings& fs);
+
 // A window that shows the session. The session calls its views on the window thread, after
 // the change, in the order they were added.
 class TSessionView {
@@ -46,6 +60,8 @@ class TSessionView {
     // Something the user must read (a record that could not be written). Not called while the
     // program ends unattended: the text goes to the error stream then.
     virtual void Tell(const std::string& text) { (void)text; }
+    // A notice for the desktop; only while "[OPCJE] POWIADOMIENIA" leaves them on.
+    virtual void Notify(const TSessionNotice& notice) { (void)notice; }
 };
 
 // What the session is given from outside.
@@ -137,6 +153,8 @@ class TSession {
     // The time label's text: the connection's time, or its pulse number (on a tick the count
     // of the tick before: a pulse counted now shows on the next one).
     std::string TimeLabel() const;
+    // The tray icon's tip now (TrayTipText).
+    std::string TrayTip() const;
 
     TSettings* Settings() const { return settings_.get(); }
     // Releases the settings file's accessor (the program's last write is done).
@@ -152,6 +170,9 @@ class TSession {
     void Changed(unsigned changes);
     void Beep(int type);
     void Tell(const std::string& text);
+    void Notify(TSessionNotice::Kind what, std::string text);
+    // "Limit impulsów na dzień: 120", for the limit of TMeterTick::ReachedLimit.
+    std::string LimitText(int limit) const;
     void RunMeter(bool run);
     // Saves the log; the user is told of the first failure of a run of them. The totals follow
     // the log either way.
@@ -188,6 +209,8 @@ class TSession {
     bool toldUnsaved_ = false;
     bool unattended_ = false;
     size_t toldMisread_ = 0;
+    int reachedLimit_ = -1;  // the limit that armed the hang-up box, -1 for none
+    bool toldHangUp_ = false;
 
     std::unique_ptr<TDialUp> dialUp_;
     std::unique_ptr<TDialAttempts> attempts_;

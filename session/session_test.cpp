@@ -33,7 +33,9 @@ struct RecordingView : TSessionView {
         told.push_back(text);
         changesBeforeTell = changes;
     }
+    void Notify(const TSessionNotice& n) override { notices.push_back(n.Title + "|" + n.Text); }
     std::vector<unsigned> changes;
+    std::vector<std::string> notices;
     std::vector<int> beeps;
     std::vector<std::string> told;
     std::vector<unsigned> changesBeforeTell;
@@ -178,6 +180,56 @@ TEST_F(SessionTest, ViewsAreToldWhatChangedInOrderAndNotAfterTheyGo) {
     view.changes.clear();
     End();
     EXPECT_TRUE(view.changes.empty());
+}
+
+// What the desktop is told, when, and the tray's tip: a connection of 61 s at 30-second pulses
+// (three pulses, 0,87), with the limits that arm the hang-up box at its second pulse.
+TEST_F(SessionTest, NoticesAndTheTrayTipFollowTheConnection) {
+    const std::string end = "Połączenie zakończone|Czas: 00:01:01\nImpulsy: 3\nKoszt: 0,87 zł";
+    const std::string rest = ". Połączenie zostanie rozłączone z końcem tego impulsu.";
+    struct Case {
+        const char* what;
+        std::string limits;   // [MAX] besides no OODL
+        std::string options;  // [OPCJE] besides 30-second pulses
+        std::string log;      // today's use before the connection
+        std::vector<std::string> notices;
+    };
+    const Case cases[] = {
+        {"no limit", "", "", "", {end}},
+        {"the connection's limit",
+         "MAXIMP_P=2\r\n",
+         "",
+         "",
+         {"Osiągnięto limit impulsów|Limit impulsów na połączenie: 2" + rest,
+          "Rozłączono przy limicie|Limit impulsów na połączenie: 2.", end}},
+        {"the day's limit, with three pulses used today",
+         "MAXIMP_D=5\r\n",
+         "",
+         kThreePulses,
+         {"Osiągnięto limit impulsów|Limit impulsów na dzień: 5" + rest,
+          "Rozłączono przy limicie|Limit impulsów na dzień: 5.", end}},
+        {"notices turned off", "MAXIMP_P=2\r\n", "POWIADOMIENIA=0\r\n", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write("raport.txt", c.log);
+        Write("taktomat.ini",
+              "[MAX]\r\nOODL=0\r\n" + c.limits + "[OPCJE]\r\nIMPULS1=30\r\n" + c.options);
+        view.notices.clear();
+        Start();
+        ReadTariffTable(*session->Settings(), session->Format(), session->TariffTable());
+        session->MeterLimits() = ReadMeterLimits(*session->Settings());
+        EXPECT_EQ(session->TrayTip(), "Taktomat 2000");
+        Online();
+        Tick(32);
+        EXPECT_EQ(session->TrayTip(), "Taktomat 2000\nCzas: 00:00:31\nImpulsy: 2\nKoszt: 0,58 zł");
+        Tick(30);
+        Offline();
+        Tick();
+        EXPECT_EQ(session->TrayTip(), "Taktomat 2000");
+        EXPECT_EQ(view.notices, c.notices);
+        Stop();
+    }
 }
 
 // A settings file that is there but cannot be read is told of once at start; the program goes

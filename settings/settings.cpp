@@ -11,7 +11,7 @@ TSettings::TSettings(std::filesystem::path file) : ini_(std::move(file)) {
     for (const IntegerKey* k :
          {&IMPULS1, &IMPULS2, &IMPULS3, &MAXIMP_P, &MAXIMP_D, &MAXIMP_M, &OODL, &REP, &PAUSE, &H})
         ini_.Want(k->Section, k->Key);
-    for (const BoolKey* k : {&PULPIT, &SHADEDOWN}) ini_.Want(k->Section, k->Key);
+    for (const BoolKey* k : {&PULPIT, &SHADEDOWN, &POWIADOMIENIA}) ini_.Want(k->Section, k->Key);
     for (const TimeKey* k : {&S1_Start, &S2_Start, &S3_Start}) ini_.Want(k->Section, k->Key);
     for (const PriceKey* k : {&CENA1, &CENA2, &CENA3}) ini_.Want(k->Section, k->Key);
     for (const TextKey* k : {&RULE, &INTERFACES}) ini_.Want(k->Section, k->Key);

@@ -89,6 +89,9 @@ inline constexpr IntegerKey IMPULS2{"OPCJE", "IMPULS2", 360, 30, 3600};
 inline constexpr IntegerKey IMPULS3{"OPCJE", "IMPULS3", 360, 30, 3600};
 inline constexpr BoolKey PULPIT{"OPCJE", "PULPIT", true};
 inline constexpr BoolKey SHADEDOWN{"OPCJE", "SHADEDOWN", true};
+// Desktop notifications (a limit reached, a hang-up at a limit, a connection's end); 0 keeps
+// the program to its own windows and beeps.
+inline constexpr BoolKey POWIADOMIENIA{"OPCJE", "POWIADOMIENIA", true};
 inline constexpr TimeKey S1_Start{"OPCJE", "S1_Start", 8, 0, 0};
 inline constexpr TimeKey S2_Start{"OPCJE", "S2_Start", 22, 0, 0};
 inline constexpr TimeKey S3_Start{"OPCJE", "S3_Start", 0, 0, 0};

@@ -151,6 +151,13 @@ struct MenuEntry {
     bool enabled = true;
 };
 
+// A few lines the user reads without a window of the program: the desktop's notification,
+// or the tray icon's balloon. It goes away by itself.
+struct Notification {
+    std::string title;
+    std::string text;
+};
+
 struct TrayIcon {
     std::string tip;
     int width = 0;
@@ -278,6 +285,18 @@ class Backend {
         (void)window;
         (void)iconId;
         return nullptr;
+    }
+    // Shows a desktop notification and returns at once; false where the system has nowhere to
+    // show one (and nothing was shown).
+    virtual bool ShowNotification(const Notification& notification) {
+        (void)notification;
+        return false;
+    }
+    // Minimizes a window to its taskbar button; false where it has none (a tool window) or the
+    // system cannot, and the window was left as it was.
+    virtual bool MinimizeWindow(int window) {
+        (void)window;
+        return false;
     }
     // Shows or hides the application window's taskbar button; false where the forms have
     // their own buttons and nothing was done.

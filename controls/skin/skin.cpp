@@ -23,6 +23,7 @@ constexpr std::array<SkinPictureInfo, kSkinPictureCount> kInfo = {{
     {"GRAYED", "grayed.png", 19, 14, 19, 14},
     {"UNCHECKED", "unchecked.png", 19, 14, 19, 14},
     {"ICON", "icon.png", 32, 32, 32, 32},
+    {"ICONONLINE", "icon_online.png", 32, 32, 32, 32},
 }};
 
 [[noreturn]] void Damaged(const SkinPictureInfo& info) {

@@ -20,9 +20,10 @@ enum class SkinPicture {
     Checked,  // check-box glyphs
     Grayed,
     Unchecked,
-    Icon,  // the program's 32 x 32 icon
+    Icon,        // the program's 32 x 32 icon
+    IconOnline,  // the tray icon while a connection is metered
 };
-inline constexpr int kSkinPictureCount = 10;
+inline constexpr int kSkinPictureCount = 11;
 
 struct SkinPictureInfo {
     std::string_view Name;      // the holder's or the resource's name: "Image2", "CHECKED"

@@ -18,9 +18,9 @@ namespace tt {
 namespace {
 
 constexpr SkinPicture kAll[] = {
-    SkinPicture::Image1,    SkinPicture::Image2, SkinPicture::Image3,  SkinPicture::Image4,
-    SkinPicture::Image5,    SkinPicture::Image6, SkinPicture::Checked, SkinPicture::Grayed,
-    SkinPicture::Unchecked, SkinPicture::Icon,
+    SkinPicture::Image1,    SkinPicture::Image2, SkinPicture::Image3,     SkinPicture::Image4,
+    SkinPicture::Image5,    SkinPicture::Image6, SkinPicture::Checked,    SkinPicture::Grayed,
+    SkinPicture::Unchecked, SkinPicture::Icon,   SkinPicture::IconOnline,
 };
 
 std::string ReadFile(const std::string& path) {
@@ -270,6 +270,9 @@ TEST(Skin, IconIsSixteenColoursWithATransparentKey) {
                                        clBlue,  clFuchsia, clAqua,   clWhite};
     for (TColor c : ColorsIn(icon, icon.BoundsRect()))
         EXPECT_TRUE(standard.count(c)) << std::hex << c;
+    // The rim is what a tray of 16 pixels still shows: green on-line, else yellow.
+    EXPECT_EQ(icon.GetPixel(15, 2), clYellow);
+    EXPECT_EQ(LoadSkinPicture(SkinPicture::IconOnline).GetPixel(15, 2), clLime);
 }
 
 // The committed files must be what the generator draws now: a change to the drawing code

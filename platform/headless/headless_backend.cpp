@@ -71,6 +71,7 @@ void HeadlessBackend::SetBounds(int window, ui::Rect bounds) {
 void HeadlessBackend::ShowWindow(int window, bool visible, bool activate) {
     Window& w = Get(window);
     w.visible = visible;
+    w.minimized = false;
     if (visible && activate && !w.style.popup) {
         Activate(window);
     } else if (!visible && active_ == window) {
@@ -84,6 +85,17 @@ void HeadlessBackend::ShowWindow(int window, bool visible, bool activate) {
             }
         }
     }
+}
+
+bool HeadlessBackend::MinimizeWindow(int window) {
+    Window& w = Get(window);
+    if (w.style.toolWindow || w.style.popup || !w.visible) return false;
+    w.minimized = true;
+    if (active_ == window) {
+        active_ = 0;
+        queue_.push_back(ui::Event{.kind = ui::EventKind::Deactivate, .window = window});
+    }
+    return true;
 }
 
 void HeadlessBackend::Activate(int window) {

@@ -25,6 +25,7 @@ class HeadlessBackend : public ui::Backend {
         int height = 0;
         std::vector<uint32_t> pixels;
         int presents = 0;
+        bool minimized = false;  // to its taskbar button; showing or hiding it again clears it
     };
     struct MessageBoxRecord {
         std::string text;
@@ -66,6 +67,11 @@ class HeadlessBackend : public ui::Backend {
     void ShowTrayIcon(const ui::TrayIcon& icon) override { tray_ = icon; }
     void HideTrayIcon() override { tray_.reset(); }
     bool TrayAvailable() override { return trayAvailable_; }
+    bool ShowNotification(const ui::Notification& notification) override {
+        notifications_.push_back(notification);
+        return true;
+    }
+    bool MinimizeWindow(int window) override;
     std::string ClipboardText() override { return clipboard_; }
     void SetClipboardText(const std::string& text) override { clipboard_ = text; }
 
@@ -102,6 +108,7 @@ class HeadlessBackend : public ui::Backend {
     const std::vector<std::vector<ui::MenuEntry>>& Menus() const { return menus_; }
     const std::vector<int>& Beeps() const { return beeps_; }
     const std::optional<ui::TrayIcon>& Tray() const { return tray_; }
+    const std::vector<ui::Notification>& Notifications() const { return notifications_; }
 
     void SetScreen(ui::Rect screen, ui::Rect workArea);
     // A desktop without a notification area: the tray icon is kept but nobody shows it.
@@ -174,6 +181,7 @@ class HeadlessBackend : public ui::Backend {
     std::vector<std::vector<ui::MenuEntry>> menus_;
     std::vector<int> beeps_;
     std::optional<ui::TrayIcon> tray_;
+    std::vector<ui::Notification> notifications_;
     bool trayAvailable_ = true;
     std::string clipboard_;
 };

@@ -146,6 +146,15 @@ void QtBackend::ShowWindow(int window, bool visible, bool activate) {
     if (activating) s->requestActivate();
 }
 
+bool QtBackend::MinimizeWindow(int window) {
+    Surface* s = Find(window);
+    // A tool window has no taskbar button to come back from.
+    if (!s || !s->isVisible() || s->Style().popup || s->Style().toolWindow) return false;
+    if (capture_ == window) ReleaseCapture();
+    s->showMinimized();
+    return true;
+}
+
 void QtBackend::Activate(int window) {
     Surface* s = Find(window);
     if (s && !s->Style().popup && s->isVisible()) s->requestActivate();

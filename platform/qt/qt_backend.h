@@ -73,6 +73,10 @@ class QtBackend : public ui::Backend {
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
     void HideTrayIcon() override;
     bool TrayAvailable() override;
+    // The desktop's notification service over D-Bus; where there is none, the tray icon's own
+    // message.
+    bool ShowNotification(const ui::Notification& notification) override;
+    bool MinimizeWindow(int window) override;
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& text) override;
 
@@ -142,6 +146,8 @@ class QtBackend : public ui::Backend {
     Surface* Find(int window) const;
     // Runs a box's or menu's own loop, with `widget` listed for EndModalLoops.
     int RunModal(QWidget* widget, const std::function<int()>& exec);
+    // The notification as the tray icon's message; false while no icon shows.
+    bool ShowTrayMessage(const ui::Notification& notification);
 
     std::unique_ptr<QApplication> ownApp_;
     std::unique_ptr<QtFontEngine> fonts_;

@@ -6,6 +6,13 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 
+#ifdef TT_HAVE_QTDBUS
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#endif
+
 #include <algorithm>
 #include <cstring>
 
@@ -70,6 +77,43 @@ void QtBackend::HideTrayIcon() {
 bool QtBackend::TrayAvailable() {
     // Qt keeps watching: an icon shown while this is false appears when a tray host comes.
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool QtBackend::ShowNotification(const ui::Notification& notification) {
+#ifdef TT_HAVE_QTDBUS
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+        QVariantMap hints;
+        hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("taktomat"));
+        // Each notice stands on its own (0: replaces none); -1: the server's own time.
+        call << QStringLiteral("Taktomat 2000") << 0u << QStringLiteral("taktomat")
+             << ToQString(notification.title) << ToQString(notification.text) << QStringList()
+             << hints << -1;
+        // Never waits for the answer: a server that hangs must not stop the meter. A bus with
+        // nobody to show notices answers with an error, and the tray icon says it instead.
+        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), helper_.get());
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, helper_.get(),
+                         [this, notification](QDBusPendingCallWatcher* done) {
+                             if (QDBusPendingReply<uint>(*done).isError()) {
+                                 ShowTrayMessage(notification);
+                             }
+                             done->deleteLater();
+                         });
+        return true;
+    }
+#endif
+    return ShowTrayMessage(notification);
+}
+
+bool QtBackend::ShowTrayMessage(const ui::Notification& notification) {
+    if (!tray_ || !tray_->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    tray_->showMessage(ToQString(notification.title), ToQString(notification.text),
+                       QSystemTrayIcon::Information, 10000);
+    return true;
 }
 
 }  // namespace tt::qt

@@ -5,9 +5,13 @@
 #include <shellapi.h>
 // clang-format on
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <utility>
+
+#include "base/code_page.h"
 
 #include "platform/win32/win32_backend.h"
 
@@ -54,9 +58,15 @@ unsigned NotifyIconHook::CallbackMessage() {
     return message;
 }
 
+unsigned NotifyIconHook::TaskbarCreatedMessage() {
+    static const unsigned message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
 NotifyIconHook::NotifyIconHook(unsigned iconId) : iconId_(iconId) {
     defaultIcon_ = LoadIconA(nullptr, MAKEINTRESOURCEA(32517));
     CallbackMessage();
+    TaskbarCreatedMessage();
 }
 
 NotifyIconHook::~NotifyIconHook() {
@@ -119,6 +129,11 @@ long NotifyIconHook::HandleMessage(HWND hwnd, unsigned msg, unsigned wParam, lon
         if (OnMouse) OnMouse(static_cast<unsigned>(lParam));
         return 0;  // the shell's notification is ours alone
     }
+    if (msg == TaskbarCreatedMessage() && shown_) {
+        // The shell (Explorer) started again and knows no icon: ours goes back in. The message
+        // goes on to the form as well; other icons on it may want it too.
+        Notify(kAdd, kFlagMessage | kFlagIcon | kFlagTip, tip_);
+    }
     return CallWindowProcA(reinterpret_cast<WNDPROC>(previous_), hwnd, msg, wParam, lParam);
 }
 
@@ -132,7 +147,34 @@ bool NotifyIconHook::Notify(unsigned operation, unsigned flags, const std::strin
     nid.hIcon = icon_ ? icon_ : defaultIcon_;
     const std::string tip = Utf8ToAnsi(tipUtf8).substr(0, sizeof(nid.szTip) - 1);
     std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
-    return Shell_NotifyIconA(operation, &nid) != FALSE;
+    const bool done = Shell_NotifyIconA(operation, &nid) != FALSE;
+    if (operation == kAdd) {
+        ++adds_;
+        shown_ = true;
+    } else if (operation == kDelete) {
+        shown_ = false;
+    }
+    if (flags & kFlagTip) tip_ = tipUtf8;
+    return done;
+}
+
+bool NotifyIconHook::Balloon(const std::string& titleUtf8, const std::string& textUtf8) {
+    if (!shown_ || !owner_) return false;
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    nid.hWnd = owner_;
+    nid.uID = iconId_;
+    nid.uFlags = NIF_INFO;
+    nid.uTimeout = 10000;  // the shell keeps it at least as long as the user is away
+    nid.dwInfoFlags = NIIF_INFO;
+    const auto copy = [](const std::string& utf8, auto& field) {
+        const std::wstring wide = Utf8ToWide(utf8).substr(0, std::size(field) - 1);
+        std::copy(wide.begin(), wide.end(), field);
+        field[wide.size()] = L'\0';
+    };
+    copy(titleUtf8, nid.szInfoTitle);
+    copy(textUtf8, nid.szInfo);
+    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
 }
 
 void NotifyIconHook::BringOwnerToFront() const {

@@ -42,6 +42,13 @@ class NotifyIconHook {
     // callback message, the icon and the tip cut to 63 bytes of the ANSI code page. The shell's
     // answer is returned for tests; the program ignores it.
     bool Notify(unsigned operation, unsigned flags, const std::string& tipUtf8);
+    // The icon's balloon (the Unicode record, so that no letter is lost to the code page);
+    // false while the icon is not in the notification area.
+    bool Balloon(const std::string& titleUtf8, const std::string& textUtf8);
+    // How many times the icon went into the notification area: the first add, and again each
+    // time the shell started anew (its "TaskbarCreated" message) while the icon was shown.
+    int Adds() const { return adds_; }
+    static unsigned TaskbarCreatedMessage();
 
     // The mouse message (0x201 left down, 0x203 left double click, 0x204 right down, ...)
     // that the shell reports for this icon; runs inside the owner's window procedure.
@@ -64,6 +71,10 @@ class NotifyIconHook {
     int slot_ = -1;
     HICON__* defaultIcon_ = nullptr;
     HICON__* icon_ = nullptr;  // owned
+    // The icon is shown, with this tip: what a restarted shell must be given again.
+    bool shown_ = false;
+    std::string tip_;
+    int adds_ = 0;
 };
 
 }  // namespace tt::win32

@@ -112,6 +112,25 @@ TEST_F(NotifyIconHookTest, AnOlderIconReleasedFirstLeavesTheNewerOneAndTheFormWo
     EXPECT_EQ(GetWindowLongA(form, GWL_WNDPROC), original);
 }
 
+// A shell that starts again (Explorer after a crash) knows no icon: a shown one is added again,
+// a hidden one stays out. Balloons only for an icon that is in the notification area.
+TEST_F(NotifyIconHookTest, AShownIconComesBackWhenTheShellStartsAgain) {
+    NotifyIconHook hook(0);
+    ASSERT_TRUE(hook.Attach(form));
+    const UINT restarted = RegisterWindowMessageA("TaskbarCreated");
+    const unsigned all =
+        NotifyIconHook::kFlagMessage | NotifyIconHook::kFlagIcon | NotifyIconHook::kFlagTip;
+    SendMessageA(form, restarted, 0, 0);
+    EXPECT_EQ(hook.Adds(), 0);
+    EXPECT_FALSE(hook.Balloon("Połączenie zakończone", "Koszt: 0,87 zł"));
+    hook.Notify(NotifyIconHook::kAdd, all, "Taktomat 2000");
+    SendMessageA(form, restarted, 0, 0);
+    EXPECT_EQ(hook.Adds(), 2);
+    hook.Notify(NotifyIconHook::kDelete, all, "Taktomat 2000");
+    SendMessageA(form, restarted, 0, 0);
+    EXPECT_EQ(hook.Adds(), 2);
+}
+
 TEST_F(NotifyIconHookTest, NoWindowNoTakeover) {
     NotifyIconHook hook(0);
     EXPECT_FALSE(hook.Attach(nullptr));

@@ -687,7 +687,10 @@ namespace {
 // The shell's tray through the owner window's procedure, taken over by NotifyIconHook.
 class HookedTray : public ui::TrayIconHost {
   public:
-    explicit HookedTray(unsigned iconId) : hook_(iconId) {
+    // `balloons` is where the backend looks for the icon that shows its notifications: this
+    // one from now on, until it goes.
+    HookedTray(unsigned iconId, NotifyIconHook*& balloons) : hook_(iconId), balloons_(balloons) {
+        balloons_ = &hook_;
         hook_.OnMouse = [this](unsigned mouseMessage) {
             int x = 0;
             int y = 0;
@@ -695,6 +698,11 @@ class HookedTray : public ui::TrayIconHost {
             if (OnMouse) OnMouse(static_cast<ui::TrayMessage>(mouseMessage), x, y);
         };
     }
+    ~HookedTray() override {
+        if (balloons_ == &hook_) balloons_ = nullptr;
+    }
+    HookedTray(const HookedTray&) = delete;
+    HookedTray& operator=(const HookedTray&) = delete;
     bool Attach(HWND owner) { return hook_.Attach(owner); }
     void SetIcon(int width, int height, const uint32_t* pixels) override {
         hook_.SetIcon(width, height, pixels);
@@ -707,16 +715,21 @@ class HookedTray : public ui::TrayIconHost {
 
   private:
     NotifyIconHook hook_;
+    NotifyIconHook*& balloons_;
 };
 
 }  // namespace
 
 std::unique_ptr<ui::TrayIconHost> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
-    auto tray = std::make_unique<HookedTray>(iconId);
+    auto tray = std::make_unique<HookedTray>(iconId, balloonIcon_);
     if (!tray->Attach(NativeWindow(window))) {
         throw Error("the window procedure of the tray icon's owner cannot be taken over");
     }
     return tray;
+}
+
+bool Win32Backend::ShowNotification(const ui::Notification& notification) {
+    return balloonIcon_ && balloonIcon_->Balloon(notification.title, notification.text);
 }
 
 bool Win32Backend::ShowTaskbarButton(bool show) {

@@ -23,6 +23,8 @@ struct HICON__;
 
 namespace tt::win32 {
 
+class NotifyIconHook;
+
 // An icon handle made from pixel words 0xFFRRGGBB, rows top-down; null when there are no
 // pixels. The caller destroys it (DestroyIcon).
 HICON__* MakeIcon(int width, int height, const uint32_t* pixels);
@@ -69,6 +71,8 @@ class Win32Backend : public ui::Backend {
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
     void HideTrayIcon() override;
     std::unique_ptr<ui::TrayIconHost> AttachNativeTray(int window, unsigned iconId) override;
+    // The balloon of the tray icon attached last (AttachNativeTray) while it is shown.
+    bool ShowNotification(const ui::Notification& notification) override;
     bool ShowTaskbarButton(bool show) override;
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& text) override;
@@ -112,6 +116,7 @@ class Win32Backend : public ui::Backend {
     ui::EventSink* sink_ = nullptr;
     AppMessageHook appHook_;
     HWND__* appWindow_ = nullptr;
+    NotifyIconHook* balloonIcon_ = nullptr;  // see ShowNotification
     std::map<int, Window> windows_;
     int nextWindow_ = 1;
     std::set<int> timers_;

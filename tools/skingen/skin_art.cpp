@@ -378,9 +378,11 @@ Bitmap Scale2x(const Bitmap& art) {
 
 }  // namespace
 
-// A meter's dial: a yellow rim, hour marks, and the needle well into its sweep. Drawn as
-// 16 x 16 pixel art, the size a tray shows, in the 16 standard colours.
-Bitmap DrawIconArt() {
+namespace {
+
+// A meter's dial: a rim, hour marks, and the needle well into its sweep. Drawn as 16 x 16 pixel
+// art, the size a tray shows, in the 16 standard colours.
+Bitmap DialArt(TColor rim) {
     Bitmap art(16, 16);
     Fill(art, art.BoundsRect(), kKey);
     DrawPattern(art, 0, 0,
@@ -400,17 +402,21 @@ Bitmap DrawIconArt() {
                 "..kyynnnnnnyyk..|"
                 "...kkyyyyyykk...|"
                 ".....kkkkkk.....",
-                {{'k', clBlack}, {'y', clYellow}, {'n', clNavy}, {'w', clWhite}, {'r', clRed}});
+                {{'k', clBlack}, {'y', rim}, {'n', clNavy}, {'w', clWhite}, {'r', clRed}});
     return art;
 }
 
-namespace {
+}  // namespace
 
-Bitmap Icon() {
-    return Scale2x(DrawIconArt());
+// The program's own icon has a yellow rim, the tray's icon while a connection is metered a
+// green one: the colour a tray shows plainest, at 16 pixels, in either theme.
+Bitmap DrawIconArt() {
+    return DialArt(clYellow);
 }
 
-}  // namespace
+Bitmap DrawOnlineIconArt() {
+    return DialArt(clLime);
+}
 
 Bitmap ScaleArt2x(const Bitmap& art) {
     return Scale2x(art);
@@ -435,7 +441,9 @@ Bitmap DrawSkinPicture(SkinPicture picture) {
         case SkinPicture::Unchecked:
             return Glyph(picture);
         case SkinPicture::Icon:
-            return Icon();
+            return Scale2x(DrawIconArt());
+        case SkinPicture::IconOnline:
+            return Scale2x(DrawOnlineIconArt());
     }
     throw std::invalid_argument("DrawSkinPicture: unknown picture");
 }

@@ -12,6 +12,8 @@ Bitmap DrawSkinPicture(SkinPicture picture);
 
 // The program's icon as 16 x 16 pixel art, its transparent pixels in kIconTransparentColor.
 Bitmap DrawIconArt();
+// The same dial for the tray while a connection is metered.
+Bitmap DrawOnlineIconArt();
 // Pixel art doubled with its diagonals smoothed (Scale2x).
 Bitmap ScaleArt2x(const Bitmap& art);
 
