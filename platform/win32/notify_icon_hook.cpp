@@ -145,9 +145,28 @@ bool NotifyIconHook::Notify(unsigned operation, unsigned flags, const std::strin
     nid.uFlags = flags;
     nid.uCallbackMessage = CallbackMessage();
     nid.hIcon = icon_ ? icon_ : defaultIcon_;
-    const std::string tip = Utf8ToAnsi(tipUtf8).substr(0, sizeof(nid.szTip) - 1);
-    std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
-    const bool done = Shell_NotifyIconA(operation, &nid) != FALSE;
+    const std::string ansi = Utf8ToAnsi(tipUtf8);
+    bool done = false;
+    if (AnsiToUtf8(ansi) == tipUtf8) {
+        const std::string tip = ansi.substr(0, sizeof(nid.szTip) - 1);
+        std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
+        done = Shell_NotifyIconA(operation, &nid) != FALSE;
+    } else {
+        // Letters the ANSI code page lacks (the "ł" of "zł" outside Central Europe) would show
+        // as others: the same record in its wide form, with as many characters.
+        NOTIFYICONDATAW wide{};
+        wide.cbSize = NOTIFYICONDATAW_V1_SIZE;
+        wide.hWnd = nid.hWnd;
+        wide.uID = nid.uID;
+        wide.uFlags = nid.uFlags;
+        wide.uCallbackMessage = nid.uCallbackMessage;
+        wide.hIcon = nid.hIcon;
+        std::wstring tip = Utf8ToWide(tipUtf8).substr(0, std::size(wide.szTip) - 1);
+        // Never half of a pair of surrogates at the cut.
+        if (!tip.empty() && tip.back() >= 0xD800 && tip.back() < 0xDC00) tip.pop_back();
+        std::memcpy(wide.szTip, tip.c_str(), (tip.size() + 1) * sizeof(wchar_t));
+        done = Shell_NotifyIconW(operation, &wide) != FALSE;
+    }
     if (operation == kAdd) {
         ++adds_;
         shown_ = true;
