@@ -1,5 +1,6 @@
 // taktomat-dial: the program's dial-up layer and on-line probe from the command line, for
 // scripts and for checking a set-up.
+#include <pwd.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -38,8 +39,8 @@ constexpr const char* kUsage =
     "  --dir DIR         where taktomat.ini says which links count as on-line\n";
 
 std::string UserName() {
-    const char* user = std::getenv("USER");
-    return user != nullptr && *user != '\0' ? user : "USER";
+    const passwd* user = getpwuid(getuid());
+    return user != nullptr ? user->pw_name : "USER";
 }
 
 struct Report {
