@@ -102,13 +102,14 @@ void TDialAttempts::DialEvent(int state, int error, const std::string& text,
     isOnline_ = connected;
     connectedShown_ = connected && error == 0;
     // After a failure the state text gives way to the failure at once; no paint comes between.
-    // The dialler's own words on the failure follow, so that the user can tell whether
-    // another attempt may help.
+    // A dialler that explains its failures (pppd) has the failure's text and its own words
+    // shown, so that the user can tell what to mend; the others' failure is the plain one.
     if (error == 0) {
         status_ = text;
-    } else {
+    } else if (reason.empty()) {
         status_ = kDialFailed;
-        if (!reason.empty()) status_ += " (" + reason + ")";
+    } else {
+        status_ = text + " (" + reason + ")";
     }
     Changed();
     if (error == 0) return;

@@ -54,8 +54,8 @@ class TDialAttempts {
     // Every notification of an asynchronous dial: the status, the meter and the on-line flag
     // follow it; a failure hangs everything up and arms the next attempt, unless it is one that
     // the next attempt would meet again (IsLastingDialError): then the attempts end there.
-    // `reason` is what the dialler itself said about a failure; the status shows it after the
-    // failure's own text.
+    // `reason` is what the dialler itself said about a failure: with one, the status is the
+    // failure's text (`text`) and the reason; without, kDialFailed.
     void DialEvent(int state, int error, const std::string& text, const std::string& reason = {});
     // The connection is gone, however it went: a status that still says connected says so no
     // longer.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "dialup/state_texts.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_driver.h"
 #include "platform/net/host_address.h"
@@ -345,8 +346,9 @@ TEST_F(ConnectTest, AFailureThatAnotherAttemptCannotMendEndsTheAttemptsAtOnce) {
         dialled.clear();
         PressDial();
         RunFor(800);
+        // A dialler with words of its own has them shown after the failure's text.
         EXPECT_EQ(frmConnect->lblStatus->Caption(),
-                  *c.Reason ? std::string(kFailureText) + " (" + c.Reason + ")" : kFailureText);
+                  *c.Reason ? RasErrorText(line, c.Error) + " (" + c.Reason + ")" : kFailureText);
         RunFor(10000);
         EXPECT_EQ(dialled.size(), c.Dials);
         EXPECT_FALSE(frmConnect->Timer1->Enabled());

@@ -105,7 +105,8 @@ PeerFolder ScanPeerFolder(const std::string& folder) {
 std::string PeerFolder::EmptyReason(const std::string& folder) const {
     if (!AnyUnreadable()) return "Brak plików wpisów pppd w " + folder + ".";
     if (ReaderGroup.empty()) return "Brak uprawnień do odczytu wpisów w " + folder + ".";
-    return "Wpisy w " + folder + " czyta tylko grupa " + ReaderGroup + ": dołącz do niej.";
+    // Short enough for the connect window's status line.
+    return "Wpisy czyta tylko grupa " + ReaderGroup + ": dołącz do niej.";
 }
 
 std::vector<std::string> ListPeerEntries(const std::string& folder) {
@@ -125,6 +126,7 @@ struct PppdLine::Dial {
     bool Ended = false;   // the dial is over: connected, failed or hung up
     bool Reaped = false;  // pppd is gone
     uint32_t Error = 0;
+    std::string ExitText;  // how pppd ended, for a failure it said nothing about
     bool HangUpRequested = false;
     int64_t HangUpAt = 0;
     std::thread Follower;
@@ -339,6 +341,8 @@ void PppdLine::Follow(const std::shared_ptr<Dial>& dial) {
                 const int code = gone == dial->Pid && WIFEXITED(status) ? WEXITSTATUS(status) : 0;
                 const int signal = gone == dial->Pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
                 error = dial->Progress.Ended(code, signal, dial->HangUpRequested);
+                dial->ExitText = signal != 0 ? "pppd: signal " + std::to_string(signal)
+                                             : "pppd: exit status " + std::to_string(code);
                 report = !dial->Ended && !dial->HangUpRequested;
             }
             finish(error);
@@ -504,7 +508,7 @@ std::string PppdLine::DialFailureReason(HRasConn handle) {
     if (dial == nullptr || !dial->Ended) return {};
     // A pppd that never ran said nothing; the system's words on the start say why.
     if (dial->Pid == 0) return config_.Pppd + ": " + std::strerror(dial->StartError);
-    return dial->Progress.Reason();
+    return dial->Progress.Reason().empty() ? dial->ExitText : dial->Progress.Reason();
 }
 
 }  // namespace tt

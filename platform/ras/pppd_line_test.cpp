@@ -210,6 +210,16 @@ TEST_F(PppdLineTest, AFailedDialKeepsPppdsOwnWordsAndAnEmptyFolderSaysWhy) {
     EXPECT_EQ(line_->DialFailureReason(handle), "In file " + (root_ / "peers" / "typo").string() +
                                                     ": unrecognized option 'frobnicate'");
 
+    // A pppd that said nothing: how it ended.
+    Peer("silent", "exit 4\n");
+    {
+        std::lock_guard lock(gMutex);
+        gReports.clear();
+    }
+    const HRasConn silent = Dial("silent");
+    ASSERT_EQ(Reports().back().Error, kErrorDeviceDoesNotExist);
+    EXPECT_EQ(line_->DialFailureReason(silent), "pppd: exit status 4");
+
     // No pppd at all: the system's words on the start.
     PppdLine::Config config;
     config.PeersDir = (root_ / "peers").string();
