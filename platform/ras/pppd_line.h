@@ -76,7 +76,7 @@ class PppdLine : public RasApi {
     uint32_t RasGetEntryDialParamsA(const char* phoneBook, RASDIALPARAMSA* params,
                                     int32_t* passwordSaved) override;
     std::string EmptyPhoneBookReason() override;
-    std::string DialFailureReason(HRasConn connection) override;
+    std::string DialFailureReason(HRasConn handle) override;
 
   private:
     struct Dial;

@@ -62,7 +62,13 @@ constexpr size_t kMaxReason = 160;
 }  // namespace
 
 void PppdDialProgress::Complaint(std::string_view line) {
-    if (reason_.empty() && !RoutineLine(line)) reason_ = std::string(line.substr(0, kMaxReason));
+    if (!reason_.empty() || RoutineLine(line)) return;
+    // pppd names itself by the path it was started with; the name is enough.
+    if (const size_t colon = line.find(": ");
+        colon != std::string_view::npos && line.substr(0, colon).ends_with("/pppd")) {
+        line.remove_prefix(line.rfind('/', colon) + 1);
+    }
+    reason_ = std::string(line.substr(0, kMaxReason));
 }
 
 std::vector<uint32_t> PppdDialProgress::Reach(uint32_t state) {
