@@ -149,12 +149,20 @@ int main(int argc, char** argv) {
             options.Simulate && options.Dir.empty()
                 ? ProgramFolder((ProgramFolder("") / "simulation").string())
                 : ProgramFolder(options.Dir);
-        // The connect window only lists; say here why it may be empty.
-        if (ListPeerEntries(peers).empty()) {
-            std::fprintf(stderr,
-                         "taktomat: no dial-up entries: no readable pppd peer file in %s "
-                         "(see README, \"Dial-up on Linux\")\n",
-                         peers.c_str());
+        const PeerFolder peerFiles = ScanPeerFolder(peers);
+        // A simulation does without pppd; the real line says at once why its list is empty.
+        if (!options.Simulate && peerFiles.Names.empty()) {
+            if (peerFiles.AnyUnreadable() && !peerFiles.ReaderGroup.empty()) {
+                std::fprintf(stderr,
+                             "taktomat: no dial-up entries: the pppd peer files in %s may be read "
+                             "only by the group %s; join it and log in again\n",
+                             peers.c_str(), peerFiles.ReaderGroup.c_str());
+            } else {
+                std::fprintf(stderr,
+                             "taktomat: no dial-up entries: no readable pppd peer file in %s "
+                             "(see README, \"Dial-up on Linux\")\n",
+                             peers.c_str());
+            }
         }
         PreferXWayland();
         // One copy per folder: a second start brings the first one's window up instead.
@@ -195,8 +203,10 @@ int main(int argc, char** argv) {
             SimulatedLine line(SimulatedLine::Timing::Real, [&host](std::optional<std::string> a) {
                 host.LineSays(std::move(a));
             });
-            // The user's own phone book, dialled on the simulated line.
-            line.SetPhoneBook(ListPeerEntries(peers));
+            // The user's own phone book, dialled on the simulated line; without one, the entry
+            // the simulation offers everywhere, so that a first try has something to dial.
+            line.SetPhoneBook(peerFiles.Names.empty() ? std::vector<std::string>{"Internet"}
+                                                      : peerFiles.Names);
             return run(host, line);
         }
         const std::unique_ptr<HostAddressSource> host = MakeOnlineAddressSource(rule);

@@ -70,6 +70,41 @@ void Tell(const std::string& text, unsigned icon) {
                 MB_OK | icon);
 }
 
+// A window program has no console of its own. What the command line asks to read goes where
+// its output was sent (a file, a pipe) or to the console it was started from; false when there
+// is neither, and the caller shows a box instead.
+bool PrintToParent(const std::string& text, DWORD stream) {
+    HANDLE sent = GetStdHandle(stream);
+    const DWORD type =
+        sent != nullptr && sent != INVALID_HANDLE_VALUE ? GetFileType(sent) : FILE_TYPE_UNKNOWN;
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+        std::string lines;
+        for (const char c : text) {
+            if (c == '\n') lines += '\r';
+            lines += c;
+        }
+        DWORD written = 0;
+        return WriteFile(sent, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) !=
+                   0 &&
+               written == lines.size();
+    }
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+    bool printed = false;
+    HANDLE console =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console != INVALID_HANDLE_VALUE) {
+        // The console's prompt came back as the program started: the text starts below it.
+        const std::wstring wide = tt::Utf8ToWide("\n" + text);
+        DWORD written = 0;
+        printed = WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                                nullptr) != 0;
+        CloseHandle(console);
+    }
+    FreeConsole();
+    return printed;
+}
+
 // Runs the program until its main window closes; the session's end and a second copy's
 // request reach it through the application window.
 int RunUntilClosed(tt::win32::Win32Backend& backend, tt::TTaktomat& program,
@@ -186,15 +221,22 @@ std::vector<std::string> Arguments() {
 int main() {
     const tt::ParsedOptions parsed = tt::ParseOptions(Arguments());
     if (!parsed.Ok()) {
-        Tell(parsed.Error + "\n\n" + tt::UsageText("taktomat.exe"), MB_ICONERROR);
+        if (!PrintToParent("taktomat.exe: " + parsed.Error + "\n" + tt::UsageText("taktomat.exe"),
+                           STD_ERROR_HANDLE)) {
+            Tell(parsed.Error + "\n\n" + tt::UsageTextForBox("taktomat.exe"), MB_ICONERROR);
+        }
         return 2;
     }
     if (parsed.Options.Help) {
-        Tell(tt::UsageText("taktomat.exe"), MB_ICONINFORMATION);
+        if (!PrintToParent(tt::UsageText("taktomat.exe"), STD_OUTPUT_HANDLE)) {
+            Tell(tt::UsageTextForBox("taktomat.exe"), MB_ICONINFORMATION);
+        }
         return 0;
     }
     if (parsed.Options.Version) {
-        Tell(tt::VersionText(), MB_ICONINFORMATION);
+        if (!PrintToParent(tt::VersionText(), STD_OUTPUT_HANDLE)) {
+            Tell(tt::VersionText(), MB_ICONINFORMATION);
+        }
         return 0;
     }
     try {

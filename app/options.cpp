@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include <algorithm>
+
 #include "base/datetime.h"
 
 namespace tt {
@@ -136,11 +138,73 @@ std::string UsageText(std::string_view program) {
         "                     date and time patterns and the decimal separator to use\n"
         "                     instead of the user's, e.g. --locale dd.mm.yyyy hh:nn:ss ,\n"
         "  --simulate         dial on a simulated line instead of the dial-up service\n"
-        "  --autostart on|off start with the desktop session from now on, or no longer,\n"
+        "  --autostart on|off\n"
+        "                     start with the desktop session from now on, or no longer,\n"
         "                     and end\n"
         "  --help             show this text and end\n"
         "  --version          show the version and end\n";
     return text;
+}
+
+namespace {
+
+// `text` in lines of at most `width` characters, each after `indent`; a word longer than a
+// line keeps a line of its own rather than being cut.
+std::string WrapWords(std::string_view text, size_t width, std::string_view indent) {
+    std::string out;
+    std::string line;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t start = text.find_first_not_of(' ', at);
+        if (start == std::string_view::npos) break;
+        const size_t end = std::min(text.find(' ', start), text.size());
+        const std::string_view word = text.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out.append(indent).append(line).append("\n");
+            line.clear();
+        }
+        line.append(line.empty() ? "" : " ").append(word);
+        at = end;
+    }
+    if (!line.empty()) out.append(indent).append(line).append("\n");
+    return out;
+}
+
+}  // namespace
+
+std::string UsageTextForBox(std::string_view program, size_t width) {
+    const std::string usage = UsageText(program);
+    std::string out;
+    std::string option;       // the option whose text is being gathered
+    std::string description;  // its text so far, over the console's continuation lines
+    const auto flush = [&] {
+        if (option.empty()) return;
+        out.append(option).append("\n").append(WrapWords(description, width, "    "));
+        option.clear();
+        description.clear();
+    };
+    size_t at = 0;
+    while (at < usage.size()) {
+        const size_t end = std::min(usage.find('\n', at), usage.size());
+        const std::string_view line = std::string_view(usage).substr(at, end - at);
+        at = end + 1;
+        const size_t indent = line.find_first_not_of(' ');
+        if (indent == 2 && line.substr(2).starts_with("--")) {
+            flush();
+            // The option and its text are parted by a run of blanks; a long option has its
+            // text on the next line.
+            const size_t gap = line.find("  ", 2);
+            option = std::string(line.substr(2, gap == std::string_view::npos ? gap : gap - 2));
+            if (gap != std::string_view::npos) description = std::string(Trim(line.substr(gap)));
+        } else if (indent != std::string_view::npos && indent > 2 && !option.empty()) {
+            description.append(description.empty() ? "" : " ").append(Trim(line));
+        } else {
+            flush();
+            out.append(WrapWords(line, width, "")).append(line.empty() ? "\n" : "");
+        }
+    }
+    flush();
+    return out;
 }
 
 std::string VersionText() {

@@ -38,6 +38,11 @@ size_t TakeFolderOrLocale(const std::vector<std::string>& args, size_t i, Progra
 
 // The text of --help, for a program called `program`.
 std::string UsageText(std::string_view program);
+// The same for a message box: its font is proportional, so the two columns that line up on a
+// console would not, and it breaks a line that is too wide for it wherever it must. Each option
+// is a line of its own with its text below, in lines of at most `width` characters broken
+// between words.
+std::string UsageTextForBox(std::string_view program, size_t width = 52);
 // The text of --version: the name and the version number, one line.
 std::string VersionText();
 

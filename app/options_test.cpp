@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "app/autostart.h"
@@ -97,6 +98,23 @@ TEST(Options, ArgvSkipsTheProgramName) {
 }
 
 #ifndef _WIN32
+TEST(Options, TheBoxsHelpKeepsEveryWordWholeInShortLines) {
+    const auto words = [](const std::string& text) {
+        std::multiset<std::string> all;
+        std::istringstream in(text);
+        for (std::string word; in >> word;) all.insert(word);
+        return all;
+    };
+    const std::string box = UsageTextForBox("taktomat.exe", 40);
+    EXPECT_EQ(words(box), words(UsageText("taktomat.exe")));
+    std::istringstream lines(box);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 44u) << line;
+    // Each option heads its own line, its text below it.
+    EXPECT_NE(box.find("\n--autostart on|off\n    start with the desktop session from now\n"),
+              std::string::npos)
+        << box;
+}
+
 TEST(Autostart, EntryStartsTheProgramWithItsArgumentsQuotedAsDesktopFilesWantThem) {
     EXPECT_EQ(DesktopExecLine({"/usr/bin/taktomat"}), "/usr/bin/taktomat");
     EXPECT_EQ(DesktopExecLine({"/opt/t t/taktomat", "--dir", "/home/a/Mój 100%"}),

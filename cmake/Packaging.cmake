@@ -13,7 +13,14 @@ set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME taktomat-${PROJECT_VERSION}-win32)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  # Notepad before Windows 10 shows a file with bare line feeds as one long line.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt)
+  file(READ ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt readme)
+  string(REPLACE "\r\n" "\n" readme "${readme}")
+  string(REPLACE "\n" "\r\n" readme "${readme}")
+  file(WRITE ${CMAKE_BINARY_DIR}/packaging/README.txt "${readme}")
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   include(GNUInstallDirs)
@@ -22,6 +29,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION net)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The program dials through pppd; it meters a link that something else dialled without it.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ppp)
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
   string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "Taktomat 2000 is a small always-on-top meter for Internet connections billed"

@@ -291,6 +291,7 @@ void TDialUp::HandOverTick() {
     if (OnAsyncEvent) {
         const std::string text =
             ConnectionStateText(ras_, Language, notification.State, notification.Error);
+        failureReason_ = notification.Error != 0 ? ras_.DialFailureReason(handle_) : "";
         OnAsyncEvent(this, static_cast<int>(notification.State),
                      static_cast<int>(notification.Error), text);
     }

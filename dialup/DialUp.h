@@ -61,6 +61,13 @@ class TDialUp : public TComponent {
     std::string Entry;
     TLanguage Language = TLanguage::Czech;
     const std::vector<std::string>& DUNA() const { return duna_; }
+    // While OnAsyncEvent reports a failure: what the dialler itself said about it (empty when
+    // it said nothing beyond the error code).
+    const std::string& FailureReason() const { return failureReason_; }
+    // Why a listing that returned `code` found no entry, for the user.
+    std::string EmptyPhoneBookReason(uint32_t code) {
+        return code != 0 ? RasErrorText(ras_, code) : ras_.EmptyPhoneBookReason();
+    }
 
     static const PropertyTable& ClassProperties();
     const PropertyTable& Properties() const override { return ClassProperties(); }
@@ -98,6 +105,7 @@ class TDialUp : public TComponent {
     const MonotonicClock clock_;
     std::vector<std::string> entries_;
     std::vector<std::string> duna_;
+    std::string failureReason_;
     void ReportHangUpTimeout();
 
     HRasConn handle_ = 0;

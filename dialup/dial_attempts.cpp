@@ -4,7 +4,9 @@
 #include <exception>
 #include <utility>
 
+#include "dialup/state_texts.h"
 #include "platform/ras/ras_api.h"
+#include "platform/ras/ras_errors.h"
 
 namespace tt {
 
@@ -81,19 +83,47 @@ void TDialAttempts::RepeatChanged(int repeat) {
 
 void TDialAttempts::SetStatus(const std::string& text) {
     status_ = text;
+    connectedShown_ = false;
     Changed();
 }
 
-void TDialAttempts::DialEvent(int state, int error, const std::string& text) {
+void TDialAttempts::LineDown() {
+    if (!connectedShown_) return;
+    connectedShown_ = false;
+    status_ = std::string(StateText(TLanguage::Polish, RASCS_Disconnected));
+    Changed();
+}
+
+void TDialAttempts::DialEvent(int state, int error, const std::string& text,
+                              const std::string& reason) {
     if (hooks_.ProcessMessages) hooks_.ProcessMessages();
     const bool connected = state == static_cast<int>(RASCS_Connected);
     if (hooks_.RunMeter) hooks_.RunMeter(connected);
     isOnline_ = connected;
+    connectedShown_ = connected && error == 0;
     // After a failure the state text gives way to the failure at once; no paint comes between.
-    status_ = error == 0 ? text : kDialFailed;
+    // A dialler that explains its failures (pppd) has the failure's text and its own words
+    // shown, so that the user can tell what to mend; the others' failure is the plain one.
+    if (error == 0) {
+        status_ = text;
+    } else if (reason.empty()) {
+        status_ = kDialFailed;
+    } else {
+        status_ = text + " (" + reason + ")";
+    }
     Changed();
     if (error == 0) return;
     if (hooks_.DisconnectAll) hooks_.DisconnectAll();
+    if (IsLastingDialError(static_cast<uint32_t>(error))) {
+        // No attempt is left to wait for: the meter runs on as after the last one.
+        waiting_ = false;
+        remaining_ = 0;
+        remainingShown_ = false;
+        if (hooks_.StopMeter) hooks_.StopMeter();
+        if (hooks_.RunMeter) hooks_.RunMeter(true);
+        Changed();
+        return;
+    }
     // The next attempt comes one pause after this failure, if the next tick finds one left.
     waiting_ = true;
     remainingShown_ = true;

@@ -52,8 +52,14 @@ class TDialAttempts {
     void Tick(int repeat, int pauseSeconds, const std::function<void()>& dial);
     void RepeatChanged(int repeat);
     // Every notification of an asynchronous dial: the status, the meter and the on-line flag
-    // follow it; a failure hangs everything up and arms the next attempt.
-    void DialEvent(int state, int error, const std::string& text);
+    // follow it; a failure hangs everything up and arms the next attempt, unless it is one that
+    // the next attempt would meet again (IsLastingDialError): then the attempts end there.
+    // `reason` is what the dialler itself said about a failure: with one, the status is the
+    // failure's text (`text`) and the reason; without, kDialFailed.
+    void DialEvent(int state, int error, const std::string& text, const std::string& reason = {});
+    // The connection is gone, however it went: a status that still says connected says so no
+    // longer.
+    void LineDown();
     void SetStatus(const std::string& text);
 
   private:
@@ -68,6 +74,7 @@ class TDialAttempts {
     int remaining_ = 0;
     bool remainingShown_ = false;
     bool inTick_ = false;
+    bool connectedShown_ = false;
 };
 
 }  // namespace tt

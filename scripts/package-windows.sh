@@ -16,3 +16,8 @@ echo "package-windows: taktomat.exe is $(stat -c %s "$exe") bytes"
 rm -f "$build"/taktomat-*-win32.zip
 (cd "$build" && cpack -G ZIP)
 unzip -l "$build"/taktomat-*-win32.zip
+# Its README is read with Notepad: every line ends in CR LF.
+if ! unzip -p "$build"/taktomat-*-win32.zip '*README.txt' | awk '!/\r$/ { bad = 1 } END { exit bad }'; then
+  echo "package-windows: README.txt has lines without CR LF" >&2
+  exit 1
+fi

@@ -21,6 +21,9 @@ dpkg-deb --contents "$deb"
 # lintian's errors fail the package; its warnings are shown.
 lintian --fail-on error "$deb"
 appstreamcli validate --no-net packaging/*.metainfo.xml
+# Dialling needs pppd; the meter alone does not.
+[ "$(dpkg-deb -f "$deb" Recommends)" = ppp ] ||
+  { echo "package: the .deb does not recommend ppp" >&2; exit 1; }
 
 # Nothing of ours may be installed before, or the removal below would prove nothing.
 if dpkg-query -W -f='${Status}' taktomat 2>/dev/null | grep -q "install ok installed"; then
@@ -49,6 +52,10 @@ for icon in $(dpkg -L taktomat | grep '^/usr/share/icons/.*\.png$'); do
   [ "$corner" = 0 ] || { echo "package: $icon is not transparent in its corner" >&2; exit 1; }
 done
 echo "package: the icons have an alpha channel and transparent corners"
+for key in 'Name\[pl\]' 'GenericName\[pl\]' 'Comment\[pl\]'; do
+  grep -q "^$key=." /usr/share/applications/taktomat.desktop ||
+    { echo "package: the menu entry has no $key" >&2; exit 1; }
+done
 
 $sudo apt-get remove -y -o DPkg::Lock::Timeout=600 taktomat
 trap - EXIT

@@ -42,7 +42,7 @@ TSession::TSession(TSessionServices services)
         entries_.push_back(name.substr(0, name.find('\0')));
     };
     dialUp_->OnAsyncEvent = [this](TComponent*, int state, int error, const std::string& text) {
-        attempts_->DialEvent(state, error, text);
+        attempts_->DialEvent(state, error, text, dialUp_->FailureReason());
     };
     dialUp_->OnActiveConnection = [this](TComponent*, int handle, TRasConnStatusA,
                                          const std::string&, const std::string&, const std::string&,
@@ -208,6 +208,8 @@ void TSession::Tick() {
     toldHangUp_ = false;
     Changed(kOfflineTick);
     if (tick.Ended) {
+        // The far end, the modem or another program may have ended it.
+        attempts_->LineDown();
         // The meter is idle before the file is written, so a failed save is not retried as a
         // second record on the next tick; the record waits in the log for the next save.
         const TMeterTick::Record& r = *tick.Ended;
@@ -331,12 +333,16 @@ void TSession::ToggleTimeLabel() {
 
 void TSession::ListEntries() {
     entries_.clear();
+    entriesReason_.clear();
     // Told even when the listing fails: the window's list is emptied of the last one.
     struct Tell {
         TSession& s;
         ~Tell() { s.Changed(kEntriesChanged); }
     } tell{*this};
-    dialUp_->GetEntries();
+    const uint32_t code = dialUp_->GetEntries();
+    if (entries_.empty()) {
+        entriesReason_ = dialUp_->EmptyPhoneBookReason(code);
+    }
 }
 
 void TSession::DisconnectAll() {
@@ -349,6 +355,7 @@ void TSession::DisconnectAll() {
     } clear{hangUpRequested_};
     dialUp_->GetActiveConnections();
     dialUp_->HangUp();
+    attempts_->LineDown();
 }
 
 void TSession::DialUpActiveConnection(int handle) {

@@ -150,6 +150,8 @@ class TSession {
     bool RetryPending() const { return !ended_ && log_.Unsaved(); }
     const TLogLines& LogLines() const { return log_.Lines(); }
     const std::vector<std::string>& Entries() const { return entries_; }
+    // Why the last listing found no entry; empty when it found some.
+    const std::string& EntriesReason() const { return entriesReason_; }
     // The time label's text: the connection's time, or its pulse number (on a tick the count
     // of the tick before: a pulse counted now shows on the next one).
     std::string TimeLabel() const;
@@ -215,6 +217,7 @@ class TSession {
     std::unique_ptr<TDialUp> dialUp_;
     std::unique_ptr<TDialAttempts> attempts_;
     std::vector<std::string> entries_;
+    std::string entriesReason_;
     std::vector<TSessionView*> views_;
 };
 

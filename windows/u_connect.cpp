@@ -59,6 +59,9 @@ TfrmConnect::TfrmConnect(TComponent* owner, TWindowKit& kit, TSettings& settings
     Timer1->OnTimer = [this](TComponent* s) { Timer1Timer(s); };
 
     OnCreate = [this](TComponent* s) { FormCreate(s); };
+    // Enter dials and Escape cancels wherever the focus is, as in a dialog.
+    OnKeyDown = [this](TComponent* s, int& key, TShiftState shift) { KeyPressed(s, key, shift); };
+    cmbEntry->OnKeyDown = OnKeyDown;
     attempts_.OnChanged = [this] { ShowAttempts(); };
     session_.AddView(*this);
 }
@@ -73,6 +76,16 @@ void TfrmConnect::SessionChanged(const TSession& session, unsigned changes) {
     cmbEntry->Clear();
     for (const std::string& entry : session.Entries()) cmbEntry->AddItem(entry);
     if (!session.Entries().empty()) cmbEntry->SetItemIndex(0);
+    // An empty list says why; the reason goes once there is something to dial. The status of
+    // attempts that are under way stays.
+    if (attempts_.Waiting()) return;
+    const bool reasonShown = !emptyReason_.empty() && attempts_.Status() == emptyReason_;
+    emptyReason_ = session.Entries().empty() ? session.EntriesReason() : "";
+    if (!emptyReason_.empty()) {
+        attempts_.SetStatus(emptyReason_);
+    } else if (reasonShown) {
+        attempts_.SetStatus(kIdleStatus);
+    }
 }
 
 void TfrmConnect::ShowAttempts() {
@@ -81,8 +94,35 @@ void TfrmConnect::ShowAttempts() {
     Timer1->SetInterval(attempts_.IntervalMs());
     Timer1->SetEnabled(attempts_.Waiting());
     lblStatus->SetCaption(attempts_.Status());
+    // The window cuts a long status; its hint shows it whole.
+    lblStatus->SetHint(attempts_.Status());
     cntIleJeszcze->SetValue(attempts_.Remaining());
     cntIleJeszcze->SetVisible(attempts_.RemainingShown());
+}
+
+void TfrmConnect::KeyPressed(TComponent* Sender, int& Key, TShiftState) {
+    // The open drop-down list takes these keys itself.
+    if (Sender == cmbEntry && cmbEntry->DroppedDown()) return;
+    if (Key == ui::kKeyReturn) {
+        Key = 0;
+        DialPressed();
+    } else if (Key == ui::kKeyEscape) {
+        Key = 0;
+        CancelPressed();
+    }
+}
+
+void TfrmConnect::DialPressed() {
+    if (!attempts_.Start(!cmbEntry->Items().empty())) return;
+    // Taken now: choosing another entry during the attempts does not change them.
+    DialUp1_.Entry = cmbEntry->Text();
+    settings_.WriteInteger(keys::REP.Section, keys::REP.Key, cntPowtorz->Value());
+    settings_.WriteInteger(keys::PAUSE.Section, keys::PAUSE.Key, cntCoIle->Value());
+}
+
+void TfrmConnect::CancelPressed() {
+    Close();
+    attempts_.Cancel();
 }
 
 void TfrmConnect::FormCreate(TComponent*) {
@@ -99,16 +139,11 @@ void TfrmConnect::FormCreate(TComponent*) {
 
 void TfrmConnect::klawiszeClick(TComponent*) {
     switch (Klawisze->CommandIndex()) {
-        case 0:  // dial
-            if (!attempts_.Start(!cmbEntry->Items().empty())) return;
-            // Taken now: choosing another entry during the attempts does not change them.
-            DialUp1_.Entry = cmbEntry->Text();
-            settings_.WriteInteger(keys::REP.Section, keys::REP.Key, cntPowtorz->Value());
-            settings_.WriteInteger(keys::PAUSE.Section, keys::PAUSE.Key, cntCoIle->Value());
+        case 0:
+            DialPressed();
             return;
-        case 1:  // cancel
-            Close();
-            attempts_.Cancel();
+        case 1:
+            CancelPressed();
             return;
         default:
             attempts_.ShowRemainingIfWaiting();

@@ -36,16 +36,21 @@ class TfrmConnect : public TCompanionForm, private TSessionView {
     void klawiszeClick(TComponent* Sender);
     void Timer1Timer(TComponent* Sender);
     void cntPowtorzChange(TComponent* Sender);
+    void KeyPressed(TComponent* Sender, int& Key, TShiftState Shift);
 
   private:
     // Timer1, lblStatus and cntIleJeszcze follow the attempts.
     void ShowAttempts();
     void SessionChanged(const TSession& session, unsigned changes) override;
+    // The bar's dial and cancel buttons, and the keys that stand for them.
+    void DialPressed();
+    void CancelPressed();
 
     TSettings& settings_;
     TSession& session_;
     TDialUp& DialUp1_;
     TDialAttempts& attempts_;
+    std::string emptyReason_;  // the status that says why the list is empty
 };
 
 }  // namespace tt

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "base/error.h"
+#include "dialup/state_texts.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_driver.h"
 #include "platform/net/host_address.h"
+#include "platform/ras/ras_errors.h"
 #include "platform/ras/simulated_line.h"
 
 namespace tt {
@@ -37,6 +39,10 @@ class SwitchableLine : public SimulatedLine {
     SwitchableLine() : SimulatedLine(Timing::Virtual) {}
     bool missing = false;
     int listings = 0;
+    std::string reason;  // the dialler's own words on every failure
+    std::string emptyReason = "Brak plików wpisów pppd w /etc/ppp/peers.";
+    std::string DialFailureReason(HRasConn) override { return reason; }
+    std::string EmptyPhoneBookReason() override { return emptyReason; }
     uint32_t RasEnumConnectionsA(RASCONNA* list, uint32_t* size, uint32_t* count) override {
         ++listings;
         return SimulatedLine::RasEnumConnectionsA(list, size, count);
@@ -309,6 +315,94 @@ TEST_F(ConnectTest, ADialThatRaisesIsShownOnceAndEndsTheAttempts) {
     EXPECT_FALSE(frmConnect->cntIleJeszcze->Visible());
     RunFor(30000);
     EXPECT_EQ(backend.MessageBoxes().size(), 1u);
+}
+
+TEST_F(ConnectTest, AFailureThatAnotherAttemptCannotMendEndsTheAttemptsAtOnce) {
+    struct Case {
+        uint32_t Error;
+        const char* Reason;
+        size_t Dials;  // of the two attempts allowed
+    };
+    const Case cases[] = {
+        {SimulatedLine::kErrorNoAnswer, "", 2},
+        {kErrorNoCarrier, "Failed (NO CARRIER)", 2},
+        {kErrorCorruptPhonebook, "In file /etc/ppp/peers/Net: unrecognized option 'x'", 1},
+        {kErrorPortNotAvailable, "Failed to open /dev/ttyUSB0: No such file or directory", 1},
+        {kErrorServiceMissing, "/usr/sbin/pppd: No such file or directory", 1},
+        {kErrorAccessDenied, "pppd: must be root to run pppd, since it is not setuid-root", 1},
+        {kErrorAuthenticationFailure, "PAP authentication failed", 1},
+    };
+    settings.WriteInteger("CONNECT", "REP", 2);
+    settings.WriteInteger("CONNECT", "PAUSE", 1);
+    line.SetPhoneBook({"Net"});
+    Create();
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Error);
+        DialPlan plan;
+        plan.Steps = {{RASCS_OpenPort, 0, 200}, {2, c.Error, 200}};
+        line.SetDialPlan("Net", plan);
+        line.reason = c.Reason;
+        dialled.clear();
+        PressDial();
+        RunFor(800);
+        // A dialler with words of its own has them shown after the failure's text.
+        EXPECT_EQ(frmConnect->lblStatus->Caption(),
+                  *c.Reason ? RasErrorText(line, c.Error) + " (" + c.Reason + ")" : kFailureText);
+        RunFor(10000);
+        EXPECT_EQ(dialled.size(), c.Dials);
+        EXPECT_FALSE(frmConnect->Timer1->Enabled());
+        EXPECT_TRUE(MeterRuns());
+    }
+}
+
+TEST_F(ConnectTest, TheStatusLineSaysWhyTheListIsEmptyAndNeverShowsAGoneLinkAsConnected) {
+    Create();
+    Open();
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), line.emptyReason);
+    line.SetPhoneBook({"Net"});
+    Open();
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Stan połączenia...");
+
+    // Hung up by the program (the hang-up box, a limit) ...
+    PressDial();
+    RunFor(5000);
+    ASSERT_EQ(frmConnect->lblStatus->Caption(), "Podłączony");
+    session.DisconnectAll();
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Rozłączony");
+    session.ProbeOnline();  // as the meter's next tick does
+    // ... or by the far end: the meter's tick finds the metered connection gone.
+    PressDial();
+    RunFor(5000);
+    ASSERT_EQ(frmConnect->lblStatus->Caption(), "Podłączony");
+    host.Set("10.0.0.2");
+    session.Tick();
+    host.Set("127.0.0.1");
+    session.Tick();
+    EXPECT_EQ(frmConnect->lblStatus->Caption(), "Rozłączony");
+}
+
+TEST_F(ConnectTest, EnterDialsAndEscapeCancelsAsTheButtonsDo) {
+    line.SetPhoneBook({"Net", "Other"});
+    Create();
+    Open();
+    driver.Key(ui::kKeyReturn);
+    RunFor(20);
+    EXPECT_EQ(dialled, std::vector<std::string>{"Net"});
+    driver.Key(ui::kKeyEscape);
+    EXPECT_FALSE(frmConnect->Visible());
+
+    // With the list dropped down, the keys are the list's: Enter picks, Escape closes it.
+    Open();
+    frmConnect->cmbEntry->SetFocus();
+    frmConnect->cmbEntry->SetDroppedDown(true);
+    driver.Key(ui::kKeyDown);
+    driver.Key(ui::kKeyReturn);
+    EXPECT_EQ(frmConnect->cmbEntry->Text(), "Other");
+    EXPECT_EQ(dialled.size(), 1u);
+    driver.Key(ui::kKeyReturn);
+    RunFor(20);
+    EXPECT_EQ(dialled.back(), "Other");
 }
 
 TEST_F(ConnectTest, ChangingTheAttemptsShowsThemAsTheAttemptsLeft) {

@@ -88,6 +88,8 @@ void TfrmRaport::CopyLog(const TLogLines& LogLines) {
         fieldWidths_[k] = MeasureText(ListBox1->Font(), longest[k]).Width;
     }
     ListBox1->SetItemSource(std::make_unique<TLogCopy>(LogLines));
+    // The newest records are the ones looked for: the table opens at its end.
+    ListBox1->SetTopIndex(ListBox1->Count());
 }
 
 std::array<int, 4> TfrmRaport::ColumnStarts() const {

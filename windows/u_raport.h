@@ -21,8 +21,8 @@ class TfrmRaport : public TCompanionForm {
     TListBox* ListBox1;
     TBMPButton* Klawisze;
 
-    // Replaces the rows with the log's lines as they are now; the report command calls it
-    // before it places and shows the window.
+    // Replaces the rows with the log's lines as they are now, scrolled to the newest; the
+    // report command calls it before it places and shows the window.
     void CopyLog(const TLogLines& LogLines);
 
     void FormCreate(TComponent* Sender);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/ras/ras_errors.h"
@@ -37,10 +39,28 @@ bool UsableEntryName(std::string_view name) {
     return true;
 }
 
-bool UsableEntryFile(const std::string& path) {
+enum class EntryFile { Usable, Missing, Unreadable };
+
+// `group` gets the group that may read the file when this user may not.
+EntryFile CheckEntryFile(const std::string& path, gid_t* group = nullptr) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(path.c_str(), R_OK) == 0;
+    if (stat(path.c_str(), &info) != 0) {
+        return errno == EACCES ? EntryFile::Unreadable : EntryFile::Missing;
+    }
+    if (!S_ISREG(info.st_mode)) return EntryFile::Missing;
+    if (access(path.c_str(), R_OK) == 0) return EntryFile::Usable;
+    if (group != nullptr && (info.st_mode & S_IRGRP) != 0) *group = info.st_gid;
+    return EntryFile::Unreadable;
+}
+
+std::string GroupName(gid_t gid) {
+    std::vector<char> buffer(16384);
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+        return {};
+    }
+    return found->gr_name;
 }
 
 int64_t NowMs() {
@@ -51,20 +71,46 @@ int64_t NowMs() {
 
 }  // namespace
 
-std::vector<std::string> ListPeerEntries(const std::string& folder) {
-    std::vector<std::string> names;
+PeerFolder ScanPeerFolder(const std::string& folder) {
+    PeerFolder scan;
+    std::optional<gid_t> readers;
     DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (UsableEntryName(name) &&
-            UsableEntryFile(std::string(folder).append("/").append(name))) {
-            names.push_back(name);
+    if (dir == nullptr) {
+        // A folder that is not there holds no entries; one that may not be read hides them.
+        struct stat info {};
+        if (errno == EACCES && stat(folder.c_str(), &info) == 0) {
+            scan.FolderUnreadable = true;
+            if ((info.st_mode & S_IRGRP) != 0) readers = info.st_gid;
         }
+    } else {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (!UsableEntryName(name)) continue;
+            gid_t group = 0;
+            const EntryFile file =
+                CheckEntryFile(std::string(folder).append("/").append(name), &group);
+            if (file == EntryFile::Usable) scan.Names.push_back(name);
+            if (file != EntryFile::Unreadable) continue;
+            scan.Unreadable.push_back(name);
+            if (!readers && group != 0) readers = group;
+        }
+        closedir(dir);
     }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(scan.Names.begin(), scan.Names.end());
+    std::sort(scan.Unreadable.begin(), scan.Unreadable.end());
+    if (readers) scan.ReaderGroup = GroupName(*readers);
+    return scan;
+}
+
+std::string PeerFolder::EmptyReason(const std::string& folder) const {
+    if (!AnyUnreadable()) return "Brak plików wpisów pppd w " + folder + ".";
+    if (ReaderGroup.empty()) return "Brak uprawnień do odczytu wpisów w " + folder + ".";
+    // Short enough for the connect window's status line.
+    return "Wpisy czyta tylko grupa " + ReaderGroup + ": dołącz do niej.";
+}
+
+std::vector<std::string> ListPeerEntries(const std::string& folder) {
+    return ScanPeerFolder(folder).Names;
 }
 
 // One dial of the program's own: the pppd it started and what its output has said so far.
@@ -80,6 +126,7 @@ struct PppdLine::Dial {
     bool Ended = false;   // the dial is over: connected, failed or hung up
     bool Reaped = false;  // pppd is gone
     uint32_t Error = 0;
+    std::string ExitText;  // how pppd ended, for a failure it said nothing about
     bool HangUpRequested = false;
     int64_t HangUpAt = 0;
     std::thread Follower;
@@ -112,8 +159,16 @@ std::vector<std::string> PppdLine::PppdArguments(const std::string& entry) const
     return args;
 }
 
-bool PppdLine::IsEntry(const std::string& name) const {
-    return UsableEntryName(name) && UsableEntryFile(config_.PeersDir + "/" + name);
+uint32_t PppdLine::CheckEntry(const std::string& name) const {
+    if (!UsableEntryName(name)) return kErrorCannotFindPhonebookEntry;
+    switch (CheckEntryFile(config_.PeersDir + "/" + name)) {
+        case EntryFile::Usable:
+            return 0;
+        case EntryFile::Unreadable:
+            return kErrorCannotOpenPhonebook;
+        default:
+            return kErrorCannotFindPhonebookEntry;
+    }
 }
 
 PppdLine::Dial* PppdLine::FindDial(HRasConn handle) {
@@ -130,7 +185,7 @@ uint32_t PppdLine::RasDialA(void*, const char*, RASDIALPARAMSA* params, uint32_t
         return invalid;
     }
     const std::string name = RasEntryName(*params);
-    if (!IsEntry(name)) return kErrorCannotFindPhonebookEntry;
+    if (const uint32_t missing = CheckEntry(name); missing != 0) return missing;
 
     auto dial = std::make_shared<Dial>();
     dial->Entry = name;
@@ -286,6 +341,8 @@ void PppdLine::Follow(const std::shared_ptr<Dial>& dial) {
                 const int code = gone == dial->Pid && WIFEXITED(status) ? WEXITSTATUS(status) : 0;
                 const int signal = gone == dial->Pid && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
                 error = dial->Progress.Ended(code, signal, dial->HangUpRequested);
+                dial->ExitText = signal != 0 ? "pppd: signal " + std::to_string(signal)
+                                             : "pppd: exit status " + std::to_string(code);
                 report = !dial->Ended && !dial->HangUpRequested;
             }
             finish(error);
@@ -429,7 +486,7 @@ uint32_t PppdLine::RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* params,
     if (params == nullptr) return kErrorInvalidParameter;
     if (params->dwSize != sizeof(RASDIALPARAMSA)) return kErrorInvalidSize;
     const std::string name = RasEntryName(*params);
-    if (!IsEntry(name)) return kErrorCannotFindPhonebookEntry;
+    if (const uint32_t missing = CheckEntry(name); missing != 0) return missing;
     // The number, the user and the secret live in the peer file, its chat script and pppd's
     // secrets files, where pppd reads them itself.
     params->szPhoneNumber[0] = '\0';
@@ -439,6 +496,19 @@ uint32_t PppdLine::RasGetEntryDialParamsA(const char*, RASDIALPARAMSA* params,
     params->szDomain[0] = '\0';
     if (passwordSaved != nullptr) *passwordSaved = 0;
     return 0;
+}
+
+std::string PppdLine::EmptyPhoneBookReason() {
+    return ScanPeerFolder(config_.PeersDir).EmptyReason(config_.PeersDir);
+}
+
+std::string PppdLine::DialFailureReason(HRasConn handle) {
+    std::lock_guard lock(mutex_);
+    const Dial* dial = FindDial(handle);
+    if (dial == nullptr || !dial->Ended) return {};
+    // A pppd that never ran said nothing; the system's words on the start say why.
+    if (dial->Pid == 0) return config_.Pppd + ": " + std::strerror(dial->StartError);
+    return dial->Progress.Reason().empty() ? dial->ExitText : dial->Progress.Reason();
 }
 
 }  // namespace tt

@@ -16,8 +16,23 @@
 
 namespace tt {
 
-// The names of the usable peer files in `folder`, sorted: regular, readable files whose name
-// has no '/', does not start with '.', has no control characters and fits an entry name.
+// What a folder of peer files holds for the user who runs the program.
+struct PeerFolder {
+    // The usable peer files, sorted: regular, readable files whose name has no '/', does not
+    // start with '.', has no control characters and fits an entry name.
+    std::vector<std::string> Names;
+    // Peer files that are there but this user may not read, sorted; the folder itself when it
+    // cannot be listed.
+    std::vector<std::string> Unreadable;
+    bool FolderUnreadable = false;
+    // The group that may read what this user may not (the folder's or a file's), when one may.
+    std::string ReaderGroup;
+
+    bool AnyUnreadable() const { return FolderUnreadable || !Unreadable.empty(); }
+    // For the user: why Names is empty (nothing there, or nothing that may be read).
+    std::string EmptyReason(const std::string& folder) const;
+};
+PeerFolder ScanPeerFolder(const std::string& folder);
 std::vector<std::string> ListPeerEntries(const std::string& folder);
 
 // The remote-access operations over pppd. The phone book is a folder of pppd peer files; a dial
@@ -60,13 +75,16 @@ class PppdLine : public RasApi {
     uint32_t RasHangUpA(HRasConn handle) override;
     uint32_t RasGetEntryDialParamsA(const char* phoneBook, RASDIALPARAMSA* params,
                                     int32_t* passwordSaved) override;
+    std::string EmptyPhoneBookReason() override;
+    std::string DialFailureReason(HRasConn handle) override;
 
   private:
     struct Dial;
 
     Dial* FindDial(HRasConn handle);
     void Follow(const std::shared_ptr<Dial>& dial);
-    bool IsEntry(const std::string& name) const;
+    // 0 for a peer file this user may dial, else why not (missing, or not readable).
+    uint32_t CheckEntry(const std::string& name) const;
 
     const Config config_;
     std::mutex mutex_;

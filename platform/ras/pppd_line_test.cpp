@@ -200,6 +200,40 @@ TEST_F(PppdLineTest, TheModemsAnswerAsChatReportsItBecomesTheError) {
     EXPECT_EQ(ErrorText(kErrorLineBusy), "Linia jest zajęta.");
 }
 
+TEST_F(PppdLineTest, AFailedDialKeepsPppdsOwnWordsAndAnEmptyFolderSaysWhy) {
+    Line();
+    EXPECT_EQ(line_->EmptyPhoneBookReason(),
+              "Brak plików wpisów pppd w " + (root_ / "peers").string() + ".");
+    Peer("typo", "echo \"In file $2: unrecognized option 'frobnicate'\"\nexit 2\n");
+    const HRasConn handle = Dial("typo");
+    ASSERT_EQ(Reports().back().Error, kErrorCorruptPhonebook);
+    EXPECT_EQ(line_->DialFailureReason(handle), "In file " + (root_ / "peers" / "typo").string() +
+                                                    ": unrecognized option 'frobnicate'");
+
+    // A pppd that said nothing: how it ended.
+    Peer("silent", "exit 4\n");
+    {
+        std::lock_guard lock(gMutex);
+        gReports.clear();
+    }
+    const HRasConn silent = Dial("silent");
+    ASSERT_EQ(Reports().back().Error, kErrorDeviceDoesNotExist);
+    EXPECT_EQ(line_->DialFailureReason(silent), "pppd: exit status 4");
+
+    // No pppd at all: the system's words on the start.
+    PppdLine::Config config;
+    config.PeersDir = (root_ / "peers").string();
+    config.Pppd = (root_ / "bin" / "missing").string();
+    line_ = std::make_unique<PppdLine>(config);
+    {
+        std::lock_guard lock(gMutex);
+        gReports.clear();
+    }
+    const HRasConn none = Dial("typo");
+    ASSERT_EQ(Reports().back().Error, kErrorServiceMissing);
+    EXPECT_EQ(line_->DialFailureReason(none), config.Pppd + ": No such file or directory");
+}
+
 TEST_F(PppdLineTest, OddEntryNamesAreSkippedOrDialledAsOneArgumentNeverThroughAShell) {
     Peer("zeta", "exit 0\n");
     Peer("alpha", "exit 0\n");

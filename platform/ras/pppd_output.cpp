@@ -25,7 +25,51 @@ uint32_t ModemAnswerError(std::string_view answer) {
     return 0;
 }
 
+// What pppd and chat print on the way of every dial, failed or not: no reason for a failure.
+bool RoutineLine(std::string_view line) {
+    static constexpr std::string_view kRoutine[] = {"pppd ",
+                                                    "Connection terminated",
+                                                    "Connect time",
+                                                    "Sent ",
+                                                    "Script ",
+                                                    "Exit",
+                                                    "Terminating on signal",
+                                                    "Hangup (",
+                                                    "Plugin ",
+                                                    "rcvd [",
+                                                    "sent [",
+                                                    "remote IP address",
+                                                    "primary",
+                                                    "secondary",
+                                                    "Waiting for",
+                                                    "timeout ",
+                                                    "alarm",
+                                                    "abort on (",
+                                                    "send (",
+                                                    "expect (",
+                                                    "-- got it",
+                                                    "Removed stale lock",
+                                                    "Using interface"};
+    for (const std::string_view prefix : kRoutine) {
+        if (line.starts_with(prefix)) return true;
+    }
+    return false;
+}
+
+// Enough for any line pppd writes about a failure; a flood is cut.
+constexpr size_t kMaxReason = 160;
+
 }  // namespace
+
+void PppdDialProgress::Complaint(std::string_view line) {
+    if (!reason_.empty() || RoutineLine(line)) return;
+    // pppd names itself by the path it was started with; the name is enough.
+    if (const size_t colon = line.find(": ");
+        colon != std::string_view::npos && line.substr(0, colon).ends_with("/pppd")) {
+        line.remove_prefix(line.rfind('/', colon) + 1);
+    }
+    reason_ = std::string(line.substr(0, kMaxReason));
+}
 
 std::vector<uint32_t> PppdDialProgress::Reach(uint32_t state) {
     std::vector<uint32_t> reached;
@@ -53,11 +97,13 @@ std::vector<uint32_t> PppdDialProgress::Line(std::string_view raw) {
     }
     if (line.starts_with("Failed (") && line.ends_with(")")) {
         chatFailure_ = std::string(line.substr(8, line.size() - 9));
+        Complaint(line);
         return {};
     }
     // The modem's answer itself, as chat echoes it (-V, -e) or reports it (REPORT).
     if (chatFailure_.empty() && ModemAnswerError(line) != 0) {
         chatFailure_ = std::string(line);
+        Complaint(line);
         return {};
     }
     if (line == "Serial connection established.") return Reach(3);
@@ -79,11 +125,15 @@ std::vector<uint32_t> PppdDialProgress::Line(std::string_view raw) {
         if (line.find("authentication failed") != std::string_view::npos ||
             line == "Authentication failed") {
             authFailed_ = true;
+            Complaint(line);
             return {};
         }
     }
     if (line.find("terminated by peer") != std::string_view::npos || line == "Modem hangup") {
+        // The end of a failure more often than its cause: only the reason when nothing came
+        // before it.
         hungUpByPeer_ = true;
+        hangUpReason_ = std::string(line.substr(0, kMaxReason));
         return {};
     }
     for (const std::string_view prefix : {"local  IP address ", "local IP address "}) {
@@ -92,6 +142,7 @@ std::vector<uint32_t> PppdDialProgress::Line(std::string_view raw) {
             return Reach(RASCS_Connected);
         }
     }
+    Complaint(line);
     return {};
 }
 

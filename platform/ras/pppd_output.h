@@ -34,14 +34,20 @@ class PppdDialProgress {
     const std::string& Interface() const { return interface_; }
     const std::string& Address() const { return address_; }
     const std::string& Device() const { return device_; }
+    // pppd's (or its connect script's) own words for what went wrong, as it printed them: the
+    // first complaint of the dial, else its last word on a hang-up; empty when it said neither.
+    const std::string& Reason() const { return reason_.empty() ? hangUpReason_ : reason_; }
 
   private:
     std::vector<uint32_t> Reach(uint32_t state);
+    void Complaint(std::string_view line);
 
     int reached_ = -1;
     std::string interface_;
     std::string address_;
     std::string device_;
+    std::string reason_;
+    std::string hangUpReason_;
     std::string chatFailure_;  // the modem's answer that made the chat script give up
     bool authFailed_ = false;
     bool hungUpByPeer_ = false;

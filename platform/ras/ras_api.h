@@ -107,6 +107,15 @@ class RasApi {
     virtual uint32_t RasHangUpA(HRasConn connection) = 0;
     virtual uint32_t RasGetEntryDialParamsA(const char* phoneBook, RASDIALPARAMSA* params,
                                             int32_t* passwordSaved) = 0;
+
+    // Beyond the library's own operations, for the user who wonders what went wrong; UTF-8.
+    // Why a listing found no entry: where entries come from, or what keeps them from being read.
+    virtual std::string EmptyPhoneBookReason() {
+        return "Książka telefoniczna nie zawiera żadnego połączenia.";
+    }
+    // What the dialler itself said about the failure of a dial, in its own words; empty when
+    // the error code says all there is.
+    virtual std::string DialFailureReason(HRasConn /*connection*/) { return {}; }
 };
 
 // The records carry text in the platform's single-byte code page; the program works in UTF-8.

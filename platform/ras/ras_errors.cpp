@@ -22,6 +22,7 @@ constexpr ErrorText kTexts[] = {
     {kErrorPortAlreadyOpen, "Port jest już używany przez inny program."},
     {kErrorBufferTooSmall, "Bufor jest za mały."},
     {kErrorDeviceDoesNotExist, "Jądro systemu nie obsługuje PPP."},
+    {kErrorCannotOpenPhonebook, "Nie można odczytać pliku wpisu: brak uprawnień."},
     {kErrorCannotFindPhonebookEntry, "Nie znaleziono wpisu w książce telefonicznej."},
     {kErrorCorruptPhonebook, "Błąd w opcjach pppd wpisu książki telefonicznej."},
     {kErrorDisconnection, "Połączenie zostało zamknięte: pppd zakończył pracę."},
@@ -40,6 +41,22 @@ constexpr ErrorText kTexts[] = {
 };
 
 }  // namespace
+
+bool IsLastingDialError(uint32_t code) {
+    switch (code) {
+        case kErrorAccessDenied:
+        case kErrorDeviceDoesNotExist:
+        case kErrorCannotOpenPhonebook:
+        case kErrorCannotFindPhonebookEntry:
+        case kErrorCorruptPhonebook:
+        case kErrorPortNotAvailable:
+        case kErrorAuthenticationFailure:
+        case kErrorServiceMissing:
+            return true;
+        default:
+            return false;
+    }
+}
 
 const char* RasErrorTextPolish(uint32_t code) {
     for (const ErrorText& known : kTexts) {

@@ -8,6 +8,7 @@ namespace tt {
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorPortAlreadyOpen = 602;
 constexpr uint32_t kErrorDeviceDoesNotExist = 608;
+constexpr uint32_t kErrorCannotOpenPhonebook = 621;
 constexpr uint32_t kErrorCorruptPhonebook = 625;
 constexpr uint32_t kErrorDisconnection = 628;
 constexpr uint32_t kErrorRemoteDisconnection = 629;
@@ -21,6 +22,9 @@ constexpr uint32_t kErrorNoDialTone = 680;
 constexpr uint32_t kErrorAuthenticationFailure = 691;
 constexpr uint32_t kErrorServiceMissing = 711;
 constexpr uint32_t kErrorPppNegotiation = 718;
+
+// Errors that the next attempt would meet again: a retry costs a call and mends nothing.
+bool IsLastingDialError(uint32_t code);
 
 // The Polish text of a code, UTF-8, short enough for the 100-byte buffer the program passes;
 // nullptr for a code the program's layers never produce.

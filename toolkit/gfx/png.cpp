@@ -4,9 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
+
+#include <zlib.h>
 
 #include "base/error.h"
 
@@ -16,7 +19,6 @@ namespace {
 
 constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kMaxZoom = 16;
-constexpr std::size_t kMaxStoredBlock = 65535;
 
 const std::array<std::uint32_t, 256>& CrcTable() {
     static const std::array<std::uint32_t, 256> table = [] {
@@ -58,21 +60,15 @@ constexpr std::uint8_t kColourRgba = 6;
 // A whole PNG around filtered scanlines of the given colour type.
 std::vector<std::uint8_t> WrapPng(const std::vector<std::uint8_t>& raw, std::uint32_t width,
                                   std::uint32_t height, std::uint8_t colourType) {
-    // zlib stream of stored blocks: small code, and snapshots are not kept for long.
-    std::vector<std::uint8_t> z = {0x78, 0x01};
-    std::size_t at = 0;
-    do {
-        const std::size_t len = std::min(kMaxStoredBlock, raw.size() - at);
-        const bool last = at + len == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(static_cast<std::uint8_t>(len));
-        z.push_back(static_cast<std::uint8_t>(len >> 8));
-        z.push_back(static_cast<std::uint8_t>(~len));
-        z.push_back(static_cast<std::uint8_t>(~len >> 8));
-        z.insert(z.end(), raw.data() + at, raw.data() + at + len);
-        at += len;
-    } while (at < raw.size());
-    PutU32(z, Adler32(raw));
+    // Charts and snapshots are mostly flat colour: deflate makes a month's chart a few dozen
+    // kilobytes instead of a megabyte.
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<std::uint8_t> z(size);
+    if (compress2(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        throw std::bad_alloc();
+    }
+    z.resize(size);
 
     std::vector<std::uint8_t> png(kSignature.begin(), kSignature.end());
     std::vector<std::uint8_t> header;
@@ -213,26 +209,17 @@ Bitmap DecodePng(std::span<const std::uint8_t> data) {
         }
         at += 12 + std::size_t{len};
     }
-    if (!haveHeader || z.size() < 6 || z[0] != 0x78 || ((z[0] << 8) | z[1]) % 31 != 0) Damaged();
+    if (!haveHeader) Damaged();
 
-    std::vector<std::uint8_t> raw;
-    std::size_t zi = 2;
-    for (bool last = false; !last;) {
-        if (z.size() - zi < 5) Damaged();
-        const std::uint8_t flags = z[zi];
-        if ((flags & 0x06) != 0) Damaged();  // only stored blocks
-        last = (flags & 1) != 0;
-        const std::size_t len = z[zi + 1] | (z[zi + 2] << 8);
-        const std::size_t nlen = z[zi + 3] | (z[zi + 4] << 8);
-        if ((len ^ nlen) != 0xFFFF) Damaged();
-        zi += 5;
-        if (z.size() - zi < len) Damaged();
-        raw.insert(raw.end(), z.data() + zi, z.data() + zi + len);
-        zi += len;
-    }
-    if (z.size() - zi != 4 || GetU32(z, zi) != Adler32(raw)) Damaged();
-
+    // One byte more than the picture needs, so that a stream that holds more is seen.
     const std::size_t rowBytes = 1 + std::size_t{width} * 3;
+    // Deflate packs at most 1032 bytes into one: a larger picture is not in these bytes.
+    if (rowBytes * height > z.size() * 1032) Damaged();
+    std::vector<std::uint8_t> raw(rowBytes * height + 1);
+    uLongf size = static_cast<uLongf>(raw.size());
+    if (uncompress(raw.data(), &size, z.data(), static_cast<uLong>(z.size())) != Z_OK) Damaged();
+    raw.resize(size);
+
     if (raw.size() != rowBytes * height) Damaged();
     Bitmap bitmap(static_cast<int>(width), static_cast<int>(height));
     for (std::uint32_t y = 0; y < height; ++y) {

@@ -20,8 +20,8 @@ std::vector<std::uint8_t> EncodePngRgba(std::span<const std::uint32_t> argb, int
 // target at the end; throws tt::Error "Unable to write to <path>" on failure.
 void WritePng(const Bitmap& bitmap, const std::string& path, int zoom = 1);
 
-// Reads back what EncodePng writes (8-bit RGB, non-interlaced, stored deflate blocks); for
-// tests. Throws tt::Error for anything else or a damaged file.
+// Reads back what EncodePng writes (8-bit RGB, non-interlaced, no filter); for tests. Throws
+// tt::Error for anything else or a damaged file.
 Bitmap DecodePng(std::span<const std::uint8_t> data);
 
 std::uint32_t Crc32(std::span<const std::uint8_t> data, std::uint32_t crc = 0);

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include <zlib.h>
+
 #include "base/error.h"
 
 namespace tt {
@@ -41,15 +43,21 @@ TEST(Png, TinyImageHasTheExpectedLayout) {
     EXPECT_TRUE(std::equal(head.begin(), head.end(), png.begin()));
     EXPECT_EQ(BigEndian(png, head.size()),
               Crc32(std::span(png).subspan(12, 17)));  // IHDR's CRC over type and data
-    // The one scanline: filter 0 and the red pixel as R, G, B.
-    const std::vector<std::uint8_t> scanline = {0, 0xFF, 0, 0};
-    EXPECT_NE(std::search(png.begin(), png.end(), scanline.begin(), scanline.end()), png.end());
+    // IDAT, a zlib stream of the one scanline: filter 0 and the red pixel as R, G, B.
+    const std::size_t idat = head.size() + 4;
+    ASSERT_EQ(std::string(png.begin() + idat + 4, png.begin() + idat + 8), "IDAT");
+    std::vector<std::uint8_t> scanline(5);
+    uLongf size = scanline.size();
+    ASSERT_EQ(uncompress(scanline.data(), &size, png.data() + idat + 8, BigEndian(png, idat)),
+              Z_OK);
+    scanline.resize(size);
+    EXPECT_EQ(scanline, (std::vector<std::uint8_t>{0, 0xFF, 0, 0}));
     const std::vector<std::uint8_t> tail = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), png.end() - tail.size()));
 }
 
-TEST(Png, RoundTripWithZoomAndManyBlocks) {
-    Bitmap b(200, 120);  // 72 kB of scanlines: more than one stored block
+TEST(Png, RoundTripWithZoomAndCompression) {
+    Bitmap b(200, 120);  // 72 kB of scanlines
     for (int y = 0; y < b.Height(); ++y) {
         for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, ColorRGB(x, y, (x * y) & 0xFF));
     }
@@ -68,6 +76,10 @@ TEST(Png, RoundTripWithZoomAndManyBlocks) {
             ASSERT_EQ(zoomed.GetPixel(x, y), b.GetPixel(x / 3, y / 3));
         }
     }
+
+    // Flat colour, as most of a chart or a window is, takes a small part of its pixels' bytes.
+    const Bitmap flat(400, 300);
+    EXPECT_LT(EncodePng(flat).size(), 400u * 300 * 3 / 100);
 }
 
 TEST(Png, BadInputIsRefused) {

@@ -1,10 +1,12 @@
 // taktomat-dial: the program's dial-up layer and on-line probe from the command line, for
 // scripts and for checking a set-up.
+#include <pwd.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -36,6 +38,11 @@ constexpr const char* kUsage =
     "  --peers DIR       pppd peer files in DIR instead of /etc/ppp/peers\n"
     "  --dir DIR         where taktomat.ini says which links count as on-line\n";
 
+std::string UserName() {
+    const passwd* user = getpwuid(getuid());
+    return user != nullptr ? user->pw_name : "USER";
+}
+
 struct Report {
     uint32_t State;
     uint32_t Error;
@@ -64,10 +71,24 @@ std::vector<RASCONNA> Connections(PppdLine& line, uint32_t& result) {
 }
 
 int List(PppdLine& line) {
-    for (const std::string& name : ListPeerEntries(line.Settings().PeersDir)) {
-        std::printf("%s\n", name.c_str());
+    const std::string& folder = line.Settings().PeersDir;
+    const PeerFolder peers = ScanPeerFolder(folder);
+    for (const std::string& name : peers.Names) std::printf("%s\n", name.c_str());
+    if (!peers.AnyUnreadable()) return 0;
+    // A list that leaves out what may not be read would look complete.
+    std::string what = "the folder itself";
+    if (!peers.FolderUnreadable) {
+        what.clear();
+        for (const std::string& name : peers.Unreadable) what += (what.empty() ? "" : ", ") + name;
     }
-    return 0;
+    std::fprintf(stderr, "taktomat-dial: cannot read the peer files in %s (%s)", folder.c_str(),
+                 what.c_str());
+    if (!peers.ReaderGroup.empty()) {
+        std::fprintf(stderr, ": only the group %s may; join it (adduser %s %s) and log in again",
+                     peers.ReaderGroup.c_str(), UserName().c_str(), peers.ReaderGroup.c_str());
+    }
+    std::fputs("\n", stderr);
+    return 1;
 }
 
 int Dial(PppdLine& line, const std::string& name) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "toolkit/gfx/png.h"
+
 namespace tt {
 namespace {
 
@@ -31,6 +33,8 @@ TEST(MonthChart, BarsAndTheLimitLineLandWhereTheFiguresSay) {
     const Bitmap png = RenderChartBitmap(chart);
     EXPECT_EQ(png.Width(), 800);
     EXPECT_EQ(png.Height(), 460);
+    // Compressed: a month's chart in tens of kilobytes, not the 1.1 MB of its pixels.
+    EXPECT_LT(EncodePng(png).size(), 100u * 1024);
     // A bar's top: its colour from the top row down, the background right above it.
     const TRect low = chart.Bars[0];
     const int mid = (low.Left + low.Right) / 2;

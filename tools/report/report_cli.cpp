@@ -258,15 +258,18 @@ int Finish(const std::vector<UnreadLine>& unread, size_t lineCount, const Progra
         return kReportFailed;
     }
     if (unread.empty()) return kReportOk;
+    // The hint first: a log of another locale's dates fails on every line, and the hint
+    // would scroll away below them.
+    err << kName << ": " << unread.size() << " of " << lineCount
+        << " lines could not be read and are left out (dates were expected as "
+        << files.Format.ShortDateFormat
+        << "; --locale reads a log written with another locale's patterns):\n";
     const std::string log = FullPathText(files.Log());
     for (const UnreadLine& u : unread) {
         err << log << ":" << u.Number << ": " << u.Why;
         if (!u.Text.empty()) err << ": " << Shown(u.Text);
         err << "\n";
     }
-    err << kName << ": " << unread.size() << " of " << lineCount
-        << " lines could not be read and are left out (the log's date pattern is "
-        << files.Format.ShortDateFormat << "; --locale reads other ones)\n";
     return kReportLinesUnread;
 }
 
