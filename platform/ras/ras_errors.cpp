@@ -49,7 +49,11 @@ bool IsLastingDialError(uint32_t code) {
         case kErrorCannotOpenPhonebook:
         case kErrorCannotFindPhonebookEntry:
         case kErrorCorruptPhonebook:
+#ifndef _WIN32
+        // pppd's "could not open the device": it is not there. Windows gives the same number
+        // for a port another program has open for now, and another attempt places no call.
         case kErrorPortNotAvailable:
+#endif
         case kErrorAuthenticationFailure:
         case kErrorServiceMissing:
             return true;
