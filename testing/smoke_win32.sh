@@ -40,10 +40,10 @@ run() {
   sleep 5
   import -window root "$out/start.png"
   # Wine without a tray host keeps the icons in a small window of its own at the top-left
-  # (with the icon's tooltip under it)
+  # (with the icon's tooltip, four lines while on-line, under it)
   # corner; everything else must still be the empty screen.
   local rest
-  rest=$(convert "$out/start.png" -fill black -draw "rectangle 0,0 200,80" -format "%[fx:maxima]" info:)
+  rest=$(convert "$out/start.png" -fill black -draw "rectangle 0,0 200,120" -format "%[fx:maxima]" info:)
   echo "smoke: at start, brightest pixel outside the tray: $rest (wanted 0)"
   [ "$rest" = 0 ] || fail=1
 
@@ -61,7 +61,7 @@ run() {
   import -window root "$out/shown.png"
   # The bounding box of what is drawn outside the tray's corner is the main window.
   local box
-  box=$(convert "$out/shown.png" -fill black -draw "rectangle 0,0 200,80" -format "%@" info:)
+  box=$(convert "$out/shown.png" -fill black -draw "rectangle 0,0 200,120" -format "%@" info:)
   echo "smoke: the main window covers $box (wanted 275x80+$((width - 275))+$((height - 80)))"
   [ "$box" = "275x80+$((width - 275))+$((height - 80))" ] || fail=1
 
