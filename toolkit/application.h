@@ -75,7 +75,12 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     int DoubleClickTime() const { return backend_.DoubleClickTime(); }
     int ScreenWidth() const;
     int ScreenHeight() const;
+    // The primary monitor's work area.
     TRect WorkArea() const;
+    // The work area and the whole rectangle of the monitor that a window at `bounds` is on
+    // (ui::MonitorOf): where it snaps, is clamped and shows its corner.
+    TRect WorkAreaOf(const TRect& bounds) const;
+    TRect MonitorRectOf(const TRect& bounds) const;
     // The application-wide cursor: crDefault lets each control show its own.
     TCursor ScreenCursor() const { return screenCursor_; }
     void SetScreenCursor(TCursor cursor);

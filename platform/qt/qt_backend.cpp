@@ -40,11 +40,18 @@ ui::Rect ToRect(const QRect& r) {
 
 }  // namespace
 
-QtBackend::QtBackend(int& argc, char** argv) {
+QtBackend::QtBackend(int& argc, char** argv, int scale) {
     if (!QCoreApplication::instance()) {
-        // The toolkit draws device pixels; scaling them would only blur them.
-        if (std::getenv("QT_ENABLE_HIGHDPI_SCALING") == nullptr) {
+        if (scale >= 1 && scale <= 3) {
+            // The user's own size, on every screen whatever the desktop's scale.
             qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+            qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
+            qunsetenv("QT_SCREEN_SCALE_FACTORS");
+        } else {
+            // The desktop's scale, as a whole factor: the surfaces blow every pixel up to a
+            // block of it, which keeps the skin sharp where a fraction would smear it.
+            QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+                Qt::HighDpiScaleFactorRoundingPolicy::Round);
         }
         ownApp_ = std::make_unique<QApplication>(argc, argv);
     } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
@@ -187,6 +194,19 @@ ui::Rect QtBackend::ScreenRect() {
 ui::Rect QtBackend::WorkArea() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? ToRect(screen->availableGeometry()) : ui::Rect{0, 0, 1024, 768};
+}
+
+std::vector<ui::Monitor> QtBackend::Monitors() {
+    std::vector<ui::Monitor> monitors;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        monitors.push_back({ToRect(primary->geometry()), ToRect(primary->availableGeometry())});
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen == primary) continue;
+        monitors.push_back({ToRect(screen->geometry()), ToRect(screen->availableGeometry())});
+    }
+    if (monitors.empty()) monitors.push_back({ScreenRect(), WorkArea()});
+    return monitors;
 }
 
 bool QtBackend::CanPlaceWindows() const {
