@@ -15,4 +15,6 @@ if [ "$preset" != tsan ] && [ -x "build/$preset/app/taktomat" ]; then
   bash testing/smoke_qt.sh "build/$preset"
   # A desktop whose tray comes late: the window, the hint at the corner, the long list.
   bash testing/smoke_desktop_qt.sh "build/$preset"
+  # Desktops drawn larger, and two monitors side by side.
+  bash testing/smoke_screens_qt.sh "build/$preset"
 fi

@@ -51,7 +51,8 @@ start_x_desktop() {
     start_x_server "$@" && start_tray_host "${2:-}"
 }
 
-# Xvfb alone, as start_x_desktop starts it: a desktop without a notification area.
+# Xvfb alone, as start_x_desktop starts it: a desktop without a notification area, 1024x768
+# unless X_SCREEN_SIZE says otherwise (WxHxD).
 start_x_server() {
     local display=$1 xvfb_log=/dev/null
     if [ -n "${2:-}" ]; then xvfb_log=$2/xvfb.log; fi
@@ -64,7 +65,7 @@ start_x_server() {
     # For sanitizer builds: what the system's libraries keep to the end is theirs.
     export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(dirname "${BASH_SOURCE[0]}")/../platform/qt/lsan.supp}
 
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$xvfb_log" 2>&1 &
+    Xvfb "$DISPLAY" -screen 0 "${X_SCREEN_SIZE:-1024x768x24}" -nolisten tcp >"$xvfb_log" 2>&1 &
     pids+=($!)
     wait_for xdpyinfo || { echo "Xvfb did not start" >&2; return 1; }
 }
