@@ -54,7 +54,9 @@ start_x_desktop() {
 # Xvfb alone, as start_x_desktop starts it: a desktop without a notification area, 1024x768
 # unless X_SCREEN_SIZE says otherwise (WxHxD).
 start_x_server() {
-    local display=$1 xvfb_log=/dev/null
+    # TT_X_FIRST_DISPLAY: where to start looking instead, for machines where the numbers are
+    # shared out.
+    local display=${TT_X_FIRST_DISPLAY:-$1} xvfb_log=/dev/null
     if [ -n "${2:-}" ]; then xvfb_log=$2/xvfb.log; fi
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
         display=$((display + 1))

@@ -196,18 +196,11 @@ TEST(Screens, TheFactorIsTheUsersOrTheDesktopsRoundedAndKeptWithinThree) {
         double desktop;
         int factor;
     };
-    for (const Case& c : std::vector<Case>{{0, 1.0, 1},
-                                           {0, 1.25, 1},
-                                           {0, 1.5, 2},
-                                           {0, 2.0, 2},
-                                           {0, 2.5, 3},
-                                           {0, 4.0, 3},
-                                           {0, 0.5, 1},
-                                           {0, std::nan(""), 1},
-                                           {2, 1.0, 2},
-                                           {1, 2.0, 1},
-                                           {3, 1.0, 3},
-                                           {4, 2.0, 2}}) {
+    // clang-format off
+    for (const Case& c : std::vector<Case>{
+             {0, 1.0, 1}, {0, 1.25, 1}, {0, 1.5, 2}, {0, 2.0, 2}, {0, 2.5, 3}, {0, 4.0, 3},
+             {0, 0.5, 1}, {0, std::nan(""), 1}, {2, 1.0, 2}, {1, 2.0, 1}, {3, 1.0, 3}, {4, 2.0, 2}}) {
+        // clang-format on
         EXPECT_EQ(ui::WholeScale(c.setting, c.desktop), c.factor) << c.setting << " " << c.desktop;
     }
 }
