@@ -192,6 +192,12 @@ void TfrmTaktomat::FormCreate(TComponent*) {
         KlawiszeShade->SetButtons(&kit_.Skins.imgShade);
     });
     app.Guard([&] { nIcon->SetIconVisible(true); });
+    // A monitor that went takes no window with it: the windows on it come to the primary.
+    app.OnDisplayChange = [this] {
+        for (TForm* form : Application::Current().Forms()) {
+            if (form->Visible()) ClampToItsMonitor(*form, kit_);
+        }
+    };
     TRect corner{0, 0, 1024, 768};
     app.Guard([&] { corner = kit_.PrimarySnapArea(); });
     SetBounds(corner.Right - kWidth, corner.Bottom - kFullHeight, kWidth, kFullHeight);

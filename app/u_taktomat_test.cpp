@@ -357,12 +357,13 @@ TEST_F(ProgramTest, OnTwoMonitorsTheMeterKeepsToTheOneItIsOn) {
     EXPECT_EQ(W().Left(), -275);
     EXPECT_EQ(W().Top(), 768 - 80);
 
-    // That monitor is unplugged: the next click shows the meter in the primary's corner.
+    // That monitor is unplugged: the meter comes to the primary, pushed in from the left.
     backend.SetMonitors({{{0, 0, 1024, 768}, {0, 0, 1024, 740}}});
+    EXPECT_EQ(W().Left(), 0);
+    EXPECT_EQ(W().Top(), 740 - 80);
     driver->TrayClick();
     Tick();
     EXPECT_EQ(W().Left(), 1024 - 275);
-    EXPECT_EQ(W().Top(), 740 - 80);
 }
 
 TEST_F(ProgramTest, CloseWhileOnlineAsksAndFollowsTheAnswer) {

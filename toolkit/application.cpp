@@ -181,6 +181,9 @@ void Application::HandleEvent(const ui::Event& event) {
             case ui::EventKind::Tray:
                 if (OnTrayMouse) OnTrayMouse(event.tray, TPoint{event.x, event.y});
                 return;
+            case ui::EventKind::DisplayChange:
+                if (OnDisplayChange) OnDisplayChange();
+                return;
             default:
                 break;
         }

@@ -98,6 +98,8 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
 
     // The notification-area icon; the handler gets the pointer's screen position.
     std::function<void(ui::TrayMouse what, TPoint screen)> OnTrayMouse;
+    // Monitors came, went, or changed their size or work area.
+    std::function<void()> OnDisplayChange;
     void ShowTrayIcon(const std::string& tip, const Bitmap* icon);
     void HideTrayIcon();
     // An icon for the notification area's shell: the system's own where the backend has one

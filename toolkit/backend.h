@@ -186,7 +186,8 @@ enum class EventKind {
     Timer,         // timer: the id from SetTimer
     Tray,          // tray, with x, y the pointer on the screen
     CloseRequest,  // the user asked the window to close
-    MouseWheel     // wheel: notches times 120, positive away from the user; x, y as for a move
+    MouseWheel,    // wheel: notches times 120, positive away from the user; x, y as for a move
+    DisplayChange  // monitors came, went, or changed their size or work area
 };
 
 struct Event {

@@ -286,13 +286,18 @@ void HeadlessBackend::SetScreen(ui::Rect screen, ui::Rect workArea) {
     screen_ = screen;
     workArea_ = workArea;
     if (!monitors_.empty()) monitors_[0] = ui::Monitor{screen, workArea};
+    Queue(ui::Event{.kind = ui::EventKind::DisplayChange});
+    Pump();
 }
 
 void HeadlessBackend::SetMonitors(std::vector<ui::Monitor> monitors) {
     monitors_ = std::move(monitors);
-    if (monitors_.empty()) return;
-    screen_ = monitors_[0].bounds;
-    workArea_ = monitors_[0].workArea;
+    if (!monitors_.empty()) {
+        screen_ = monitors_[0].bounds;
+        workArea_ = monitors_[0].workArea;
+    }
+    Queue(ui::Event{.kind = ui::EventKind::DisplayChange});
+    Pump();
 }
 
 std::vector<ui::Monitor> HeadlessBackend::Monitors() {

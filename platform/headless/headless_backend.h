@@ -106,6 +106,7 @@ class HeadlessBackend : public ui::Backend {
     const std::vector<int>& Beeps() const { return beeps_; }
     const std::optional<ui::TrayIcon>& Tray() const { return tray_; }
 
+    // Monitors changed: the program hears of it at once.
     void SetScreen(ui::Rect screen, ui::Rect workArea);
     // Several monitors, the primary first (which SetScreen then describes).
     void SetMonitors(std::vector<ui::Monitor> monitors);

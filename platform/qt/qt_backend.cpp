@@ -64,6 +64,19 @@ QtBackend::QtBackend(int& argc, char** argv, int scale) {
     SetCurrentFontEngine(fonts_.get());
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, helper_.get(),
                      [this](QWindow* focused) { OnFocusWindowChanged(focused); });
+    // A screen that came, went or changed: the program keeps its windows on the ones there are.
+    const auto watch = [this](QScreen* screen) {
+        for (auto changed : {&QScreen::geometryChanged, &QScreen::availableGeometryChanged}) {
+            QObject::connect(screen, changed, helper_.get(), [this] { DisplayChanged(); });
+        }
+    };
+    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, helper_.get(), [this, watch](QScreen* s) {
+        watch(s);
+        DisplayChanged();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, helper_.get(),
+                     [this] { DisplayChanged(); });
 }
 
 QtBackend::~QtBackend() {
@@ -194,6 +207,14 @@ ui::Rect QtBackend::ScreenRect() {
 ui::Rect QtBackend::WorkArea() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? ToRect(screen->availableGeometry()) : ui::Rect{0, 0, 1024, 768};
+}
+
+void QtBackend::DisplayChanged() {
+    // One report for a burst of them: a monitor that goes changes the others too.
+    const bool queued = std::any_of(queue_.begin(), queue_.end(), [](const Pending& p) {
+        return !p.call && p.event.kind == ui::EventKind::DisplayChange;
+    });
+    if (!queued) EnqueueEvent(ui::Event{.kind = ui::EventKind::DisplayChange});
 }
 
 std::vector<ui::Monitor> QtBackend::Monitors() {

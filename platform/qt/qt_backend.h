@@ -104,6 +104,7 @@ class QtBackend : public ui::Backend {
     };
     void OnInput(int window, const Input& input);
     void OnFocusWindowChanged(QWindow* focused);
+    void DisplayChanged();
     void OnTimer(int qtTimer);
     void OnWake();
     void Drain();

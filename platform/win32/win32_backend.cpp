@@ -497,6 +497,11 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
                 return 0;
             }
             default: {
+                // Monitors came or went, or the task bar moved: the work areas changed.
+                if (msg == WM_DISPLAYCHANGE ||
+                    (msg == WM_SETTINGCHANGE && wParam == SPI_SETWORKAREA)) {
+                    Queue(ui::Event{.kind = ui::EventKind::DisplayChange});
+                }
                 intptr_t result = 0;
                 if (appHook_ && appHook_(msg, wParam, lParam, result)) return result;
                 handled = false;
