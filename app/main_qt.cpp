@@ -181,8 +181,9 @@ int main(int argc, char** argv) {
         // The program goes on with the same reading of the file.
         auto settings = std::make_unique<TSettings>(folder / "taktomat.ini");
         const OnlineRule rule = ReadOnlineRule(*settings);
+        const int scale = ReadClamped(*settings, keys::SKALA);
         const auto run = [&](HostAddressSource& host, RasApi& line) {
-            qt::QtBackend backend(argc, argv);
+            qt::QtBackend backend(argc, argv, scale);
             if (builtinFont) SetCurrentFontEngine(nullptr);
             TTaktomat program(
                 TProgramServices{backend, host, line, folder, format, {}, std::move(settings)});

@@ -137,16 +137,16 @@ int RunProgram(const tt::ProgramOptions& options) {
         return 1;
     }
     WinsockSession winsock;
-    tt::win32::Win32Backend backend(kTitle);
+    // On-line means a dial-up adapter is up, unless the settings ask for the host-name rule.
+    // The program goes on with the same reading of the file.
+    auto settings = std::make_unique<tt::TSettings>(folder / "taktomat.ini");
+    const tt::OnlineRule rule = tt::ReadOnlineRule(*settings);
+    tt::win32::Win32Backend backend(kTitle, tt::ReadClamped(*settings, tt::keys::SKALA));
     tt::win32::GdiFontEngine gdi;
     FontEngineScope fonts(gdi);
     lock.Publish(std::to_string(reinterpret_cast<uintptr_t>(backend.ApplicationWindow())) + " " +
                  std::to_string(GetCurrentProcessId()));
     const tt::FormatSettings format = options.Format ? *options.Format : tt::UserFormatSettings();
-    // On-line means a dial-up adapter is up, unless the settings ask for the host-name rule.
-    // The program goes on with the same reading of the file.
-    auto settings = std::make_unique<tt::TSettings>(folder / "taktomat.ini");
-    const tt::OnlineRule rule = tt::ReadOnlineRule(*settings);
 
     if (options.Simulate) {
         tt::LineHostAddressSource host(tt::MakeOnlineAddressSource(rule));

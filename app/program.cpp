@@ -191,7 +191,8 @@ std::optional<std::string> TTaktomat::ValueOf(std::string_view name) const {
     if (int z = zoneIndex("PulsePrice")) return FloatToStr(tariff.PulsePrice[z], fs);
     if (int z = zoneIndex("ZoneStart")) return TimeToStr(tariff.ZoneStart[z], fs);
     if (name == "SnapArea") {
-        const TRect& r = state_->Kit.SnapArea;
+        if (!state_->Main) return "";
+        const TRect r = state_->Kit.SnapAreaOf(*state_->Main);
         return std::to_string(r.Left) + " " + std::to_string(r.Top) + " " +
                std::to_string(r.Right) + " " + std::to_string(r.Bottom);
     }

@@ -191,10 +191,16 @@ void TfrmTaktomat::FormCreate(TComponent*) {
         klawiszeOkna->SetButtons(&kit_.Skins.imgKlawiszeOkna);
         KlawiszeShade->SetButtons(&kit_.Skins.imgShade);
     });
-    app.Guard([&] { kit_.SnapArea = app.WorkArea(); });
     app.Guard([&] { nIcon->SetIconVisible(true); });
-    SetBounds(kit_.SnapArea.Right - kWidth, kit_.SnapArea.Bottom - kFullHeight, kWidth,
-              kFullHeight);
+    // A monitor that went takes no window with it: the windows on it come to the primary.
+    app.OnDisplayChange = [this] {
+        for (TForm* form : Application::Current().Forms()) {
+            if (form->Visible()) ClampToItsMonitor(*form, kit_);
+        }
+    };
+    TRect corner{0, 0, 1024, 768};
+    app.Guard([&] { corner = kit_.PrimarySnapArea(); });
+    SetBounds(corner.Right - kWidth, corner.Bottom - kFullHeight, kWidth, kFullHeight);
     // The log, its totals, the active connections and the settings file; the meter runs from
     // here on (a tick before the skins and the log are there would meter against nothing).
     session_.Start();
@@ -293,7 +299,8 @@ void TfrmTaktomat::ShowLimits() {
 }
 
 void TfrmTaktomat::nIconClick(TComponent*) {
-    const TRect& snap = kit_.SnapArea;
+    // The corner of the monitor the meter was last on; the primary's when that one has gone.
+    const TRect snap = kit_.SnapAreaOf(*this);
     SetBounds(snap.Right - Width(), snap.Bottom - Height(), Width(), Height());
     Show();
 }
@@ -329,7 +336,7 @@ void TfrmTaktomat::FormMouseUp(TComponent* Sender, TMouseButton, TShiftState, in
 
 void TfrmTaktomat::ReleaseDrag(TForm& target) {
     kit_.DragState.Dragging = false;
-    ClampToSnapArea(target, kit_.SnapArea);
+    ClampToItsMonitor(target, kit_);
 }
 
 void TfrmTaktomat::FollowMainWindow() {
@@ -356,7 +363,8 @@ void TfrmTaktomat::Unroll() {
 }
 
 void TfrmTaktomat::PlaceAboveOrOnEdge(TForm& form) {
-    const int top = Visible() ? Top() - form.Height() : kit_.SnapArea.Bottom - form.Height();
+    const int top =
+        Visible() ? Top() - form.Height() : kit_.SnapAreaOf(*this).Bottom - form.Height();
     form.SetBounds(Left(), top, form.Width(), form.Height());
 }
 

@@ -102,7 +102,8 @@ class TfrmTaktomat : public TForm, private TSessionView {
     // The limit gauge and its label for the current limit and count modes.
     void ShowLimits();
     void HideWindows();
-    // Above the main window, or on the bottom edge of SnapArea while the main window is hidden.
+    // Above the main window, or on the bottom edge of its monitor's snap area while the main window
+    // is hidden.
     void PlaceAboveOrOnEdge(TForm& form);
     TSession& session_;
     TWindowKit& kit_;

@@ -335,6 +335,37 @@ TEST_F(ProgramTest, DragClampsOnReleaseAndRollingFollowsTheShadeSetting) {
     EXPECT_FALSE(W().KlawiszeShade->Visible());
 }
 
+TEST_F(ProgramTest, OnTwoMonitorsTheMeterKeepsToTheOneItIsOn) {
+    // The second monitor left of the primary and taller, its panel at the top.
+    backend.SetMonitors(
+        {{{0, 0, 1024, 768}, {0, 0, 1024, 740}}, {{-1280, -256, 0, 768}, {-1280, -226, 0, 768}}});
+    Start();
+    driver->TrayClick();
+    Tick();
+    EXPECT_EQ(W().Left(), 1024 - 275);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    // Dropped with its centre on the second monitor, past that one's top: clamped into it, not
+    // sent back to the primary.
+    driver->Press("frmTaktomat", 100, 70);
+    driver->Move("frmTaktomat", 100 - 1100, 70 - 900);
+    driver->Release("frmTaktomat", 100 - 1100, 70 - 900);
+    EXPECT_EQ(W().Left(), 1024 - 275 - 1100);
+    EXPECT_EQ(W().Top(), -226);
+    EXPECT_EQ(V("SnapArea"), "-1280 -226 0 768");
+    driver->TrayClick();
+    Tick();
+    EXPECT_EQ(W().Left(), -275);
+    EXPECT_EQ(W().Top(), 768 - 80);
+
+    // That monitor is unplugged: the meter comes to the primary, pushed in from the left.
+    backend.SetMonitors({{{0, 0, 1024, 768}, {0, 0, 1024, 740}}});
+    EXPECT_EQ(W().Left(), 0);
+    EXPECT_EQ(W().Top(), 740 - 80);
+    driver->TrayClick();
+    Tick();
+    EXPECT_EQ(W().Left(), 1024 - 275);
+}
+
 TEST_F(ProgramTest, CloseWhileOnlineAsksAndFollowsTheAnswer) {
     Start();
     Online();

@@ -1,6 +1,7 @@
 #include "controls/window_kit.h"
 
 #include "controls/skin/skin.h"
+#include "toolkit/application.h"
 #include "toolkit/gfx/canvas.h"
 
 namespace tt {
@@ -19,6 +20,24 @@ void TSkinSet::Fill() {
 bool AltDrawingMarkerPresent(const std::filesystem::path& programFolder) {
     std::error_code ec;
     return std::filesystem::exists(programFolder / kAltDrawingMarker, ec);
+}
+
+TRect TWindowKit::SnapAreaAt(const TRect& bounds) const {
+    const Application& app = Application::Current();
+    return SnapToWorkArea ? app.WorkAreaOf(bounds) : app.MonitorRectOf(bounds);
+}
+
+TRect TWindowKit::SnapAreaOf(const TForm& window) const {
+    return SnapAreaAt(window.BoundsRect());
+}
+
+TRect TWindowKit::PrimarySnapArea() const {
+    const Application& app = Application::Current();
+    return SnapToWorkArea ? app.WorkArea() : app.MonitorRectOf(app.WorkArea());
+}
+
+void ClampToItsMonitor(TForm& window, const TWindowKit& kit) {
+    ClampToSnapArea(window, kit.SnapAreaOf(window));
 }
 
 void ClampToSnapArea(TForm& window, const TRect& snapArea) {
@@ -70,7 +89,7 @@ void TCompanionForm::FormMouseDown(TComponent*, TMouseButton, TShiftState Shift,
         return;
     }
     // Any button: the window has no title bar to take hold of, so its whole background is one.
-    StartSystemMove([this] { ClampToSnapArea(*this, kit_.SnapArea); });
+    StartSystemMove([this] { ClampToItsMonitor(*this, kit_); });
 }
 
 void TCompanionForm::FormMouseMove(TComponent*, TShiftState, int X, int Y) {
@@ -82,7 +101,7 @@ void TCompanionForm::FormMouseUp(TComponent*, TMouseButton, TShiftState, int, in
     if (ReleaseStep) {
         ReleaseStep(*this);
     } else {
-        ClampToSnapArea(*this, kit_.SnapArea);
+        ClampToItsMonitor(*this, kit_);
     }
 }
 

@@ -39,11 +39,19 @@ struct TDragState {
 // program owns.
 struct TWindowKit {
     TSkinSet Skins;
-    // The rectangle the windows are pushed back into: the work area, or the whole screen.
-    TRect SnapArea;
+    // Whether the windows are pushed back into the work area of their monitor, or into the
+    // whole monitor.
+    bool SnapToWorkArea = true;
     TDragState DragState;
     // Set when the marker file "w95bug.txt" is in the program folder.
     bool AltDrawing = false;
+
+    // The rectangle a window at `bounds` is pushed back into: the work area, or the whole
+    // rectangle, of the monitor it is on; a window on no monitor belongs to the primary.
+    TRect SnapAreaAt(const TRect& bounds) const;
+    TRect SnapAreaOf(const TForm& window) const;
+    // The primary monitor's, where the main window first shows.
+    TRect PrimarySnapArea() const;
 };
 
 inline constexpr const char* kAltDrawingMarker = "w95bug.txt";
@@ -52,6 +60,8 @@ bool AltDrawingMarkerPresent(const std::filesystem::path& programFolder);
 // Pushes a moved window back inside the area, left and top first, so a window larger than the
 // area ends flush with its right and bottom edges.
 void ClampToSnapArea(TForm& window, const TRect& snapArea);
+// The same into the snap area of the monitor the window is on.
+void ClampToItsMonitor(TForm& window, const TWindowKit& kit);
 
 // The companion windows' colours: text in pale yellow on dark blue, as the skin's field.
 inline constexpr TColor kCompanionColor = ColorRGB(0, 0, 64);
@@ -70,7 +80,7 @@ bool DragMove(const TDragState& drag, TForm& window, int x, int y);
 // How a companion window moves when its background is pressed.
 enum class TCompanionMove {
     Drag,        // dragged with the shared DragState, ending in ReleaseStep
-    SystemMove,  // moved by the window system, then clamped into SnapArea
+    SystemMove,  // moved by the window system, then clamped into its monitor's snap area
 };
 
 // What every companion window of the main window is: borderless and without a taskbar button

@@ -9,7 +9,7 @@ want=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev l
       clang-format qt6-base-dev fonts-liberation xvfb x11-utils xdotool imagemagick trayer
       qemu-system-x86 linux-image-amd64 busybox-static ppp socat cpio e2fsprogs
       dpkg-dev lintian appstream unzip clang-tidy shellcheck gcovr dbus-daemon dbus-bin iproute2
-      zlib1g-dev)
+      zlib1g-dev x11-xserver-utils)
 for arg in "$@"; do
   case "$arg" in
     --windows) want+=(g++-mingw-w64-i686 libz-mingw-w64-dev googletest wine wine32:i386 wine64) ;;

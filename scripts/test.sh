@@ -17,4 +17,6 @@ if [ "$preset" != tsan ] && [ -x "build/$preset/app/taktomat" ]; then
   bash testing/smoke_desktop_qt.sh "build/$preset"
   # On-line: the desktop notified over D-Bus, the tray's icon and tip.
   bash testing/smoke_notify_qt.sh "build/$preset"
+  # Desktops drawn larger, and two monitors side by side.
+  bash testing/smoke_screens_qt.sh "build/$preset"
 fi

@@ -51,9 +51,12 @@ start_x_desktop() {
     start_x_server "$@" && start_tray_host "${2:-}"
 }
 
-# Xvfb alone, as start_x_desktop starts it: a desktop without a notification area.
+# Xvfb alone, as start_x_desktop starts it: a desktop without a notification area, 1024x768
+# unless X_SCREEN_SIZE says otherwise (WxHxD).
 start_x_server() {
-    local display=$1 xvfb_log=/dev/null
+    # TT_X_FIRST_DISPLAY: where to start looking instead, for machines where the numbers are
+    # shared out.
+    local display=${TT_X_FIRST_DISPLAY:-$1} xvfb_log=/dev/null
     if [ -n "${2:-}" ]; then xvfb_log=$2/xvfb.log; fi
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
         display=$((display + 1))
@@ -64,7 +67,7 @@ start_x_server() {
     # For sanitizer builds: what the system's libraries keep to the end is theirs.
     export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(dirname "${BASH_SOURCE[0]}")/../platform/qt/lsan.supp}
 
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$xvfb_log" 2>&1 &
+    Xvfb "$DISPLAY" -screen 0 "${X_SCREEN_SIZE:-1024x768x24}" -nolisten tcp >"$xvfb_log" 2>&1 &
     pids+=($!)
     wait_for xdpyinfo || { echo "Xvfb did not start" >&2; return 1; }
 }

@@ -107,6 +107,8 @@ inline constexpr IntegerKey PAUSE{"CONNECT", "PAUSE", 10, 1, 100};
 // No counter shows the height, so any value is kept.
 // The main window is either whole or rolled up; any other height would put it off screen.
 inline constexpr IntegerKey H{"OKNO", "H", 80, 25, 80};
+// The whole factor the windows are drawn at; 0 follows the desktop's scale.
+inline constexpr IntegerKey SKALA{"OKNO", "SKALA", 0, 0, 3};
 // How the on-line probe tells that the connection is up; read by metering/online_probe.
 inline constexpr TextKey RULE{"ONLINE", "RULE", "dialup"};
 inline constexpr TextKey INTERFACES{"ONLINE", "INTERFACES", "ppp*"};

@@ -63,6 +63,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
     EXPECT_TRUE(Read(settings, keys::PULPIT));
     EXPECT_EQ(ReadClamped(settings, keys::REP), 10);
     EXPECT_EQ(ReadClamped(settings, keys::H), 80);
+    EXPECT_EQ(ReadClamped(settings, keys::SKALA), 0);  // the desktop's scale
     EXPECT_EQ(DefaultText(keys::S1_Start, kPolish), "08:00:00");
     EXPECT_EQ(DefaultText(keys::CENA1, kPolish), "0,29");
     EXPECT_FALSE(fs::exists(file_));
@@ -73,7 +74,7 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
         "[OPCJE]\r\nIMPULS1=0x3C\r\nIMPULS2=abc\r\nIMPULS3=45\r\nPULPIT=2\r\nSHADEDOWN=0\r\n"
         "S1_Start=07:30:15\r\nS2_Start=25:00:00\r\nCENA1=0.35\r\nCENA2=-1,5\r\nCENA3=0\r\n"
         "[MAX]\r\nMAXIMP_M=50000\r\nMAXIMP_P=-3\r\nOODL=0x\r\n[CONNECT]\r\nPAUSE=1000\r\n"
-        "[OKNO]\r\nH=-7\r\n");
+        "[OKNO]\r\nH=-7\r\nSKALA=8\r\n");
     const TSettings settings(file_);
     TTariffTable table;
     ReadTariffTable(settings, kPolish, table);
@@ -91,6 +92,7 @@ TEST_F(SettingsTest, StoredValuesParsedClampedOrDefaulted) {
     EXPECT_EQ(limits.OODL, 20);
     EXPECT_EQ(ReadClamped(settings, keys::PAUSE), 100);
     EXPECT_EQ(ReadClamped(settings, keys::H), 25);  // -7 would put the window off screen
+    EXPECT_EQ(ReadClamped(settings, keys::SKALA), 3);
 }
 
 TEST_F(SettingsTest, APriceIsANumberFromNoughtToAThousand) {

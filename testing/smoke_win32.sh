@@ -7,7 +7,8 @@
 #    telephone connection; with [ONLINE] RULE=hostname in taktomat.ini the host name's LAN
 #    address counts and the meter ticks (the window's pixels change from one second to the next);
 #  - the close button of the window bar ends the program, which writes H under [OKNO];
-#  - no process is left.
+#  - no process is left;
+#  - with LogPixels 192 the window is 550x160 in the corner, the 1x window's pixels doubled.
 #   smoke_win32.sh [BUILD_DIR] [OUT_DIR]     (defaults: build/windows, BUILD_DIR/taktomat-smoke)
 # OUT_DIR keeps the screenshots (start.png, shown.png, later.png) and the program's folder.
 set -euo pipefail
@@ -34,7 +35,7 @@ exe=$out/program/taktomat.exe
 
 run() {
   set -euo pipefail
-  local width=1024 height=768 fail=0
+  local width=1024 height=768 fail=0 f=${factor:-1}
   "$root/scripts/wine-run.sh" "$exe" &
   local pid=$!
   sleep 5
@@ -43,7 +44,8 @@ run() {
   # (with the icon's tooltip, four lines while on-line, under it)
   # corner; everything else must still be the empty screen.
   local rest
-  rest=$(convert "$out/start.png" -fill black -draw "rectangle 0,0 200,120" -format "%[fx:maxima]" info:)
+  rest=$(convert "$out/start.png" -fill black -draw "rectangle 0,0 $((200 * f)),$((120 * f))" \
+    -format "%[fx:maxima]" info:)
   echo "smoke: at start, brightest pixel outside the tray: $rest (wanted 0)"
   [ "$rest" = 0 ] || fail=1
 
@@ -61,9 +63,12 @@ run() {
   import -window root "$out/shown.png"
   # The bounding box of what is drawn outside the tray's corner is the main window.
   local box
-  box=$(convert "$out/shown.png" -fill black -draw "rectangle 0,0 200,120" -format "%@" info:)
-  echo "smoke: the main window covers $box (wanted 275x80+$((width - 275))+$((height - 80)))"
-  [ "$box" = "275x80+$((width - 275))+$((height - 80))" ] || fail=1
+  box=$(convert "$out/shown.png" -fill black -draw "rectangle 0,0 $((200 * f)),$((120 * f))" \
+    -format "%@" info:)
+  local wanted="$((275 * f))x$((80 * f))+$((width - 275 * f))+$((height - 80 * f))"
+  echo "smoke: the main window covers $box (wanted $wanted)"
+  [ "$box" = "$wanted" ] || fail=1
+  convert "$out/shown.png" -crop "$wanted" +repage "$out/window-$f.png"
 
   sleep 3
   import -window root "$out/later.png"
@@ -79,7 +84,7 @@ run() {
 
   # The third button of the window bar, 242..267 x 43..63 inside the window, is "Zamknij".
   # On-line the program asks whether to hang up first: "no" closes without hanging up.
-  xdotool mousemove $((width - 275 + 254)) $((height - 80 + 53)) click 1
+  xdotool mousemove $((width - (275 - 254) * f)) $((height - (80 - 53) * f)) click 1
   local waited=0
   while kill -0 "$pid" 2>/dev/null; do
     sleep 0.5; waited=$((waited + 1))
@@ -102,7 +107,27 @@ for rule in dialup hostname; do
   echo "smoke: on-line rule $rule"
   env rule="$rule" out="$out" exe="$exe" root="$root" "$root/testing/with_xvfb.sh" --size 1024x768x24 \
     bash -c "$(declare -f run); run" || fail=1
+  if [ "$rule" = dialup ]; then cp "$out/window-1.png" "$out/window-1x.png"; fi
 done
+
+# The desktop at 192 DPI: the window at twice the size, every pixel a block of four.
+cp "$ini" "$out/taktomat.ini.1x"
+printf '[OKNO]\r\nH=80\r\n' >"$ini"
+"$root/scripts/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f \
+  >/dev/null 2>&1
+wineserver -w || true
+echo "smoke: at 192 DPI"
+env rule=dialup factor=2 out="$out" exe="$exe" root="$root" "$root/testing/with_xvfb.sh" --size 1024x768x24 \
+  bash -c "$(declare -f run); run" || fail=1
+"$root/scripts/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f \
+  >/dev/null 2>&1
+wineserver -w || true
+cp "$out/shown.png" "$out/shown-2x.png"
+convert "$out/window-1x.png" -sample 200% "$out/window-1-doubled.png"
+doubled=$(compare -metric AE "$out/window-2.png" "$out/window-1-doubled.png" null: 2>&1 || true)
+echo "smoke: pixels of the 2x window that are not the 1x window's doubled: $doubled (wanted 0)"
+[ "$doubled" = 0 ] || fail=1
+mv "$out/taktomat.ini.1x" "$ini"
 
 if [ -f "$ini" ] && awk '{sub(/\r$/, "")} /^\[/{s=$0} s=="[OKNO]" && /^H=/{found=1} END{exit !found}' "$ini"; then
   echo "smoke: taktomat.ini has $(grep -m1 '^H=' "$ini") under [OKNO]"

@@ -181,6 +181,9 @@ void Application::HandleEvent(const ui::Event& event) {
             case ui::EventKind::Tray:
                 if (OnTrayMouse) OnTrayMouse(event.tray, TPoint{event.x, event.y});
                 return;
+            case ui::EventKind::DisplayChange:
+                if (OnDisplayChange) OnDisplayChange();
+                return;
             default:
                 break;
         }
@@ -223,6 +226,28 @@ int Application::ScreenHeight() const {
 TRect Application::WorkArea() const {
     const ui::Rect r = backend_.WorkArea();
     return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+namespace {
+
+TRect ToTRect(const ui::Rect& r) {
+    return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+}  // namespace
+
+TRect Application::WorkAreaOf(const TRect& bounds) const {
+    const std::vector<ui::Monitor> monitors = backend_.Monitors();
+    if (monitors.empty()) return WorkArea();
+    const ui::Rect b{bounds.Left, bounds.Top, bounds.Right, bounds.Bottom};
+    return ToTRect(monitors[ui::MonitorOf(monitors, b)].workArea);
+}
+
+TRect Application::MonitorRectOf(const TRect& bounds) const {
+    const std::vector<ui::Monitor> monitors = backend_.Monitors();
+    if (monitors.empty()) return TRect{0, 0, ScreenWidth(), ScreenHeight()};
+    const ui::Rect b{bounds.Left, bounds.Top, bounds.Right, bounds.Bottom};
+    return ToTRect(monitors[ui::MonitorOf(monitors, b)].bounds);
 }
 
 void Application::SetScreenCursor(TCursor cursor) {
@@ -334,7 +359,9 @@ void Application::ShowHintNow() {
         canvas.DrawTextAt(3, 2 + static_cast<int>(i) * lineHeight, lines[i]);
     }
     if (!hintWindow_) hintWindow_ = backend_.CreateTopWindow({true, true, true}, "");
-    const TPoint at = HintPlace(hintPoint_, {w, h}, WorkArea());
+    // On the pointer's monitor, as a tooltip of the system shows there.
+    const TRect pointer{hintPoint_.X, hintPoint_.Y, hintPoint_.X + 1, hintPoint_.Y + 1};
+    const TPoint at = HintPlace(hintPoint_, {w, h}, WorkAreaOf(pointer));
     const int left = at.X;
     const int top = at.Y;
     backend_.SetBounds(hintWindow_, {left, top, left + w, top + h});

@@ -75,7 +75,12 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     int DoubleClickTime() const { return backend_.DoubleClickTime(); }
     int ScreenWidth() const;
     int ScreenHeight() const;
+    // The primary monitor's work area.
     TRect WorkArea() const;
+    // The work area and the whole rectangle of the monitor that a window at `bounds` is on
+    // (ui::MonitorOf): where it snaps, is clamped and shows its corner.
+    TRect WorkAreaOf(const TRect& bounds) const;
+    TRect MonitorRectOf(const TRect& bounds) const;
     // The application-wide cursor: crDefault lets each control show its own.
     TCursor ScreenCursor() const { return screenCursor_; }
     void SetScreenCursor(TCursor cursor);
@@ -93,6 +98,8 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
 
     // The notification-area icon; the handler gets the pointer's screen position.
     std::function<void(ui::TrayMouse what, TPoint screen)> OnTrayMouse;
+    // Monitors came, went, or changed their size or work area.
+    std::function<void()> OnDisplayChange;
     void ShowTrayIcon(const std::string& tip, const Bitmap* icon);
     void HideTrayIcon();
     // An icon for the notification area's shell: the system's own where the backend has one

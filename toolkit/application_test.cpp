@@ -218,6 +218,19 @@ TEST_F(ApplicationTest, HintsStayInsideTheWorkAreaAsTheSystemTooltipsDo) {
     // Above the pointer, not under it.
     EXPECT_LT(hint->bounds.bottom, 740 - 100 + 80 + 15);
     EXPECT_EQ(hint->bounds.Width(), app->HintBuffer().Width());
+
+    // The same corner of a second monitor to the right: the hint stays on that one.
+    backend.SetMonitors(
+        {{{0, 0, 1024, 768}, {0, 0, 1024, 740}}, {{1024, 0, 2048, 768}, {1024, 0, 2048, 740}}});
+    app->CancelHint();
+    form.SetBounds(2048 - 200, 740 - 100, 200, 100);
+    driver.Move("frmMain.other", 16, 15);
+    backend.Advance(Application::kHintPause);
+    ASSERT_TRUE(app->HintShowing());
+    hint = backend.WindowInfo(app->HintWindowId());
+    EXPECT_LE(hint->bounds.right, 2048);
+    EXPECT_GE(hint->bounds.left, 1024);
+    EXPECT_LT(hint->bounds.bottom, 740 - 100 + 80 + 15);
 }
 
 TEST_F(ApplicationTest, HintFollowsTheControlUnderThePointerAfterTheDelay) {

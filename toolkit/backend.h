@@ -1,5 +1,6 @@
 #pragma once
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -45,6 +46,70 @@ inline void CopyFramePart(const uint32_t* pixels, int width, Rect part, unsigned
         const uint32_t* from = pixels + static_cast<ptrdiff_t>(y) * width + part.left;
         std::memcpy(surface + y * pitch + static_cast<ptrdiff_t>(part.left) * 4, from, bytes);
     }
+}
+
+// The whole factor the program is drawn at: crisp pixels need a whole number, and more than
+// three times the size the meter was drawn for helps nobody. `setting` 1..3 is the user's
+// choice; 0 (or anything else) follows the desktop's `desktopRatio`, rounded to the nearest.
+inline int WholeScale(int setting, double desktopRatio) {
+    if (setting >= 1 && setting <= 3) return setting;
+    if (!(desktopRatio >= 1)) return 1;  // also NaN
+    return std::clamp(static_cast<int>(std::lround(desktopRatio)), 1, 3);
+}
+
+// As CopyFramePart, into a surface `factor` times the frame's size each way: every pixel of
+// `part` becomes a factor x factor block (nearest neighbour, so the skin stays sharp).
+inline void CopyFramePartScaled(const uint32_t* pixels, int width, Rect part,
+                                unsigned char* surface, ptrdiff_t pitch, int factor) {
+    if (factor <= 1) {
+        CopyFramePart(pixels, width, part, surface, pitch);
+        return;
+    }
+    const size_t rowBytes = static_cast<size_t>(part.Width()) * static_cast<size_t>(factor) * 4;
+    for (int y = part.top; y < part.bottom; ++y) {
+        const uint32_t* from = pixels + static_cast<ptrdiff_t>(y) * width;
+        unsigned char* first = surface + static_cast<ptrdiff_t>(y) * factor * pitch;
+        auto* to = reinterpret_cast<uint32_t*>(first) + static_cast<ptrdiff_t>(part.left) * factor;
+        for (int x = part.left; x < part.right; ++x) {
+            for (int i = 0; i < factor; ++i) *to++ = from[x];
+        }
+        const unsigned char* made = first + static_cast<ptrdiff_t>(part.left) * factor * 4;
+        for (int i = 1; i < factor; ++i) {
+            std::memcpy(first + i * pitch + static_cast<ptrdiff_t>(part.left) * factor * 4, made,
+                        rowBytes);
+        }
+    }
+}
+
+inline Rect ScaleRect(Rect r, int factor) {
+    return {r.left * factor, r.top * factor, r.right * factor, r.bottom * factor};
+}
+
+// One display of the desktop, in the coordinates the toolkit places windows in.
+struct Monitor {
+    Rect bounds;
+    Rect workArea;  // without the panels and task bars
+    bool operator==(const Monitor&) const = default;
+};
+
+// The monitor a window at `bounds` is on: the one under its centre, else the one it overlaps
+// most, else the first (the primary), where a window of a monitor that has gone belongs.
+inline size_t MonitorOf(const std::vector<Monitor>& monitors, Rect bounds) {
+    const int cx = bounds.left + bounds.Width() / 2;
+    const int cy = bounds.top + bounds.Height() / 2;
+    size_t best = 0;
+    long long bestArea = 0;
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const Rect& m = monitors[i].bounds;
+        if (cx >= m.left && cx < m.right && cy >= m.top && cy < m.bottom) return i;
+        const long long w = std::min(m.right, bounds.right) - std::max(m.left, bounds.left);
+        const long long h = std::min(m.bottom, bounds.bottom) - std::max(m.top, bounds.top);
+        if (w > 0 && h > 0 && w * h > bestArea) {
+            bestArea = w * h;
+            best = i;
+        }
+    }
+    return best;
 }
 
 enum class MouseButton { Left, Right, Middle };
@@ -121,7 +186,8 @@ enum class EventKind {
     Timer,         // timer: the id from SetTimer
     Tray,          // tray, with x, y the pointer on the screen
     CloseRequest,  // the user asked the window to close
-    MouseWheel     // wheel: notches times 120, positive away from the user; x, y as for a move
+    MouseWheel,    // wheel: notches times 120, positive away from the user; x, y as for a move
+    DisplayChange  // monitors came, went, or changed their size or work area
 };
 
 struct Event {
@@ -233,7 +299,9 @@ class Backend {
 
     virtual void SetEventSink(EventSink* sink) = 0;
 
-    // Top-level windows; bounds are in screen pixels and equal the client area.
+    // Top-level windows; bounds are in screen pixels and equal the client area. On a desktop
+    // drawn at a larger scale these are its logical pixels: the backend shows every pixel of a
+    // window as a block of the whole factor, and reports input and screens in the same units.
     virtual int CreateTopWindow(const WindowStyle& style, const std::string& title) = 0;
     virtual void DestroyWindow(int window) = 0;
     virtual void SetTitle(int window, const std::string& title) = 0;
@@ -266,8 +334,11 @@ class Backend {
     virtual int ShowMessageBox(const std::string& text, const std::string& caption,
                                unsigned flags) = 0;
     virtual void Beep(int type) = 0;
+    // The primary monitor's rectangle and work area.
     virtual Rect ScreenRect() = 0;
     virtual Rect WorkArea() = 0;
+    // Every monitor, the primary first; never empty.
+    virtual std::vector<Monitor> Monitors() { return {Monitor{ScreenRect(), WorkArea()}}; }
     // Modal; returns the chosen entry's index or -1.
     virtual int TrackPopupMenu(const std::vector<MenuEntry>& entries, int x, int y) = 0;
     // The program must end (a signal asks it to): every message box and menu open on the

@@ -62,7 +62,6 @@ class ConnectTest : public ::testing::Test {
         backend.SetRealWaitLimit(0);
         std::filesystem::create_directories(folder);
         kit.Skins.Fill();
-        kit.SnapArea = TRect{0, 0, 1024, 740};
         DialUp1.OnDialing = [this](TComponent*) {
             dialled.push_back(DialUp1.Entry);
             dialledAt.push_back(backend.MonotonicMs());
@@ -81,7 +80,7 @@ class ConnectTest : public ::testing::Test {
         if (releaseHook) {
             frmConnect->ReleaseStep = [this](TForm& window) {
                 releasedBy.push_back(&window);
-                ClampToSnapArea(window, kit.SnapArea);
+                ClampToItsMonitor(window, kit);
             };
         }
         frmConnect->SetBounds(300, 500, frmConnect->Width(), frmConnect->Height());

@@ -20,7 +20,6 @@ class MaxImpTest : public ::testing::Test {
     MaxImpTest() {
         fs::create_directories(dir);
         kit.Skins.Fill();
-        kit.SnapArea = app->WorkArea();
     }
     ~MaxImpTest() override {
         app.reset();

@@ -198,11 +198,7 @@ void TfrmOpcje::klawiszeClick(TComponent*) {
 
 void TfrmOpcje::Confirm() {
     Application& app = Application::Current();
-    if (DoPulpitu->Checked()) {
-        kit_.SnapArea = app.WorkArea();
-    } else {
-        kit_.SnapArea = TRect{0, 0, app.ScreenWidth(), app.ScreenHeight()};
-    }
+    kit_.SnapToWorkArea = DoPulpitu->Checked();
 
     // The start times reach the meter at once. The fields only ever hold what this window
     // wrote into them, but should one not read as a time, it is put back to the time the

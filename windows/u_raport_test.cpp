@@ -20,7 +20,6 @@ class RaportTest : public testing::ToolkitTest {
   protected:
     RaportTest() {
         kit.Skins.Fill();
-        kit.SnapArea = TRect{0, 0, 1024, 740};
         form = &app->CreateForm<TfrmRaport>(kit);
         form->SetBounds(300, 400, form->Width(), form->Height());
     }

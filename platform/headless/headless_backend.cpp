@@ -48,7 +48,7 @@ const HeadlessBackend::Window* HeadlessBackend::WindowInfo(int window) const {
 
 int HeadlessBackend::CreateTopWindow(const ui::WindowStyle& style, const std::string& title) {
     const int id = nextWindow_++;
-    windows_[id] = Window{style, title, {}, false, 0, 0, {}, 0};
+    windows_[id] = Window{style, title, {}, false, 0, 0, 1, {}, 0};
     return id;
 }
 
@@ -109,20 +109,20 @@ void HeadlessBackend::Activate(int window) {
 void HeadlessBackend::Present(int window, const uint32_t* pixels, int width, int height,
                               ui::Rect dirty) {
     Window& w = Get(window);
-    if (w.width != width || w.height != height) {
+    if (w.width != width || w.height != height || w.scale != scale_) {
         w.width = width;
         w.height = height;
-        w.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+        w.scale = scale_;
+        w.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) *
+                            static_cast<size_t>(scale_ * scale_),
+                        0);
         dirty = {0, 0, width, height};
     }
-    dirty.left = std::max(dirty.left, 0);
-    dirty.top = std::max(dirty.top, 0);
-    dirty.right = std::min(dirty.right, width);
-    dirty.bottom = std::min(dirty.bottom, height);
-    for (int y = dirty.top; y < dirty.bottom; ++y) {
-        const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
-        std::copy(pixels + row + dirty.left, pixels + row + dirty.right,
-                  w.pixels.begin() + static_cast<ptrdiff_t>(row + dirty.left));
+    dirty = ui::ClipToFrame(dirty, width, height);
+    if (dirty.Width() > 0) {
+        ui::CopyFramePartScaled(pixels, width, dirty,
+                                reinterpret_cast<unsigned char*>(w.pixels.data()),
+                                static_cast<ptrdiff_t>(width) * w.scale * 4, w.scale);
     }
     ++w.presents;
 }
@@ -297,6 +297,24 @@ int HeadlessBackend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, i
 void HeadlessBackend::SetScreen(ui::Rect screen, ui::Rect workArea) {
     screen_ = screen;
     workArea_ = workArea;
+    if (!monitors_.empty()) monitors_[0] = ui::Monitor{screen, workArea};
+    Queue(ui::Event{.kind = ui::EventKind::DisplayChange});
+    Pump();
+}
+
+void HeadlessBackend::SetMonitors(std::vector<ui::Monitor> monitors) {
+    monitors_ = std::move(monitors);
+    if (!monitors_.empty()) {
+        screen_ = monitors_[0].bounds;
+        workArea_ = monitors_[0].workArea;
+    }
+    Queue(ui::Event{.kind = ui::EventKind::DisplayChange});
+    Pump();
+}
+
+std::vector<ui::Monitor> HeadlessBackend::Monitors() {
+    if (monitors_.empty()) return {ui::Monitor{screen_, workArea_}};
+    return monitors_;
 }
 
 void HeadlessBackend::PointerTo(int window) {

@@ -23,6 +23,8 @@ class HeadlessBackend : public ui::Backend {
         bool visible = false;
         int width = 0;  // of the last presented buffer
         int height = 0;
+        // What the screen shows: width x height pixels, each a block of scale x scale.
+        int scale = 1;
         std::vector<uint32_t> pixels;
         int presents = 0;
         bool minimized = false;  // to its taskbar button; showing or hiding it again clears it
@@ -63,6 +65,7 @@ class HeadlessBackend : public ui::Backend {
     void Beep(int type) override { beeps_.push_back(type); }
     ui::Rect ScreenRect() override { return screen_; }
     ui::Rect WorkArea() override { return workArea_; }
+    std::vector<ui::Monitor> Monitors() override;
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override { tray_ = icon; }
     void HideTrayIcon() override { tray_.reset(); }
@@ -110,7 +113,13 @@ class HeadlessBackend : public ui::Backend {
     const std::optional<ui::TrayIcon>& Tray() const { return tray_; }
     const std::vector<ui::Notification>& Notifications() const { return notifications_; }
 
+    // Monitors changed: the program hears of it at once.
     void SetScreen(ui::Rect screen, ui::Rect workArea);
+    // Several monitors, the primary first (which SetScreen then describes).
+    void SetMonitors(std::vector<ui::Monitor> monitors);
+    // The whole factor windows are shown at from their next present on, as on a desktop
+    // drawn larger.
+    void SetScale(int factor) { scale_ = std::max(factor, 1); }
     // A desktop without a notification area: the tray icon is kept but nobody shows it.
     void SetTrayAvailable(bool value) { trayAvailable_ = value; }
     const Window* WindowInfo(int window) const;
@@ -175,6 +184,8 @@ class HeadlessBackend : public ui::Backend {
 
     ui::Rect screen_{0, 0, 1024, 768};
     ui::Rect workArea_{0, 0, 1024, 740};
+    std::vector<ui::Monitor> monitors_;  // empty: the one of screen_ and workArea_
+    int scale_ = 1;
     std::deque<int> answers_;
     std::vector<MessageBoxRecord> boxes_;
     std::deque<std::string> menuChoices_;

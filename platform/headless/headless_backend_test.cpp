@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 
 namespace tt::headless {
@@ -166,6 +167,62 @@ TEST(HeadlessWindows, PresentKeepsOnlyTheDirtyPartAndHidingHandsOnActivation) {
     const int hint = backend.CreateTopWindow({true, true, true}, "");
     backend.ShowWindow(hint, true, true);
     EXPECT_EQ(backend.ActiveWindow(), a);  // pop-ups never take activation
+}
+
+TEST(HeadlessWindows, AtALargerScaleEveryPixelIsABlockAndOnlyTheDirtyPartChanges) {
+    HeadlessBackend backend;
+    backend.SetScale(2);
+    const int a = backend.CreateTopWindow({}, "a");
+    std::vector<uint32_t> px{1, 2, 3, 4, 5, 6};  // 3 x 2
+    backend.Present(a, px.data(), 3, 2, {0, 0, 3, 2});
+    px = {7, 7, 7, 7, 7, 7};
+    backend.Present(a, px.data(), 3, 2, {2, 1, 9, 9});  // cut to the frame
+    // clang-format off
+    EXPECT_EQ(backend.WindowInfo(a)->pixels, (std::vector<uint32_t>{
+        1, 1, 2, 2, 3, 3,
+        1, 1, 2, 2, 3, 3,
+        4, 4, 5, 5, 7, 7,
+        4, 4, 5, 5, 7, 7}));
+    // clang-format on
+    // Back at 1x the next present shows the whole frame again, at its own size.
+    backend.SetScale(1);
+    backend.Present(a, px.data(), 3, 2, {0, 0, 1, 1});
+    EXPECT_EQ(backend.WindowInfo(a)->pixels, px);
+}
+
+TEST(Screens, TheFactorIsTheUsersOrTheDesktopsRoundedAndKeptWithinThree) {
+    struct Case {
+        int setting;
+        double desktop;
+        int factor;
+    };
+    // clang-format off
+    for (const Case& c : std::vector<Case>{
+             {0, 1.0, 1}, {0, 1.25, 1}, {0, 1.5, 2}, {0, 2.0, 2}, {0, 2.5, 3}, {0, 4.0, 3},
+             {0, 0.5, 1}, {0, std::nan(""), 1}, {2, 1.0, 2}, {1, 2.0, 1}, {3, 1.0, 3}, {4, 2.0, 2}}) {
+        // clang-format on
+        EXPECT_EQ(ui::WholeScale(c.setting, c.desktop), c.factor) << c.setting << " " << c.desktop;
+    }
+}
+
+TEST(Screens, AWindowBelongsToTheMonitorUnderItsCentreElseTheOneItOverlapsMost) {
+    const std::vector<ui::Monitor> monitors{
+        {{0, 0, 1024, 768}, {}}, {{1024, 0, 2048, 768}, {}}, {{0, 800, 1024, 1568}, {}}};
+    struct Case {
+        ui::Rect window;
+        size_t monitor;
+    };
+    for (const Case& c :
+         std::vector<Case>{{{100, 100, 375, 180}, 0},
+                           {{900, 100, 1175, 180}, 1},      // centre just past the edge
+                           {{800, 100, 1075, 180}, 0},      // most of it on the primary
+                           {{100, 750, 375, 830}, 2},       // centre in the gap, more below it
+                           {{100, 700, 375, 780}, 0},       // centre on the primary
+                           {{3000, 3000, 3275, 3080}, 0},   // on no monitor: the primary's
+                           {{-500, 700, -100, 900}, 0}}) {  // beside them all
+        EXPECT_EQ(ui::MonitorOf(monitors, c.window), c.monitor)
+            << c.window.left << "," << c.window.top;
+    }
 }
 
 }  // namespace

@@ -234,7 +234,7 @@ Bitmap HeadlessDriver::Snapshot(std::string_view name) const {
     const TForm& form = FindForm(name);
     const auto* window = backend_.WindowInfo(form.WindowId());
     if (!window || window->width == 0) throw Error("form " + std::string(name) + " never shown");
-    Bitmap shot(window->width, window->height);
+    Bitmap shot(window->width * window->scale, window->height * window->scale);
     std::copy(window->pixels.begin(), window->pixels.end(), shot.Bits());
     return shot;
 }

@@ -40,11 +40,18 @@ ui::Rect ToRect(const QRect& r) {
 
 }  // namespace
 
-QtBackend::QtBackend(int& argc, char** argv) {
+QtBackend::QtBackend(int& argc, char** argv, int scale) {
     if (!QCoreApplication::instance()) {
-        // The toolkit draws device pixels; scaling them would only blur them.
-        if (std::getenv("QT_ENABLE_HIGHDPI_SCALING") == nullptr) {
+        if (scale >= 1 && scale <= 3) {
+            // The user's own size, on every screen whatever the desktop's scale.
             qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+            qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
+            qunsetenv("QT_SCREEN_SCALE_FACTORS");
+        } else {
+            // The desktop's scale, as a whole factor: the surfaces blow every pixel up to a
+            // block of it, which keeps the skin sharp where a fraction would smear it.
+            QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+                Qt::HighDpiScaleFactorRoundingPolicy::Round);
         }
         ownApp_ = std::make_unique<QApplication>(argc, argv);
     } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
@@ -57,6 +64,19 @@ QtBackend::QtBackend(int& argc, char** argv) {
     SetCurrentFontEngine(fonts_.get());
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, helper_.get(),
                      [this](QWindow* focused) { OnFocusWindowChanged(focused); });
+    // A screen that came, went or changed: the program keeps its windows on the ones there are.
+    const auto watch = [this](QScreen* screen) {
+        for (auto changed : {&QScreen::geometryChanged, &QScreen::availableGeometryChanged}) {
+            QObject::connect(screen, changed, helper_.get(), [this] { DisplayChanged(); });
+        }
+    };
+    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, helper_.get(), [this, watch](QScreen* s) {
+        watch(s);
+        DisplayChanged();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, helper_.get(),
+                     [this] { DisplayChanged(); });
 }
 
 QtBackend::~QtBackend() {
@@ -196,6 +216,27 @@ ui::Rect QtBackend::ScreenRect() {
 ui::Rect QtBackend::WorkArea() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? ToRect(screen->availableGeometry()) : ui::Rect{0, 0, 1024, 768};
+}
+
+void QtBackend::DisplayChanged() {
+    // One report for a burst of them: a monitor that goes changes the others too.
+    const bool queued = std::any_of(queue_.begin(), queue_.end(), [](const Pending& p) {
+        return !p.call && p.event.kind == ui::EventKind::DisplayChange;
+    });
+    if (!queued) EnqueueEvent(ui::Event{.kind = ui::EventKind::DisplayChange});
+}
+
+std::vector<ui::Monitor> QtBackend::Monitors() {
+    std::vector<ui::Monitor> monitors;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        monitors.push_back({ToRect(primary->geometry()), ToRect(primary->availableGeometry())});
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen == primary) continue;
+        monitors.push_back({ToRect(screen->geometry()), ToRect(screen->availableGeometry())});
+    }
+    if (monitors.empty()) monitors.push_back({ScreenRect(), WorkArea()});
+    return monitors;
 }
 
 bool QtBackend::CanPlaceWindows() const {

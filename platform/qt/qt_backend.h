@@ -35,8 +35,9 @@ class LoopHelper;
 class QtBackend : public ui::Backend {
   public:
     // Makes the QApplication when there is none yet (and owns it then). While it lives, canvases
-    // draw text with Qt's fonts.
-    QtBackend(int& argc, char** argv);
+    // draw text with Qt's fonts. `scale` 1..3 shows every window at that factor; 0 follows
+    // the desktop's scale, rounded to a whole factor.
+    QtBackend(int& argc, char** argv, int scale = 0);
     ~QtBackend() override;
     QtBackend(const QtBackend&) = delete;
     QtBackend& operator=(const QtBackend&) = delete;
@@ -68,6 +69,7 @@ class QtBackend : public ui::Backend {
     void Beep(int type) override;
     ui::Rect ScreenRect() override;
     ui::Rect WorkArea() override;
+    std::vector<ui::Monitor> Monitors() override;
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void EndModalLoops() override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
@@ -106,6 +108,7 @@ class QtBackend : public ui::Backend {
     };
     void OnInput(int window, const Input& input);
     void OnFocusWindowChanged(QWindow* focused);
+    void DisplayChanged();
     void OnTimer(int qtTimer);
     void OnWake();
     void Drain();

@@ -34,8 +34,11 @@ class Surface : public QRasterWindow {
     Surface(QtBackend& backend, int id, const ui::WindowStyle& style);
 
     const ui::WindowStyle& Style() const { return style_; }
-    // Copies what changed of the frame and has it painted.
+    // Copies what changed of the frame and has it painted, every pixel a block of the
+    // window's whole factor.
     void Show(const uint32_t* pixels, int width, int height, ui::Rect dirty);
+    // The whole factor the window is shown at on its screen now.
+    int Factor() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,7 +52,8 @@ class Surface : public QRasterWindow {
     QtBackend& backend_;
     int id_;
     ui::WindowStyle style_;
-    QImage image_;
+    QImage frame_;  // the last frame as presented
+    QImage image_;  // the frame at the factor, with that device pixel ratio
 };
 
 // Receives the timers, the wake-ups and the hand-over requests of the loop.

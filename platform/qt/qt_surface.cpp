@@ -110,21 +110,42 @@ Surface::Surface(QtBackend& backend, int id, const ui::WindowStyle& style)
     setFlags(flags);
 }
 
+int Surface::Factor() const {
+    return ui::WholeScale(0, devicePixelRatio());
+}
+
 void Surface::Show(const uint32_t* pixels, int width, int height, ui::Rect dirty) {
-    if (image_.width() != width || image_.height() != height) {
-        image_ = QImage(width, height, QImage::Format_RGB32);
+    if (frame_.width() != width || frame_.height() != height) {
+        frame_ = QImage(width, height, QImage::Format_RGB32);
+        dirty = {0, 0, width, height};
+    }
+    const int factor = Factor();
+    if (image_.width() != width * factor || image_.height() != height * factor) {
+        image_ = QImage(width * factor, height * factor, QImage::Format_RGB32);
+        image_.setDevicePixelRatio(factor);
         dirty = {0, 0, width, height};
     }
     dirty = ui::ClipToFrame(dirty, width, height);
     if (dirty.Width() == 0) return;
-    ui::CopyFramePart(pixels, width, dirty, image_.bits(), image_.bytesPerLine());
+    ui::CopyFramePart(pixels, width, dirty, frame_.bits(), frame_.bytesPerLine());
+    ui::CopyFramePartScaled(pixels, width, dirty, image_.bits(), image_.bytesPerLine(), factor);
     update(QRect(dirty.left, dirty.top, dirty.Width(), dirty.Height()));
 }
 
 void Surface::paintEvent(QPaintEvent* event) {
+    // Moved to a screen of another scale: the last frame is blown up anew.
+    const int factor = Factor();
+    if (!frame_.isNull() && image_.devicePixelRatio() != factor) {
+        image_ = QImage(frame_.width() * factor, frame_.height() * factor, QImage::Format_RGB32);
+        image_.setDevicePixelRatio(factor);
+        ui::CopyFramePartScaled(reinterpret_cast<const uint32_t*>(frame_.constBits()),
+                                frame_.width(), {0, 0, frame_.width(), frame_.height()},
+                                image_.bits(), image_.bytesPerLine(), factor);
+    }
     const QRect r = event->rect();
+    const int f = static_cast<int>(image_.devicePixelRatio());
     QPainter painter(this);
-    painter.drawImage(r, image_, r);
+    painter.drawImage(r, image_, QRect(r.x() * f, r.y() * f, r.width() * f, r.height() * f));
 }
 
 bool Surface::event(QEvent* event) {

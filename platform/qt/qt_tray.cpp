@@ -60,7 +60,15 @@ void QtBackend::ShowTrayIcon(const ui::TrayIcon& icon) {
                             icon.pixels.data() + static_cast<ptrdiff_t>(row) * icon.width,
                             static_cast<size_t>(icon.width) * 4);
             }
-            tray_->setIcon(QIcon(QPixmap::fromImage(image)));
+            // Each whole factor's own blow-up, so that a tray on a larger scale picks a sharp
+            // one rather than smoothing the small picture.
+            QIcon scaled;
+            for (int factor = 1; factor <= 3; ++factor) {
+                scaled.addPixmap(QPixmap::fromImage(
+                    image.scaled(icon.width * factor, icon.height * factor, Qt::IgnoreAspectRatio,
+                                 Qt::FastTransformation)));
+            }
+            tray_->setIcon(scaled);
         } else {
             tray_->setIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
         }

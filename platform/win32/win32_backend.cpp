@@ -92,6 +92,70 @@ LPCSTR CursorName(ui::Cursor cursor) {
     return IDC_ARROW;
 }
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The DPI of the monitor a window is on: GetDpiForWindow where the system has it (Windows 10
+// from 1607 on), else the screen's, which older systems give every window alike.
+unsigned DpiOf(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    using Proc = void (*)();
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<Proc>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpi && hwnd) {
+        if (const UINT dpi = getDpi(hwnd)) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<unsigned>(dpi) : 96;
+}
+
+// A device pixel in the coordinates of a factor, rounding down also left of and above the
+// origin (a captured pointer, a monitor left of the primary).
+int Down(int v, int factor) {
+    return v >= 0 ? v / factor : -((-v + factor - 1) / factor);
+}
+
+int FactorOf(int setting, unsigned dpi) {
+    return ui::WholeScale(setting, dpi / 96.0);
+}
+
+// The monitors in the coordinates of a factor, the primary first.
+struct MonitorList {
+    std::vector<ui::Monitor> monitors;
+    int factor = 1;
+};
+
+// EnumDisplayMonitors' callback: each monitor into a MonitorList.
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    auto& found = *reinterpret_cast<MonitorList*>(data);
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+    const auto in = [f = found.factor](const RECT& r) {
+        return ui::Rect{Down(r.left, f), Down(r.top, f), Down(r.right, f), Down(r.bottom, f)};
+    };
+    const ui::Monitor m{in(info.rcMonitor), in(info.rcWork)};
+    if (info.dwFlags & MONITORINFOF_PRIMARY) {
+        found.monitors.insert(found.monitors.begin(), m);
+    } else {
+        found.monitors.push_back(m);
+    }
+    return TRUE;
+}
+
+// The tray's picture at the factor: a block of pixels for each, as the windows show theirs.
+std::vector<uint32_t> ScaledIcon(int width, int height, const uint32_t* pixels, int factor) {
+    std::vector<uint32_t> scaled(static_cast<size_t>(width) * static_cast<size_t>(height) *
+                                 static_cast<size_t>(factor * factor));
+    ui::CopyFramePartScaled(pixels, width, {0, 0, width, height},
+                            reinterpret_cast<unsigned char*>(scaled.data()),
+                            static_cast<ptrdiff_t>(width) * factor * 4, factor);
+    return scaled;
+}
+
 }  // namespace
 
 // The tray wants an icon handle: colour and mask bitmaps made from the pixel words.
@@ -138,7 +202,7 @@ HICON MakeIcon(int width, int height, const uint32_t* pixels) {
     return result;
 }
 
-Win32Backend::Win32Backend(const std::string& title) {
+Win32Backend::Win32Backend(const std::string& title, int scale) : scaleSetting_(scale) {
     WNDCLASSA wc{};
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = WindowProc;
@@ -154,6 +218,21 @@ Win32Backend::Win32Backend(const std::string& title) {
         CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, Utf8ToAnsi(title).c_str(), WS_POPUP, 0, 0,
                         0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), this);
     if (!appWindow_) throw Error("CreateWindow failed");
+    // The hidden window stands at 0,0: on the primary monitor.
+    factor_ = FactorOf(scaleSetting_, DpiOf(appWindow_));
+}
+
+int Win32Backend::FromDevice(int v) const {
+    return Down(v, factor_);
+}
+
+ui::Rect Win32Backend::FromDevice(const ui::Rect& r) const {
+    return {FromDevice(r.left), FromDevice(r.top), FromDevice(r.right), FromDevice(r.bottom)};
+}
+
+int Win32Backend::WindowFactor(int window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? factor_ : it->second.factor;
 }
 
 Win32Backend::~Win32Backend() {
@@ -193,7 +272,10 @@ int Win32Backend::CreateTopWindow(const ui::WindowStyle& style, const std::strin
                                 0, appWindow_, nullptr, GetModuleHandleA(nullptr), this);
     --quiet_;
     if (!hwnd) throw Error("CreateWindow failed");
-    windows_[id] = Window{.hwnd = hwnd, .style = style};
+    Window& made = windows_[id];
+    made.hwnd = hwnd;
+    made.style = style;
+    made.factor = factor_;
     return id;
 }
 
@@ -208,6 +290,31 @@ void Win32Backend::FreeBuffer(Window& w) {
     w.oldBitmap = nullptr;
     w.bits = nullptr;
     w.width = w.height = 0;
+}
+
+bool Win32Backend::MakeBuffer(Window& w, int width, int height) {
+    FreeBuffer(w);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = width * w.factor;
+    bi.bmiHeader.biHeight = -height * w.factor;  // top-down, like the toolkit's rows
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    w.dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    w.dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!w.dib || !w.dc) {
+        FreeBuffer(w);
+        return false;
+    }
+    w.oldBitmap = static_cast<HBITMAP>(SelectObject(w.dc, w.dib));
+    w.bits = static_cast<uint32_t*>(bits);
+    w.width = width;
+    w.height = height;
+    return true;
 }
 
 void Win32Backend::DestroyWindow(int window) {
@@ -231,10 +338,31 @@ void Win32Backend::SetTitle(int window, const std::string& title) {
 void Win32Backend::SetBounds(int window, ui::Rect bounds) {
     Window* w = Find(window);
     if (!w) return;
+    w->bounds = bounds;
+    ApplyBounds(*w);
+}
+
+void Win32Backend::ApplyBounds(Window& w) {
+    // The place in the toolkit's coordinates, the size at the window's own factor.
     ++quiet_;
-    SetWindowPos(w->hwnd, nullptr, bounds.left, bounds.top, bounds.Width(), bounds.Height(),
+    SetWindowPos(w.hwnd, nullptr, ToDevice(w.bounds.left), ToDevice(w.bounds.top),
+                 w.bounds.Width() * w.factor, w.bounds.Height() * w.factor,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     --quiet_;
+}
+
+void Win32Backend::DpiChanged(Window& w, unsigned dpi) {
+    const int factor = FactorOf(scaleSetting_, dpi);
+    if (factor == w.factor) return;
+    w.factor = factor;
+    if (w.dib && MakeBuffer(w, w.width, w.height) && !w.frame.empty()) {
+        ui::CopyFramePartScaled(w.frame.data(), w.width, {0, 0, w.width, w.height},
+                                reinterpret_cast<unsigned char*>(w.bits),
+                                static_cast<ptrdiff_t>(w.width) * w.factor * 4, w.factor);
+    }
+    // Where it is, at its new size: the system's suggestion would move it under the toolkit.
+    ApplyBounds(w);
+    InvalidateRect(w.hwnd, nullptr, FALSE);
 }
 
 void Win32Backend::ShowWindow(int window, bool visible, bool activate) {
@@ -266,35 +394,19 @@ void Win32Backend::Present(int window, const uint32_t* pixels, int width, int he
     Window* w = Find(window);
     if (!w || width <= 0 || height <= 0) return;
     if (w->width != width || w->height != height || !w->dib) {
-        FreeBuffer(*w);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = -height;  // top-down, like the toolkit's rows
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HDC screen = GetDC(nullptr);
-        w->dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        w->dc = CreateCompatibleDC(screen);
-        ReleaseDC(nullptr, screen);
-        if (!w->dib || !w->dc) {
-            FreeBuffer(*w);
-            return;
-        }
-        w->oldBitmap = static_cast<HBITMAP>(SelectObject(w->dc, w->dib));
-        w->bits = static_cast<uint32_t*>(bits);
-        w->width = width;
-        w->height = height;
+        if (!MakeBuffer(*w, width, height)) return;
+        w->frame.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
         dirty = {0, 0, width, height};
     }
     dirty = ui::ClipToFrame(dirty, width, height);
     if (dirty.Width() == 0) return;
     GdiFlush();  // GDI may still be drawing into the section from an earlier call
-    ui::CopyFramePart(pixels, width, dirty, reinterpret_cast<unsigned char*>(w->bits),
+    ui::CopyFramePart(pixels, width, dirty, reinterpret_cast<unsigned char*>(w->frame.data()),
                       static_cast<ptrdiff_t>(width) * 4);
-    RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
+    ui::CopyFramePartScaled(pixels, width, dirty, reinterpret_cast<unsigned char*>(w->bits),
+                            static_cast<ptrdiff_t>(width) * w->factor * 4, w->factor);
+    const ui::Rect shown = ui::ScaleRect(dirty, w->factor);
+    RECT r{shown.left, shown.top, shown.right, shown.bottom};
     InvalidateRect(w->hwnd, &r, FALSE);
     ++quiet_;
     UpdateWindow(w->hwnd);  // the toolkit's Repaint means "show it now"
@@ -327,7 +439,12 @@ void Win32Backend::BeginSystemMove(int window, std::function<void(int, int)> don
     if (!Find(window)) return;
     RECT r{};
     GetWindowRect(hwnd, &r);
-    if (done) done(r.left, r.top);
+    if (Window* moved = Find(window)) {
+        moved->bounds = {FromDevice(r.left), FromDevice(r.top),
+                         FromDevice(r.left) + moved->bounds.Width(),
+                         FromDevice(r.top) + moved->bounds.Height()};
+    }
+    if (done) done(FromDevice(r.left), FromDevice(r.top));
 }
 
 void Win32Backend::Queue(const ui::Event& event) {
@@ -373,10 +490,18 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
                     default:
                         return 0;
                 }
-                Queue(ui::Event{.kind = ui::EventKind::Tray, .x = p.x, .y = p.y, .tray = what});
+                Queue(ui::Event{.kind = ui::EventKind::Tray,
+                                .x = FromDevice(p.x),
+                                .y = FromDevice(p.y),
+                                .tray = what});
                 return 0;
             }
             default: {
+                // Monitors came or went, or the task bar moved: the work areas changed.
+                if (msg == WM_DISPLAYCHANGE ||
+                    (msg == WM_SETTINGCHANGE && wParam == SPI_SETWORKAREA)) {
+                    Queue(ui::Event{.kind = ui::EventKind::DisplayChange});
+                }
                 intptr_t result = 0;
                 if (appHook_ && appHook_(msg, wParam, lParam, result)) return result;
                 handled = false;
@@ -390,11 +515,12 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
         handled = false;
         return 0;
     }
+    const auto client = [f = w->factor](int v) { return Down(v, f); };
     auto mouse = [&](ui::EventKind kind, ui::MouseButton button, unsigned extra) {
         Queue(ui::Event{.kind = kind,
                         .window = id,
-                        .x = GET_X_LPARAM(lParam),
-                        .y = GET_Y_LPARAM(lParam),
+                        .x = client(GET_X_LPARAM(lParam)),
+                        .y = client(GET_Y_LPARAM(lParam)),
                         .button = button,
                         .shift = ShiftOf(wParam) | extra});
     };
@@ -415,8 +541,8 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
         case WM_PRINTCLIENT:
             // Asked for a picture of the window (PrintWindow, the system's animations).
             if (w->dc) {
-                BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, w->width, w->height, w->dc, 0, 0,
-                       SRCCOPY);
+                BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, w->width * w->factor,
+                       w->height * w->factor, w->dc, 0, 0, SRCCOPY);
             }
             return 0;
         case WM_MOUSEACTIVATE:
@@ -463,8 +589,8 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
             ScreenToClient(hwnd, &p);
             Queue(ui::Event{.kind = ui::EventKind::MouseWheel,
                             .window = id,
-                            .x = p.x,
-                            .y = p.y,
+                            .x = client(p.x),
+                            .y = client(p.y),
                             .shift = ShiftOf(LOWORD(wParam)),
                             .wheel = GET_WHEEL_DELTA_WPARAM(wParam)});
             return 0;
@@ -512,6 +638,10 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
         case WM_CLOSE:
             Queue(ui::Event{.kind = ui::EventKind::CloseRequest, .window = id});
             return 0;  // the program decides whether it goes
+        case WM_DPICHANGED:
+            // Moved to a monitor of another scale (or that monitor's scale changed).
+            DpiChanged(*w, LOWORD(wParam));
+            return 0;
         default:
             handled = false;
             return 0;
@@ -591,13 +721,20 @@ void Win32Backend::Beep(int type) {
 }
 
 ui::Rect Win32Backend::ScreenRect() {
-    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return FromDevice(ui::Rect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
 }
 
 ui::Rect Win32Backend::WorkArea() {
     RECT r{};
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) return ScreenRect();
-    return {r.left, r.top, r.right, r.bottom};
+    return FromDevice(ui::Rect{r.left, r.top, r.right, r.bottom});
+}
+
+std::vector<ui::Monitor> Win32Backend::Monitors() {
+    MonitorList found{{}, factor_};
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&found));
+    if (found.monitors.empty()) found.monitors.push_back({ScreenRect(), WorkArea()});
+    return found.monitors;
 }
 
 int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) {
@@ -615,8 +752,8 @@ int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int 
     }
     // Without the foreground the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(appWindow_);
-    const int chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y,
-                                        0, appWindow_, nullptr);
+    const int chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                        ToDevice(x), ToDevice(y), 0, appWindow_, nullptr);
     PostMessageA(appWindow_, WM_NULL, 0, 0);
     DestroyMenu(menu);
     return chosen > 0 ? chosen - 1 : -1;
@@ -625,7 +762,12 @@ int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int 
 void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
     const bool whole = icon.pixels.size() >= static_cast<size_t>(std::max(icon.width, 0)) *
                                                  static_cast<size_t>(std::max(icon.height, 0));
-    HICON made = whole ? MakeIcon(icon.width, icon.height, icon.pixels.data()) : nullptr;
+    HICON made = nullptr;
+    if (whole && !icon.pixels.empty()) {
+        const std::vector<uint32_t> scaled =
+            ScaledIcon(icon.width, icon.height, icon.pixels.data(), factor_);
+        made = MakeIcon(icon.width * factor_, icon.height * factor_, scaled.data());
+    }
     NOTIFYICONDATAA nid{};
     nid.cbSize = NOTIFYICONDATAA_V1_SIZE;  // understood by every shell version
     nid.hWnd = appWindow_;
@@ -689,13 +831,17 @@ class HookedTray : public ui::TrayIconHost {
   public:
     // `balloons` is where the backend looks for the icon that shows its notifications: this
     // one from now on, until it goes.
-    HookedTray(unsigned iconId, NotifyIconHook*& balloons) : hook_(iconId), balloons_(balloons) {
+    HookedTray(unsigned iconId, NotifyIconHook*& balloons, int factor)
+        : hook_(iconId), balloons_(balloons), factor_(factor) {
         balloons_ = &hook_;
         hook_.OnMouse = [this](unsigned mouseMessage) {
             int x = 0;
             int y = 0;
             NotifyIconHook::CursorPos(x, y);
-            if (OnMouse) OnMouse(static_cast<ui::TrayMessage>(mouseMessage), x, y);
+            if (OnMouse) {
+                OnMouse(static_cast<ui::TrayMessage>(mouseMessage), Down(x, factor_),
+                        Down(y, factor_));
+            }
         };
     }
     ~HookedTray() override {
@@ -705,7 +851,12 @@ class HookedTray : public ui::TrayIconHost {
     HookedTray& operator=(const HookedTray&) = delete;
     bool Attach(HWND owner) { return hook_.Attach(owner); }
     void SetIcon(int width, int height, const uint32_t* pixels) override {
-        hook_.SetIcon(width, height, pixels);
+        if (!pixels || width <= 0 || height <= 0 || factor_ == 1) {
+            hook_.SetIcon(width, height, pixels);
+            return;
+        }
+        const std::vector<uint32_t> scaled = ScaledIcon(width, height, pixels, factor_);
+        hook_.SetIcon(width * factor_, height * factor_, scaled.data());
     }
     void Notify(ui::TrayCall call, unsigned parts, const std::string& tip) override {
         hook_.Notify(static_cast<unsigned>(call), parts, tip);
@@ -716,12 +867,13 @@ class HookedTray : public ui::TrayIconHost {
   private:
     NotifyIconHook hook_;
     NotifyIconHook*& balloons_;
+    int factor_;
 };
 
 }  // namespace
 
 std::unique_ptr<ui::TrayIconHost> Win32Backend::AttachNativeTray(int window, unsigned iconId) {
-    auto tray = std::make_unique<HookedTray>(iconId, balloonIcon_);
+    auto tray = std::make_unique<HookedTray>(iconId, balloonIcon_, factor_);
     if (!tray->Attach(NativeWindow(window))) {
         throw Error("the window procedure of the tray icon's owner cannot be taken over");
     }

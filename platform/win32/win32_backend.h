@@ -33,9 +33,14 @@ HICON__* MakeIcon(int width, int height, const uint32_t* pixels);
 // application window that carries the tool-window style, so that no window of the program
 // gets a taskbar button. Every window shows a DIB section that Present fills. GUI thread
 // only, except Wake().
+//
+// Scale: the process is aware of each monitor's DPI, so nothing is stretched by the system.
+// The toolkit's screen coordinates are the device pixels divided by one whole factor, the
+// primary monitor's at start (or `scale` 1..3, the user's); each window shows every pixel as a
+// block of its own monitor's factor, which follows the window to a monitor of another DPI.
 class Win32Backend : public ui::Backend {
   public:
-    explicit Win32Backend(const std::string& title = "");
+    explicit Win32Backend(const std::string& title = "", int scale = 0);
     ~Win32Backend() override;
     Win32Backend(const Win32Backend&) = delete;
     Win32Backend& operator=(const Win32Backend&) = delete;
@@ -67,6 +72,7 @@ class Win32Backend : public ui::Backend {
     void Beep(int type) override;
     ui::Rect ScreenRect() override;
     ui::Rect WorkArea() override;
+    std::vector<ui::Monitor> Monitors() override;
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
     void HideTrayIcon() override;
@@ -83,6 +89,9 @@ class Win32Backend : public ui::Backend {
     HWND__* ApplicationWindow() const { return appWindow_; }
     // The toolkit window of a native handle, 0 for none.
     int WindowOf(HWND__* hwnd) const;
+    // The factor of the toolkit's screen coordinates, and the one `window` is shown at.
+    int Factor() const { return factor_; }
+    int WindowFactor(int window) const;
 
     // Messages of the application window that the toolkit has no event for (the session's end,
     // a registered message from a second copy): the hook answers true with `result` when it
@@ -103,17 +112,29 @@ class Win32Backend : public ui::Backend {
         HBITMAP__* dib = nullptr;
         HBITMAP__* oldBitmap = nullptr;
         uint32_t* bits = nullptr;
-        int width = 0;
+        int width = 0;  // of the frame; the section is `factor` times larger each way
         int height = 0;
-        bool tracking = false;  // asked for WM_MOUSELEAVE
+        int factor = 1;
+        std::vector<uint32_t> frame;  // the last frame as presented, for a change of factor
+        ui::Rect bounds;              // in the toolkit's coordinates
+        bool tracking = false;        // asked for WM_MOUSELEAVE
     };
 
     void Queue(const ui::Event& event);
     void Deliver();
     void FreeBuffer(Window& w);
+    bool MakeBuffer(Window& w, int width, int height);
     Window* Find(int window);
+    // The device pixel of a toolkit coordinate, and back (rounding down).
+    int ToDevice(int v) const { return v * factor_; }
+    int FromDevice(int v) const;
+    ui::Rect FromDevice(const ui::Rect& r) const;
+    void ApplyBounds(Window& w);
+    void DpiChanged(Window& w, unsigned dpi);
 
     ui::EventSink* sink_ = nullptr;
+    int scaleSetting_ = 0;
+    int factor_ = 1;
     AppMessageHook appHook_;
     HWND__* appWindow_ = nullptr;
     NotifyIconHook* balloonIcon_ = nullptr;  // see ShowNotification

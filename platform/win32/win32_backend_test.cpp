@@ -132,6 +132,67 @@ TEST_F(Win32BackendTest, PresentedBufferIsWhatTheWindowPaintsAndOnlyDirtyRowsCha
     EXPECT_EQ(SendMessageA(backend.NativeWindow(w), WM_ERASEBKGND, 0, 0), 0);
 }
 
+TEST(Win32Scale, WindowsShowBlocksOfTheirFactorAndReportInputAndScreensInTheToolkitsPixels) {
+    Win32Backend backend("scaled", 2);  // the user's choice, whatever the DPI
+    RecordingSink sink;
+    backend.SetEventSink(&sink);
+    ASSERT_EQ(backend.Factor(), 2);
+    const int w = backend.CreateTopWindow({}, "scaled");
+    HWND hwnd = backend.NativeWindow(w);
+    backend.SetBounds(w, {10, 20, 13, 22});
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
+              (std::vector<LONG>{20, 40, 26, 44}));
+
+    std::vector<uint32_t> frame{0xFF000001, 0xFF000002, 0xFF000003,
+                                0xFF000004, 0xFF000005, 0xFF000006};
+    backend.Present(w, frame.data(), 3, 2, {0, 0, 3, 2});
+    frame[5] = 0xFF000007;
+    backend.Present(w, frame.data(), 3, 2, {2, 1, 3, 2});
+    // clang-format off
+    const std::vector<uint32_t> doubled{1, 1, 2, 2, 3, 3,
+                                        1, 1, 2, 2, 3, 3,
+                                        4, 4, 5, 5, 7, 7,
+                                        4, 4, 5, 5, 7, 7};
+    // clang-format on
+    EXPECT_EQ(PrintClient(hwnd, 6, 4), doubled);
+
+    // Input in client pixels comes in the toolkit's, rounded down also left of the window.
+    SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(-3, 5));
+    ASSERT_EQ(sink.Count(ui::EventKind::MouseUp), 1);
+    EXPECT_EQ(sink.events.back().x, -2);
+    EXPECT_EQ(sink.events.back().y, 2);
+
+    // The monitors at the same factor, the primary first.
+    const std::vector<ui::Monitor> monitors = backend.Monitors();
+    ASSERT_FALSE(monitors.empty());
+    EXPECT_EQ(monitors[0].bounds, backend.ScreenRect());
+    EXPECT_EQ(backend.ScreenRect().right, GetSystemMetrics(SM_CXSCREEN) / 2);
+    // The user's factor holds on a monitor of another DPI too.
+    SendMessageA(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(96, 96),
+                 reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(backend.WindowFactor(w), 2);
+}
+
+TEST_F(Win32BackendTest, AWindowMovedToAMonitorOfAnotherDpiIsShownAtThatOnesFactorWhereItIs) {
+    const int w = backend.CreateTopWindow({}, "moved");
+    HWND hwnd = backend.NativeWindow(w);
+    backend.SetBounds(w, {30, 40, 32, 41});
+    std::vector<uint32_t> frame{0xFF0000AA, 0xFF0000BB};
+    backend.Present(w, frame.data(), 2, 1, {0, 0, 2, 1});
+    RECT suggested{500, 500, 504, 502};
+    SendMessageA(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(backend.WindowFactor(w), 2);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
+              (std::vector<LONG>{30, 40, 34, 42}));
+    EXPECT_EQ(PrintClient(hwnd, 4, 2),
+              (std::vector<uint32_t>{0xAA, 0xAA, 0xBB, 0xBB, 0xAA, 0xAA, 0xBB, 0xBB}));
+}
+
 TEST_F(Win32BackendTest, TimersFireUntilKilled) {
     const int t = backend.SetTimer(15);
     ASSERT_TRUE(PumpUntil([&] { return sink.Count(ui::EventKind::Timer) >= 3; }));
