@@ -97,6 +97,8 @@ class TfrmTaktomat : public TForm, private TSessionView {
     void Tell(const std::string& text) override;
     // The limit gauge and its label for the current limit and count modes.
     void ShowLimits();
+    // The wall clock was set: a sleeping meter reckons its next second again.
+    void WallClockSet();
     void HideWindows();
     // Above the main window, or on the bottom edge of SnapArea while the main window is hidden.
     void PlaceAboveOrOnEdge(TForm& form);

@@ -243,6 +243,14 @@ void HeadlessBackend::Advance(int64_t ms) {
     Pump();
 }
 
+void HeadlessBackend::SetWallClock(TDateTime now) {
+    const bool set = now != wall_;
+    wall_ = now;
+    if (!set || sink_ == nullptr) return;
+    Queue(ui::Event{.kind = ui::EventKind::TimeChange});
+    Pump();
+}
+
 void HeadlessBackend::TimeMoved() {
     if (timeHook_) timeHook_(monotonic_);
 }

@@ -74,7 +74,9 @@ class HeadlessBackend : public ui::Backend {
     // busy: each timer that fell due fires once, afterwards.
     void Advance(int64_t ms);
     void Stall(int64_t ms);
-    void SetWallClock(TDateTime now) { wall_ = now; }
+    // Sets the wall clock alone; a running program is told at once, as a system tells its
+    // programs that the clock was set.
+    void SetWallClock(TDateTime now);
     // Told the new monotonic time whenever virtual time moves, also inside the program's own
     // waits, so a simulated device on the same virtual time keeps pace with the backend.
     void SetTimeHook(std::function<void(int64_t)> hook) { timeHook_ = std::move(hook); }
