@@ -216,6 +216,13 @@ void HeadlessBackend::KillTimer(int timer) {
 
 void HeadlessBackend::Advance(int64_t ms) {
     const int64_t target = monotonic_ + std::max<int64_t>(ms, 0);
+    // What was posted before time moves is handled now, as a woken loop would handle it.
+    bool woken = false;
+    {
+        std::lock_guard lock(wakeMutex_);
+        std::swap(woken, woken_);
+    }
+    if (woken) Pump();
     for (;;) {
         int next = 0;
         int64_t due = target + 1;

@@ -82,7 +82,7 @@ void HostAddressSource::AnswerMayHaveChanged() {
 bool ScriptedHostAddressSource::TellChanges(const HandleWatch& loop,
                                             std::function<void()> changed) {
     HostAddressSource::TellChanges(loop, std::move(changed));
-    return true;
+    return Tells;
 }
 
 void ScriptedHostAddressSource::Set(std::optional<std::string> address) {
@@ -212,8 +212,8 @@ namespace {
 // The IP Helper's change notifications (Vista and later), declared here as they are called:
 // the program must start on systems whose headers and libraries lack them.
 using ChangeCallback = void(WINAPI*)(void* context, void* row, int type);
-using NotifyChangeFn = DWORD(WINAPI*)(unsigned short family, ChangeCallback callback,
-                                      void* context, BOOLEAN initial, HANDLE* handle);
+using NotifyChangeFn = DWORD(WINAPI*)(unsigned short family, ChangeCallback callback, void* context,
+                                      BOOLEAN initial, HANDLE* handle);
 using CancelNotifyFn = DWORD(WINAPI*)(HANDLE handle);
 
 void WINAPI OnAdapterChange(void* context, void*, int) {
@@ -237,8 +237,8 @@ bool DialUpAdapterAddressSource::TellChanges(const HandleWatch& loop,
         const auto notify = reinterpret_cast<NotifyChangeFn>(
             GetProcAddress(static_cast<HMODULE>(library_), names[i]));
         HANDLE handle = nullptr;
-        if (notify != nullptr && notify(AF_INET, &OnAdapterChange, this, FALSE, &handle) ==
-                                     NO_ERROR) {
+        if (notify != nullptr &&
+            notify(AF_INET, &OnAdapterChange, this, FALSE, &handle) == NO_ERROR) {
             notifications_[i] = handle;
             any = true;
         }
@@ -247,8 +247,8 @@ bool DialUpAdapterAddressSource::TellChanges(const HandleWatch& loop,
 }
 
 void DialUpAdapterAddressSource::StopTelling() {
-    const auto cancel =
-        library_ == nullptr ? nullptr
+    const auto cancel = library_ == nullptr
+                            ? nullptr
                             : reinterpret_cast<CancelNotifyFn>(GetProcAddress(
                                   static_cast<HMODULE>(library_), "CancelMibChangeNotify2"));
     for (void*& handle : notifications_) {

@@ -47,6 +47,8 @@ class ScriptedHostAddressSource : public HostAddressSource {
     std::optional<std::string> FirstIPv4() override { return address_; }
     bool TellChanges(const HandleWatch& loop, std::function<void()> changed) override;
     void Set(std::optional<std::string> address);
+    // False: it claims not to tell, as a system source that must be polled.
+    bool Tells = true;
     // "none" means no address; any other text is the address.
     void SetText(std::string_view text);
 
