@@ -189,7 +189,7 @@ class TTimer : public TComponent {
     void Start(int64_t delay);
     int interval_ = 1000;
     bool enabled_ = true;
-    int64_t beat_ = 0;        // the monotonic time of the last event, or of the start
+    int64_t beat_ = 0;       // the monotonic time of the last event, or of the start
     bool skipping_ = false;  // beats pass unrun until skipUntil_
     bool single_ = false;    // the backend's timer is set once, for the next event run
     int64_t skipUntil_ = 0;
