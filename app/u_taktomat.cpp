@@ -285,7 +285,7 @@ void TfrmTaktomat::ShowLimits() {
     if (!d.Valid) return;
     mdProgress->SetMaxValue(d.MaxValue);
     mdProgress->SetProgress(d.Progress);
-    mdProgress->SetHint(d.Hint);
+    if (mdProgress->Hint() != d.Hint) mdProgress->SetHint(std::string(d.Hint));
     mdProgress->SetForeColor(d.Color);
     lblCzasDlugi->SetCaption(d.Caption);
 }

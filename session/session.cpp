@@ -59,13 +59,18 @@ void TSession::RemoveView(TSessionView& view) {
 }
 
 void TSession::Changed(unsigned changes) {
-    // A view may go (or come) while the others are told.
-    const std::vector<TSessionView*> views = views_;
+    // A view may go (or come) while the others are told. The list is copied into room kept
+    // for it: this runs every second.
+    std::vector<TSessionView*> views;
+    views.swap(telling_);
+    views.assign(views_.begin(), views_.end());
     for (TSessionView* view : views) {
         if (std::find(views_.begin(), views_.end(), view) != views_.end()) {
             view->SessionChanged(*this, changes);
         }
     }
+    views.clear();
+    if (telling_.capacity() < views.capacity()) telling_.swap(views);
 }
 
 void TSession::Beep(int type) {

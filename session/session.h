@@ -206,6 +206,7 @@ class TSession {
     std::unique_ptr<TDialAttempts> attempts_;
     std::vector<std::string> entries_;
     std::vector<TSessionView*> views_;
+    std::vector<TSessionView*> telling_;  // room for Changed's copy of views_
 };
 
 }  // namespace tt

@@ -132,7 +132,8 @@ class TForm : public TWinControl {
     TControl* pressed_ = nullptr;  // the control of the last left press, whose click may follow
     TShiftState buttons_ = 0;
     Bitmap buffer_;
-    std::optional<TRect> dirty_;
+    std::vector<TRect> dirty_;                             // apart from each other
+    std::vector<std::pair<TControl*, TRect>> paintOrder_;  // kept for its room
     bool painting_ = false;
     bool destroyed_ = false;
 };
