@@ -48,7 +48,7 @@ const HeadlessBackend::Window* HeadlessBackend::WindowInfo(int window) const {
 
 int HeadlessBackend::CreateTopWindow(const ui::WindowStyle& style, const std::string& title) {
     const int id = nextWindow_++;
-    windows_[id] = Window{style, title, {}, false, 0, 0, {}, 0};
+    windows_[id] = Window{style, title, {}, false, 0, 0, {}, 0, {}};
     return id;
 }
 
@@ -113,6 +113,7 @@ void HeadlessBackend::Present(int window, const uint32_t* pixels, int width, int
                   w.pixels.begin() + static_cast<ptrdiff_t>(row + dirty.left));
     }
     ++w.presents;
+    w.lastPresent = dirty;
 }
 
 void HeadlessBackend::BeginSystemMove(int window, std::function<void(int, int)> done) {

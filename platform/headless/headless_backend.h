@@ -25,6 +25,7 @@ class HeadlessBackend : public ui::Backend {
         int height = 0;
         std::vector<uint32_t> pixels;
         int presents = 0;
+        ui::Rect lastPresent;  // the part the last present copied
     };
     struct MessageBoxRecord {
         std::string text;
