@@ -125,8 +125,10 @@ void TForm::SetBounds(int left, int top, int width, int height) {
     const std::vector<TRect> dirtyBefore = dirty_;
     TWinControl::SetBounds(left, top, width, height);
     if (!resized) dirty_ = dirtyBefore;  // a moved window shows the same picture
-    if (resized || buffer_.Width() != Width() || buffer_.Height() != Height()) {
-        buffer_.SetSize(Width(), Height());
+    if (resized || (Visible() && (buffer_.Width() != Width() || buffer_.Height() != Height()))) {
+        // A hidden form keeps no pixels: a program that lives in the tray has five windows
+        // and shows none of them most of the day.
+        if (Visible()) buffer_.SetSize(Width(), Height());
         MarkDirty(ClientRect());
     }
     if (window_) {
@@ -144,6 +146,7 @@ void TForm::SetVisible(bool value) {
     if (value) {
         EnsureWindow();
         SetVisibleQuietly(true);
+        buffer_.SetSize(Width(), Height());
         MarkDirty(ClientRect());
         PaintDirty();
         app_.Backend().ShowWindow(window_, true, true);
@@ -157,6 +160,8 @@ void TForm::SetVisible(bool value) {
         buttons_ = 0;
         SetHovered(nullptr);
         if (window_) app_.Backend().ShowWindow(window_, false, false);
+        buffer_.SetSize(0, 0);
+        dirty_.clear();
         SetActive(false);
         if (OnHide) OnHide(this);
     }

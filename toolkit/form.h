@@ -71,7 +71,8 @@ class TForm : public TWinControl {
     static const PropertyTable& ClassProperties();
     const PropertyTable& Properties() const override { return ClassProperties(); }
 
-    // The finished picture, as last presented; for snapshots.
+    // The finished picture, as last presented, while the form is shown (a hidden form keeps
+    // none); for snapshots.
     const Bitmap& Buffer() const { return buffer_; }
     int WindowId() const { return window_; }
     // The backend's window of this form, made now if it does not exist yet: for the parts
