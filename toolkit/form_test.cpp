@@ -88,6 +88,17 @@ TEST_F(SampleForm, ALabelOfTheSameSizeRepaintsFromItsFirstChangedGlyph) {
     }
 }
 
+TEST_F(SampleForm, AHiddenFormKeepsNoPixelsAndShowsWholeAgain) {
+    form.Hide();
+    EXPECT_EQ(form.Buffer().Width() * form.Buffer().Height(), 0);
+    form.SetBounds(form.Left(), form.Top(), 180, 120);  // a hidden resize allocates nothing
+    EXPECT_EQ(form.Buffer().Width() * form.Buffer().Height(), 0);
+    form.Show();
+    app->ProcessMessages();
+    EXPECT_EQ(form.Buffer().Width(), 180);
+    EXPECT_EQ(At(2, 2), ColorRGB(0, 0, 64));
+}
+
 TEST_F(SampleForm, RepaintsOnlyWhatChangedAndNeverPastAControl) {
     const int presents = backend.WindowInfo(form.WindowId())->presents;
     const int paints = form.paintBoxPaints;

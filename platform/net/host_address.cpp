@@ -235,7 +235,7 @@ bool DialUpAdapterAddressSource::TellChanges(const HandleWatch& loop,
     bool any = false;
     for (int i = 0; i < 2; ++i) {
         const auto notify = reinterpret_cast<NotifyChangeFn>(
-            GetProcAddress(static_cast<HMODULE>(library_), names[i]));
+            reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library_), names[i])));
         HANDLE handle = nullptr;
         if (notify != nullptr &&
             notify(AF_INET, &OnAdapterChange, this, FALSE, &handle) == NO_ERROR) {
@@ -247,10 +247,11 @@ bool DialUpAdapterAddressSource::TellChanges(const HandleWatch& loop,
 }
 
 void DialUpAdapterAddressSource::StopTelling() {
-    const auto cancel = library_ == nullptr
-                            ? nullptr
-                            : reinterpret_cast<CancelNotifyFn>(GetProcAddress(
-                                  static_cast<HMODULE>(library_), "CancelMibChangeNotify2"));
+    const auto cancel =
+        library_ == nullptr
+            ? nullptr
+            : reinterpret_cast<CancelNotifyFn>(reinterpret_cast<void*>(
+                  GetProcAddress(static_cast<HMODULE>(library_), "CancelMibChangeNotify2")));
     for (void*& handle : notifications_) {
         // Waits for a callback that is running: none comes after this.
         if (handle != nullptr && cancel != nullptr) cancel(static_cast<HANDLE>(handle));
