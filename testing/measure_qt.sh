@@ -8,7 +8,8 @@
 # mapped, the median of RUNS starts. Idle, hidden and off-line, over the minute after a few
 # seconds to settle: wake-ups (voluntary context switches of all the process's threads, from
 # /proc), CPU, and resident memory at its end.
-# MEASURE_DISPLAY picks the first X display to try (default 77).
+# MEASURE_DISPLAY picks the first X display to try (default 77); MEASURE_LOG names a log
+# ("raport.txt", a year's, say) that each program's folder starts with.
 # Needs xvfb, trayer, xdotool, x11-utils, g++ and qt6-base-dev.
 set -euo pipefail
 
@@ -78,6 +79,7 @@ commands=("$work/bare")
 classes=(bare)
 for i in "${!programs[@]}"; do
     mkdir -p "$work/folder$i"
+    if [ -n "${MEASURE_LOG:-}" ]; then cp "$MEASURE_LOG" "$work/folder$i/raport.txt"; fi
     names+=("${programs[$i]}")
     commands+=("${programs[$i]} --simulate --dir $work/folder$i")
     classes+=(taktomat)
@@ -113,7 +115,9 @@ hz=$(getconf CLK_TCK)
 
 printf '%-44s %10s %8s %12s %10s %12s\n' program "start ms" ratio "wakeups/60s" "RSS kB" "CPU % core"
 for i in "${!names[@]}"; do
-    printf '%-44s %10s %8s %12s %10s %12s\n' "${names[$i]: -44}" "${start_ms[$i]}" \
+    name=${names[$i]}
+    [ ${#name} -le 44 ] || name=${name: -44}
+    printf '%-44s %10s %8s %12s %10s %12s\n' "$name" "${start_ms[$i]}" \
         "$(awk -v a="${start_ms[$i]}" -v b="${start_ms[0]}" 'BEGIN {printf "%.2f", a / b}')" \
         "$((w1[i] - w0[i]))" "${rss[$i]}" \
         "$(awk -v t="$((c1[i] - c0[i]))" -v hz="$hz" 'BEGIN {printf "%.3f", t / hz / 60 * 100}')"

@@ -20,7 +20,7 @@ start_x_server "${MEASURE_DISPLAY:-77}" || exit 1
 # The prefix is made quietly first, as the smoke does.
 "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
 
-timers() { grep -c 'WM_TIMER' "$1" || true; }
+timers() { grep -c 'WM_TIMER dispatched' "$1" || true; }
 
 for exe in "$@"; do
     dir=$work/$(basename "$(dirname "$exe")")-$RANDOM
