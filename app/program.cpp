@@ -58,6 +58,12 @@ struct TTaktomat::State {
         void WaitForMessages(int ms) override {
             if (S.App) S.App->WaitForMessages(ms);
         }
+        // Straight to the backend, which outlives both: the probe stops watching when the
+        // session goes, after the application.
+        bool WatchHandle(int handle, std::function<void()> ready) override {
+            return S.Backend.WatchHandle(handle, std::move(ready));
+        }
+        void UnwatchHandle(int handle) override { S.Backend.UnwatchHandle(handle); }
         State& S;
     } Thread{*this};
 };

@@ -164,6 +164,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TWindowKit& kit
         };
     }
 
+    Application::Current().OnTimeChange = [this](TComponent*) { WallClockSet(); };
     OnCreate = [this](TComponent* s) { FormCreate(s); };
     OnPaint = [this](TComponent* s) { FormPaint(s); };
     OnDestroy = [this](TComponent* s) { FormDestroy(s); };
@@ -171,6 +172,7 @@ TfrmTaktomat::TfrmTaktomat(TComponent* owner, TSession& session, TWindowKit& kit
 }
 
 TfrmTaktomat::~TfrmTaktomat() {
+    if (Application* app = Application::CurrentOrNull()) app->OnTimeChange = nullptr;
     session_.RemoveView(*this);
 }
 
@@ -234,6 +236,13 @@ void TfrmTaktomat::FormDestroy(TComponent*) {
 
 void TfrmTaktomat::ZegarTimer(TComponent*) {
     session_.Tick();
+    // Off-line and idle nothing shown changes from one second to the next: the timer sleeps
+    // until the probe tells of a change or a second comes on which something must happen.
+    Zegar->SkipBeats(session_.IdleTicks(Zegar->MsToNextBeat()));
+}
+
+void TfrmTaktomat::WallClockSet() {
+    if (Zegar->Skipping()) Zegar->SkipBeats(session_.IdleTicks(Zegar->MsToNextBeat()));
 }
 
 void TfrmTaktomat::SessionChanged(const TSession& s, unsigned changes) {
@@ -247,6 +256,9 @@ void TfrmTaktomat::SessionChanged(const TSession& s, unsigned changes) {
     lblCzasDlugi->SetTag(s.CountMode());
     lblCzasDlugi->SetHint(s.CountMode() == 1 ? "zostało" : "wykorzystano");
 
+    // On the beat it would have had, so that a connection starts in the second the tick
+    // every second would have found it.
+    if (changes & kProbeChanged) Zegar->Resume();
     if (changes & kOnlineTick) {
         const TMeterTick& tick = s.LastTick();
         lblCzasPol->SetCaption(s.TimeLabel());
@@ -293,7 +305,7 @@ void TfrmTaktomat::ShowLimits() {
     if (!d.Valid) return;
     mdProgress->SetMaxValue(d.MaxValue);
     mdProgress->SetProgress(d.Progress);
-    mdProgress->SetHint(d.Hint);
+    if (mdProgress->Hint() != d.Hint) mdProgress->SetHint(std::string(d.Hint));
     mdProgress->SetForeColor(d.Color);
     lblCzasDlugi->SetCaption(d.Caption);
 }

@@ -101,6 +101,8 @@ class TfrmTaktomat : public TForm, private TSessionView {
     void ShowTrayState(const TSession& session);
     // The limit gauge and its label for the current limit and count modes.
     void ShowLimits();
+    // The wall clock was set: a sleeping meter reckons its next second again.
+    void WallClockSet();
     void HideWindows();
     // Above the main window, or on the bottom edge of its monitor's snap area while the main window
     // is hidden.

@@ -581,5 +581,67 @@ TEST_F(ProgramTest, StartTakesTheEntrysReadingOfTheSettingsFile) {
     EXPECT_EQ(V("PulseLength1"), "45");
 }
 
+// A probe that hears of address changes lets the hidden, idle program sleep, and must not change
+// what the meter does: the same run with the probe asked every second starts the connection,
+// counts it and beeps on the very same seconds.
+TEST_F(ProgramTest, AnIdleMeterSleepsYetStartsAndBeepsOnTheSecondsOfAPolledProbe) {
+    struct Trace : TSessionView {
+        headless::HeadlessBackend* backend = nullptr;
+        int64_t started = 0;
+        int ticks = 0;
+        std::vector<std::string> events;
+        std::string At() const {
+            return std::to_string(backend->MonotonicMs() - started) + " ms " +
+                   FormatDateTime("hh:nn:ss", backend->WallClock(),
+                                  MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ':'));
+        }
+        void SessionChanged(const TSession& s, unsigned changes) override {
+            if (changes & (kOnlineTick | kOfflineTick)) ++ticks;
+            if (changes & kOnlineTick) {
+                events.push_back("on-line " + At() + " " + s.TimeLabel() + " pulses " +
+                                 std::to_string(s.Meter().PulseCount()));
+            }
+        }
+        void Beep(int type) override {
+            events.push_back("beep " + std::to_string(type) + " " + At());
+        }
+    };
+    const auto run = [&](bool tells, int& idleTicks) {
+        host.Tells = tells;
+        Offline();
+        backend.SetWallClock(EncodeDate(2026, 12, 7) + EncodeTime(21, 58, 30));
+        Trace trace;
+        trace.backend = &backend;
+        trace.started = backend.MonotonicMs();
+        Start();
+        program->Session().AddView(trace);
+        backend.Advance(95'400);  // the start of zone 2 at 22:00:00 beeps
+        Online();                 // between two seconds
+        backend.Advance(4'000);
+        backend.Advance(300);
+        Offline();
+        backend.Advance(2'000);
+        const int before = trace.ticks;
+        backend.Advance(int64_t{3} * 3600 * 1000);  // past midnight, zone 3's start
+        idleTicks = trace.ticks - before;
+        // The clock set forward to just before 08:00, the start of zone 1.
+        backend.SetWallClock(EncodeDate(2026, 12, 8) + EncodeTime(7, 59, 58));
+        backend.Advance(3'000);
+        program->Session().RemoveView(trace);
+        program.reset();
+        return trace.events;
+    };
+    int polledIdle = 0, toldIdle = 0;
+    const std::vector<std::string> polled = run(false, polledIdle);
+    const std::vector<std::string> told = run(true, toldIdle);
+    EXPECT_EQ(told, polled);
+    EXPECT_EQ(polledIdle, 3 * 3600);
+    // A tick before and on midnight, and one an hour at most besides.
+    EXPECT_LE(toldIdle, 5);
+    EXPECT_EQ(std::count_if(told.begin(), told.end(),
+                            [](const std::string& e) { return e.rfind("beep", 0) == 0; }),
+              3);
+}
+
 }  // namespace
 }  // namespace tt

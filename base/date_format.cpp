@@ -1,5 +1,6 @@
 #include "base/date_format.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "base/text.h"
@@ -17,6 +18,14 @@ size_t RunLength(std::string_view s, size_t i) {
 
 void AppendNumber(std::string& out, int value, int minDigits) {
     char buf[16];
+    if (value >= 0) {
+        // Every field of every clock label comes through here, once a second.
+        const char* end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+        const auto len = static_cast<int>(end - buf);
+        if (len < minDigits) out.append(static_cast<size_t>(minDigits - len), '0');
+        out.append(buf, static_cast<size_t>(len));
+        return;
+    }
     const int len = std::snprintf(buf, sizeof buf, "%0*d", minDigits, value);
     out.append(buf, static_cast<size_t>(len));
 }
@@ -185,9 +194,37 @@ std::string TimeToStr(TDateTime value, const FormatSettings& fs) {
 }
 
 std::string DurationToStr(TDateTime duration, const FormatSettings& fs) {
+    // Which pattern the user's formats give is worked out once for them, not every second
+    // the time label changes.
+    struct Choice {
+        std::string Pattern, Am, Pm;
+        bool Shows = false;
+        int HourDigits = 0;  // the plain hour, minutes, seconds: 1 or 2 digits of hour
+    };
+    thread_local Choice last;
+    if (last.Pattern != fs.LongTimeFormat || last.Am != fs.TimeAMString ||
+        last.Pm != fs.TimePMString) {
+        last = {fs.LongTimeFormat, fs.TimeAMString, fs.TimePMString,
+                ShowsDurations(fs.LongTimeFormat, fs), 0};
+        std::string used = last.Shows ? fs.LongTimeFormat : "hh:nn:ss";
+        for (char& c : used) c = LowerAscii(c);
+        if (used == "hh:nn:ss" || used == "hh:mm:ss") last.HourDigits = 2;
+        if (used == "h:nn:ss" || used == "h:mm:ss") last.HourDigits = 1;
+    }
+    if (last.HourDigits != 0) {
+        // What FormatDateTime makes of these patterns, without reading them each time.
+        const TimeParts t = DecodeTime(duration);
+        std::string out;
+        out.reserve(12);
+        AppendNumber(out, t.Hour, last.HourDigits);
+        out += fs.TimeSeparator;
+        AppendNumber(out, t.Minute, 2);
+        out += fs.TimeSeparator;
+        AppendNumber(out, t.Second, 2);
+        return out;
+    }
     // A 12-hour clock would show ten minutes as "12:10:00 AM".
-    return FormatDateTime(ShowsDurations(fs.LongTimeFormat, fs) ? fs.LongTimeFormat : "hh:nn:ss",
-                          duration, fs);
+    return FormatDateTime(last.Shows ? fs.LongTimeFormat : "hh:nn:ss", duration, fs);
 }
 
 bool TryStrToTime(std::string_view text, const FormatSettings& fs, TDateTime& out) {

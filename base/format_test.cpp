@@ -34,6 +34,8 @@ TEST(Format, DatesAndTimesByPattern) {
 TEST(Format, DurationsAreHoursMinutesSecondsInEveryLocale) {
     const FormatSettings fi = MakeFormatSettings("d.m.yyyy", "h.nn.ss", ',');
     const FormatSettings quoted = MakeFormatSettings("yyyy-mm-dd", "hh' h 'nn", ',');
+    FormatSettings dots = MakeFormatSettings("yyyy-mm-dd", "h:mm:ss", ',');
+    dots.TimeSeparator = '.';
     const struct {
         const FormatSettings& fs;
         int seconds;
@@ -42,6 +44,7 @@ TEST(Format, DurationsAreHoursMinutesSecondsInEveryLocale) {
         {kPolish, 600, "00:10:00"}, {kPolish, 86400 + 5, "00:00:05"},
         {kUs, 600, "00:10:00"},     {kUs, 13 * 3600 + 5, "13:00:05"},
         {fi, 600, "0.10.00"},       {quoted, 3600 + 120 + 3, "01:02:03"},
+        {dots, 600, "0.10.00"},     {dots, 86400 + 11 * 3600 + 59, "11.00.59"},
     };
     for (const auto& c : cases) {
         const TDateTime d = static_cast<double>(c.seconds) / kSecondsPerDay;

@@ -81,7 +81,48 @@ void TGauge::SetProgress(int value) {
     }
     if (value == progress_) return;
     progress_ = value;
-    if (Percent() != before) Repaint();
+    const int now = Percent();
+    if (now == before) return;
+    if (kind_ == TGaugeKind::gkHorizontalBar && !showText_) {
+        // One step of the bar changes only the columns between its old end and its new one.
+        const int a = BarEnd(before);
+        const int b = BarEnd(now);
+        RepaintPart({std::min(a, b), 0, std::max(a, b), Height()});
+        return;
+    }
+    Repaint();
+}
+
+void TGauge::PaintBar(const TRect& part) {
+    // The frame, the background and the bar are three rectangles: drawn straight, they give
+    // the pixels the layers would (a colour XORed onto black is itself), at a fraction of the
+    // cost for the one column the meter moves each second.
+    Canvas& c = GetCanvas();
+    const TRect r = LookRect();
+    c.Brush().Style = TBrushStyle::bsSolid;
+    if (part.Left < r.Left || part.Top < r.Top || part.Right > r.Right || part.Bottom > r.Bottom) {
+        c.Brush().Color = clBlack;
+        c.FillRect(part);
+    }
+    c.Brush().Color = backColor_;
+    c.FillRect(Intersect(r, part));
+    const int x = BarEnd(Percent());
+    if (x > r.Left) {
+        c.Brush().Color = foreColor_;
+        c.FillRect(Intersect({r.Left, r.Top, x, r.Bottom}, part));
+    }
+}
+
+TRect TGauge::LookRect() const {
+    const int w = Width();
+    const int h = Height();
+    return borderStyle_ == TBorderStyle::bsSingle ? TRect{1, 1, w - 1, h - 1} : TRect{0, 0, w, h};
+}
+
+int TGauge::BarEnd(int percent) const {
+    const TRect r = LookRect();
+    const int W = r.Right - r.Left + 1;
+    return std::max(r.Left, std::min(PartOf(percent, W), W));
 }
 
 void TGauge::SetKind(TGaugeKind value) {
@@ -114,10 +155,11 @@ void TGauge::SetBackColor(TColor value) {
     Repaint();
 }
 
-Canvas& TGauge::FreshLayer() {
+Canvas& TGauge::FreshLayer(const TRect& part) {
     Canvas& c = overlay_.GetCanvas();
     if (!freshState_) freshState_ = c.Save();
     c.Restore(*freshState_);
+    c.SetClipRect(part);
     c.BitBlt(0, 0, overlay_.Width(), overlay_.Height(), overlay_, 0, 0, TRasterOp::Blackness);
     return c;
 }
@@ -126,22 +168,31 @@ void TGauge::Paint() {
     const int w = Width();
     const int h = Height();
     if (w <= 0 || h <= 0) return;
+    // Only the part being painted is composed: every pixel of the layers depends on its own
+    // place alone, so a part composed on its own equals that part of the whole.
+    const TRect part = Intersect(GetCanvas().ClipRect(), TRect{0, 0, w, h});
+    if (part.IsEmpty()) return;
+    if (kind_ == TGaugeKind::gkHorizontalBar && !showText_) {
+        PaintBar(part);
+        return;
+    }
 
     image_.SetSize(w, h);
     overlay_.MakeLike(image_);
     Canvas& ic = image_.GetCanvas();
+    ic.SetClipRect(part);
     ic.BitBlt(0, 0, w, h, image_, 0, 0, TRasterOp::Blackness);
-    TRect r{0, 0, w, h};
-    if (borderStyle_ == TBorderStyle::bsSingle) r = {1, 1, w - 1, h - 1};
+    const TRect r = LookRect();
 
     // The look is drawn on black and XORed onto black: what lies outside r stays black and
     // is the frame, without a separate frame pass.
-    PaintLook(FreshLayer(), r);
+    PaintLook(FreshLayer(part), r);
     ic.BitBlt(0, 0, w, h, overlay_, 0, 0, TRasterOp::SrcInvert);
 
-    if (showText_) PaintText(r);
+    if (showText_) PaintText(r, part);
 
-    GetCanvas().BitBlt(0, 0, w, h, image_, 0, 0, TRasterOp::SrcCopy);
+    GetCanvas().BitBlt(part.Left, part.Top, part.Width(), part.Height(), image_, part.Left,
+                       part.Top, TRasterOp::SrcCopy);
 }
 
 void TGauge::PaintLook(Canvas& c, const TRect& r) const {
@@ -220,13 +271,13 @@ void TGauge::PaintLook(Canvas& c, const TRect& r) const {
     }
 }
 
-void TGauge::PaintText(const TRect& r) {
+void TGauge::PaintText(const TRect& r, const TRect& part) {
     // At most "-2147483648%" and its terminator; no string is built on the paint path.
     char buffer[16];
     char* end = std::to_chars(buffer, buffer + sizeof buffer - 1, Percent()).ptr;
     *end++ = '%';
     const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-    Canvas& c = FreshLayer();
+    Canvas& c = FreshLayer(part);
     c.Brush().Style = TBrushStyle::bsClear;
     c.Font() = Font();
     c.Font().Color = clWhite;

@@ -66,11 +66,16 @@ class TGauge : public TGraphicControl {
 
   private:
     void PaintLook(Canvas& canvas, const TRect& r) const;
-    void PaintText(const TRect& r);
+    void PaintText(const TRect& r, const TRect& part);
+    void PaintBar(const TRect& part);
     void ClampProgress();
+    // Inside the frame, if there is one.
+    TRect LookRect() const;
+    // The first column right of a horizontal bar at `percent`.
+    int BarEnd(int percent) const;
     // The layer's canvas as a new bitmap's would be, so every paint starts from the same
-    // pen, brush and font whatever the last one left behind.
-    Canvas& FreshLayer();
+    // pen, brush and font whatever the last one left behind; drawn only within `part`.
+    Canvas& FreshLayer(const TRect& part);
 
     // The layers live as long as the gauge: the meter repaints it every few seconds, and
     // allocating two bitmaps for each paint cost more than the drawing itself.

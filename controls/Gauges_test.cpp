@@ -42,6 +42,28 @@ class GaugeTest : public ToolkitTest {
         app->ProcessMessages();
         gauge->paints = 0;
     }
+    // The screen shows the gauge as a fresh gauge of the same look paints it whole.
+    void ExpectAsFresh(const TGauge& shown, const std::string& step) {
+        // Built with the look already set, so its first paint is the one compared.
+        TGauge fresh(nullptr);
+        fresh.SetForeColor(shown.ForeColor());
+        fresh.SetBackColor(shown.BackColor());
+        fresh.SetBorderStyle(shown.BorderStyle());
+        fresh.SetBounds(110, 10, shown.Width(), shown.Height());
+        fresh.SetKind(shown.Kind());
+        fresh.SetShowText(shown.ShowText());
+        fresh.SetMaxValue(shown.MaxValue());
+        fresh.SetProgress(shown.Progress());
+        fresh.SetParent(shown.Parent());
+        app->ProcessMessages();
+        const Bitmap shot = driver.Snapshot("frmGauge");
+        for (int y = 0; y < shown.Height(); ++y) {
+            for (int x = 0; x < shown.Width(); ++x) {
+                ASSERT_EQ(shot.GetPixel(10 + x, 10 + y), shot.GetPixel(110 + x, 10 + y))
+                    << step << " at " << x << "," << y;
+            }
+        }
+    }
     // A pixel of the gauge, in its own coordinates, as the screen shows it.
     TColor At(int x, int y) { return driver.Snapshot("frmGauge").GetPixel(10 + x, 10 + y); }
     std::string RangeError(const std::function<void()>& set) {
@@ -214,25 +236,7 @@ TEST_F(GaugeTest, PieGrowsClockwiseFromTwelveAndTheNeedleSweepsTheDial) {
 // The layers outlive each paint; whatever one paint leaves in them (a clear brush from the
 // text, a pen colour, an old size) must not show in the next.
 TEST_F(GaugeTest, RepaintsOfOneGaugeMatchAFreshGaugeOfTheSameLook) {
-    const auto same = [&](const char* step) {
-        // Built with the look already set, so its first paint is the one compared.
-        TGauge fresh(nullptr);
-        fresh.SetForeColor(clYellow);
-        fresh.SetBackColor(clBlue);
-        fresh.SetBounds(110, 10, gauge->Width(), gauge->Height());
-        fresh.SetKind(gauge->Kind());
-        fresh.SetShowText(gauge->ShowText());
-        fresh.SetProgress(gauge->Progress());
-        fresh.SetParent(&form);
-        app->ProcessMessages();
-        const Bitmap shot = driver.Snapshot("frmGauge");
-        for (int y = 0; y < gauge->Height(); ++y) {
-            for (int x = 0; x < gauge->Width(); ++x) {
-                ASSERT_EQ(shot.GetPixel(10 + x, 10 + y), shot.GetPixel(110 + x, 10 + y))
-                    << step << " at " << x << "," << y;
-            }
-        }
-    };
+    const auto same = [&](const char* step) { ExpectAsFresh(*gauge, step); };
     gauge->SetBounds(10, 10, 60, 40);
     gauge->SetShowText(true);
     gauge->SetProgress(37);
@@ -251,6 +255,43 @@ TEST_F(GaugeTest, RepaintsOfOneGaugeMatchAFreshGaugeOfTheSameLook) {
     gauge->SetBounds(10, 10, 80, 50);
     gauge->SetKind(TGaugeKind::gkHorizontalBar);
     same("larger bar");
+}
+
+// The meter moves the bar every second: a step repaints and presents only the columns between
+// the bar's old end and its new one, and leaves the screen as a whole repaint would.
+TEST_F(GaugeTest, AStepOfTheBarPresentsOnlyTheColumnsItMoved) {
+    for (const TBorderStyle border : {TBorderStyle::bsSingle, TBorderStyle::bsNone}) {
+        gauge->SetBounds(10, 10, 90, 9);  // room for the fresh one beside it
+        gauge->SetBorderStyle(border);
+        gauge->SetMaxValue(180);
+        gauge->SetProgress(0);
+        app->ProcessMessages();
+        const int inner = border == TBorderStyle::bsSingle ? 1 : 0;
+        for (const int to : {1, 2, 45, 46, 179, 180, 90, 3, 0}) {
+            app->ProcessMessages();  // where the last fresh gauge was
+            const int from = gauge->Progress();
+            const int presents = backend.WindowInfo(form.WindowId())->presents;
+            gauge->SetProgress(to);
+            const auto* window = backend.WindowInfo(form.WindowId());
+            const std::string step = std::to_string(from) + " to " + std::to_string(to);
+            const auto end = [&](int p) {
+                const int w = gauge->Width() - 2 * inner + 1;
+                // Without a frame the full bar's end lies past the control's last column.
+                return std::min(std::max(inner, std::min(PartOf(p * 100 / 180, w), w)),
+                                gauge->Width());
+            };
+            if (end(from) == end(to)) {
+                EXPECT_EQ(window->presents, presents) << step;
+                continue;
+            }
+            EXPECT_EQ(window->presents, presents + 1) << step;
+            EXPECT_EQ(window->lastPresent,
+                      (ui::Rect{10 + std::min(end(from), end(to)), 10,
+                                10 + std::max(end(from), end(to)), 10 + gauge->Height()}))
+                << step;
+            ExpectAsFresh(*gauge, step);
+        }
+    }
 }
 
 }  // namespace

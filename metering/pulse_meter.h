@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/datetime.h"
@@ -105,7 +106,7 @@ struct TLimitDisplay {
     bool Valid = false;  // false for a mode outside 0..2: nothing changes
     int MaxValue = 0;
     int Progress = 0;
-    std::string Hint;
+    std::string_view Hint;  // one of three fixed texts: no copy each second
     uint32_t Color = kLimitBlue;
     std::string Caption;
 };

@@ -28,6 +28,7 @@ std::string TrayTipText(bool online, TDateTime time, int32_t pulses, long double
 
 TSession::TSession(TSessionServices services)
     : host_(services.Host),
+      ui_(services.Ui),
       wallClock_(std::move(services.WallClock)),
       monotonicMs_(std::move(services.MonotonicMs)),
       folder_(std::move(services.Folder)),
@@ -63,7 +64,9 @@ TSession::TSession(TSessionServices services)
     attempts_ = std::make_unique<TDialAttempts>(isOnline_, std::move(hooks));
 }
 
-TSession::~TSession() = default;
+TSession::~TSession() {
+    host_.StopTelling();
+}
 
 void TSession::AddView(TSessionView& view) {
     views_.push_back(&view);
@@ -74,13 +77,18 @@ void TSession::RemoveView(TSessionView& view) {
 }
 
 void TSession::Changed(unsigned changes) {
-    // A view may go (or come) while the others are told.
-    const std::vector<TSessionView*> views = views_;
+    // A view may go (or come) while the others are told. The list is copied into room kept
+    // for it: this runs every second.
+    std::vector<TSessionView*> views;
+    views.swap(telling_);
+    views.assign(views_.begin(), views_.end());
     for (TSessionView* view : views) {
         if (std::find(views_.begin(), views_.end(), view) != views_.end()) {
             view->SessionChanged(*this, changes);
         }
     }
+    views.clear();
+    if (telling_.capacity() < views.capacity()) telling_.swap(views);
 }
 
 void TSession::Beep(int type) {
@@ -142,6 +150,18 @@ void TSession::Start() {
     });
     meter_.Forget();
     step([&] { dialUp_->GetActiveConnections(); });
+    HandleWatch loop;
+    loop.Watch = [this](int handle, std::function<void()> ready) {
+        return ui_.WatchHandle(handle, std::move(ready));
+    };
+    loop.Unwatch = [this](int handle) { ui_.UnwatchHandle(handle); };
+    // The news may come on any thread; the meter hears it on the window thread, if it is still
+    // there.
+    probeTells_ = host_.TellChanges(loop, [this, alive = std::weak_ptr<int>(alive_)] {
+        ui_.Post([this, alive] {
+            if (alive.lock()) Changed(kProbeChanged);
+        });
+    });
     RunMeter(true);
     if (entrySettings_ && entrySettings_->Path() == SettingsPath()) {
         settings_ = std::move(entrySettings_);
@@ -219,6 +239,24 @@ void TSession::Tick() {
         Notify(TSessionNotice::ConnectionEnded, BillText(r.Duration, r.Pulses, r.Cost, format_));
     }
     if (tick.ZoneStartBeep) Beep(kBeepExclamation);
+}
+
+int64_t TSession::IdleTicks(int64_t msToNextTick) const {
+    if (!probeTells_ || !meterRunning_ || isOnline_ || meter_.Zone() != 0) return 0;
+    // The clock was set to another day: the next tick counts the totals again.
+    if (DayOf(wallClock_()) != totalsDay_) return 0;
+    constexpr int64_t kMsPerDay = int64_t{kSecondsPerDay} * 1000;
+    const int next = SecondOfDay(wallClock_() + static_cast<TDateTime>(msToNextTick) /
+                                                    static_cast<TDateTime>(kMsPerDay));
+    // Midnight too: the totals are counted again for the new day.
+    int64_t until = (kSecondsPerDay - next) % kSecondsPerDay;
+    for (size_t i = 1; i <= 3; ++i) {
+        const int start = SecondOfDay(tariff_.ZoneStart[i]);
+        until = std::min<int64_t>(until, (start - next + kSecondsPerDay) % kSecondsPerDay);
+    }
+    // The tick a second before runs as well, in case the timer's clock and the wall clock
+    // have drifted apart; an hour at most, for a clock set without anybody being told.
+    return std::clamp<int64_t>(until - 1, 0, 3600);
 }
 
 void TSession::RetrySave() {

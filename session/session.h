@@ -33,6 +33,7 @@ enum SessionChange : unsigned {
     kTimeLabelChanged = 1u << 4,  // the time label's mode, shown at once
     kEntriesChanged = 1u << 5,    // the phone book as last listed
     kLogChanged = 1u << 6,        // the in-memory log
+    kProbeChanged = 1u << 7,      // the probe may answer otherwise: the next tick must come
 };
 
 // What the user is told outside the program's windows (the desktop's notification, the tray's
@@ -103,6 +104,14 @@ class TSession {
     // One second of the meter: the probe, the pulse meter, the limits, the record of a
     // connection that ended.
     void Tick();
+    // How many of the one-second ticks after the next `msToNextTick` from now may be left out:
+    // none while a connection is metered or the probe must be asked every second; while the
+    // meter is idle and the probe tells every change, all up to the one before a second on
+    // which something happens (a zone's start beeps, a new day recounts the totals), at most
+    // an hour's.
+    int64_t IdleTicks(int64_t msToNextTick) const;
+    // Whether the probe hears of every change of the address rather than asking each second.
+    bool ProbeTellsChanges() const { return probeTells_; }
     // The retry of a save that failed: every minute while records wait.
     void RetrySave();
     // Every end of the program runs this first, once: the meter's off-line step for a metered
@@ -183,6 +192,7 @@ class TSession {
     void DialUpActiveConnection(int handle);
 
     HostAddressSource& host_;
+    UiThread& ui_;
     std::function<TDateTime()> wallClock_;
     std::function<int64_t()> monotonicMs_;
     const std::filesystem::path folder_;
@@ -199,6 +209,9 @@ class TSession {
     TLogKeeper log_;
 
     bool isOnline_ = false;
+    bool probeTells_ = false;
+    // Held while the session lives: the probe's news, posted from any thread, checks it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
     bool hangUpRequested_ = false;
     bool disconnectChecked_ = false;
     bool meterRunning_ = false;
@@ -219,6 +232,7 @@ class TSession {
     std::vector<std::string> entries_;
     std::string entriesReason_;
     std::vector<TSessionView*> views_;
+    std::vector<TSessionView*> telling_;  // room for Changed's copy of views_
 };
 
 }  // namespace tt

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Idle cost and start-up of the program against a bare Qt window that does nothing, under Xvfb
 # with trayer as the tray host. Prints the figures; judges nothing.
-#   testing/measure_qt.sh [BUILD_DIR] [RUNS]
+#   testing/measure_qt.sh [BUILD_DIR] [RUNS] [OTHER_PROGRAM...]
+# OTHER_PROGRAMs (another build's taktomat, say the one before a change) are measured in the
+# same run, beside BUILD_DIR's, so that the figures share the machine's load.
 # Start-up: from exec to the tray icon (the program) or the window (the bare one) being
-# mapped, the median of RUNS starts. Idle: resident memory after 60 s, and CPU over the
-# second half of that minute.
+# mapped, the median of RUNS starts. Idle, hidden and off-line, over the minute after a few
+# seconds to settle: wake-ups (voluntary context switches of all the process's threads, from
+# /proc), CPU, and resident memory at its end.
+# MEASURE_DISPLAY picks the first X display to try (default 77); MEASURE_LOG names a log
+# ("raport.txt", a year's, say) that each program's folder starts with.
 # Needs xvfb, trayer, xdotool, x11-utils, g++ and qt6-base-dev.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/ci}
 runs=${2:-5}
-program=$build/app/taktomat
-[ -x "$program" ] || { echo "measure: no $program" >&2; exit 2; }
+programs=("$build/app/taktomat" "${@:3}")
+for p in "${programs[@]}"; do
+    [ -x "$p" ] || { echo "measure: no $p" >&2; exit 2; }
+done
 work=$(mktemp -d)
 
 source "$root/scripts/x_desktop.sh"
@@ -32,7 +39,7 @@ CPP
 # shellcheck disable=SC2046
 g++ -std=c++20 -O2 -fPIC -o "$work/bare" "$work/bare.cpp" $(pkg-config --cflags --libs Qt6Widgets)
 
-start_x_desktop 77 || exit 1
+start_x_desktop "${MEASURE_DISPLAY:-77}" || exit 1
 
 now_ms() { date +%s%3N; }
 
@@ -62,33 +69,57 @@ startup() {
     done | median
 }
 
-mkdir -p "$work/folder"
-bare_start=$(startup bare "$work/bare")
-prog_start=$(startup taktomat "$program" --simulate --dir "$work/folder")
-
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
+# Every time one of the process's threads went to sleep of its own accord and woke again.
+wakeups() { cat /proc/"$1"/task/*/status | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n}'; }
 
-start_and_time bare "$work/bare" >/dev/null
-bare_pid=$started
-pids+=("$bare_pid")
-start_and_time taktomat "$program" --simulate --dir "$work/folder" >/dev/null
-prog_pid=$started
-pids+=("$prog_pid")
-sleep 30
-bare_t0=$(cpu_ticks "$bare_pid")
-prog_t0=$(cpu_ticks "$prog_pid")
-sleep 30
-bare_t1=$(cpu_ticks "$bare_pid")
-prog_t1=$(cpu_ticks "$prog_pid")
+names=(bare)
+commands=("$work/bare")
+classes=(bare)
+for i in "${!programs[@]}"; do
+    mkdir -p "$work/folder$i"
+    if [ -n "${MEASURE_LOG:-}" ]; then cp "$MEASURE_LOG" "$work/folder$i/raport.txt"; fi
+    names+=("${programs[$i]}")
+    commands+=("${programs[$i]} --simulate --dir $work/folder$i")
+    classes+=(taktomat)
+done
+
+declare -a start_ms pid
+for i in "${!names[@]}"; do
+    # shellcheck disable=SC2086
+    start_ms[i]=$(startup "${classes[$i]}" ${commands[$i]})
+done
+# All at once, so that they idle through the same minute; one taktomat's tray icon is found by
+# its class only while it is the single one starting.
+for i in "${!names[@]}"; do
+    # shellcheck disable=SC2086
+    start_and_time "${classes[$i]}" ${commands[$i]} >/dev/null
+    pid[i]=$started
+    pids+=("$started")
+    sleep 1
+done
+sleep 5
+declare -a w0 c0 w1 c1 rss
+for i in "${!names[@]}"; do
+    w0[i]=$(wakeups "${pid[$i]}")
+    c0[i]=$(cpu_ticks "${pid[$i]}")
+done
+sleep 60
+for i in "${!names[@]}"; do
+    w1[i]=$(wakeups "${pid[$i]}")
+    c1[i]=$(cpu_ticks "${pid[$i]}")
+    rss[i]=$(rss_kb "${pid[$i]}")
+done
 hz=$(getconf CLK_TCK)
-bare_rss=$(rss_kb "$bare_pid")
-prog_rss=$(rss_kb "$prog_pid")
 
-cpu() { awk -v t="$1" -v hz="$hz" 'BEGIN {printf "%.3f", t / hz / 30 * 100}'; }
-echo "start-up (median of $runs, ms):  bare Qt window $bare_start   taktomat tray icon $prog_start" \
-     "  ratio $(awk -v a="$prog_start" -v b="$bare_start" 'BEGIN {printf "%.2f", a / b}')"
-echo "idle RSS after 60 s (kB):       bare Qt window $bare_rss   taktomat $prog_rss" \
-     "  difference $((prog_rss - bare_rss)) kB"
-echo "idle CPU, 30-60 s (% of a core): bare Qt window $(cpu $((bare_t1 - bare_t0)))" \
-     "  taktomat $(cpu $((prog_t1 - prog_t0)))"
+printf '%-44s %10s %8s %12s %10s %12s\n' program "start ms" ratio "wakeups/60s" "RSS kB" "CPU % core"
+for i in "${!names[@]}"; do
+    name=${names[$i]}
+    [ ${#name} -le 44 ] || name=${name: -44}
+    printf '%-44s %10s %8s %12s %10s %12s\n' "$name" "${start_ms[$i]}" \
+        "$(awk -v a="${start_ms[$i]}" -v b="${start_ms[0]}" 'BEGIN {printf "%.2f", a / b}')" \
+        "$((w1[i] - w0[i]))" "${rss[$i]}" \
+        "$(awk -v t="$((c1[i] - c0[i]))" -v hz="$hz" 'BEGIN {printf "%.3f", t / hz / 60 * 100}')"
+done
+echo "(RSS above the bare window: $(for i in "${!names[@]}"; do [ "$i" = 0 ] || printf '%s kB  ' "$((rss[i] - rss[0]))"; done))"

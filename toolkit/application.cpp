@@ -168,16 +168,16 @@ void Application::HandleEvent(const ui::Event& event) {
                     }
                     return;
                 }
-                for (auto& [id, timer] : timers_) {
-                    if (id == event.timer) {
-                        // A copy: the handler may release its own timer.
-                        TNotifyEvent handler = timer->OnTimer;
-                        if (handler) handler(timer);
-                        return;
-                    }
-                }
+                FireTimer(event.timer);
                 return;
             }
+            case ui::EventKind::TimeChange:
+                if (OnTimeChange) {
+                    // A copy: the handler may replace itself.
+                    const TNotifyEvent handler = OnTimeChange;
+                    handler(this);
+                }
+                return;
             case ui::EventKind::Tray:
                 if (OnTrayMouse) OnTrayMouse(event.tray, TPoint{event.x, event.y});
                 return;
@@ -282,6 +282,19 @@ int Application::StartTimer(Badge<TTimer>, TTimer& timer, int interval) {
 void Application::StopTimer(Badge<TTimer>, int id) {
     backend_.KillTimer(id);
     std::erase_if(timers_, [id](const auto& t) { return t.first == id; });
+}
+
+void Application::FireTimerSoon(Badge<TTimer>, int id) {
+    Post([this, id] { FireTimer(id); });
+}
+
+void Application::FireTimer(int id) {
+    for (auto& [timerId, timer] : timers_) {
+        if (timerId == id) {
+            timer->Fire({});
+            return;
+        }
+    }
 }
 
 // --- hints
@@ -440,7 +453,71 @@ void TTimer::Update() {
     Application& app = Application::Current();
     if (id_) app.StopTimer({}, id_);
     id_ = 0;
-    if (enabled_ && interval_ > 0) id_ = app.StartTimer({}, *this, interval_);
+    skipping_ = false;
+    single_ = false;
+    if (enabled_ && interval_ > 0) {
+        beat_ = app.Backend().MonotonicMs();
+        id_ = app.StartTimer({}, *this, interval_);
+    }
+}
+
+void TTimer::Start(int64_t delay) {
+    Application& app = Application::Current();
+    if (id_) app.StopTimer({}, id_);
+    id_ = app.StartTimer({}, *this, static_cast<int>(std::clamp<int64_t>(delay, 1, INT32_MAX)));
+}
+
+int64_t TTimer::MsToNextBeat() const {
+    if (interval_ <= 0) return 0;
+    const int64_t since =
+        std::max<int64_t>(Application::Current().Backend().MonotonicMs() - beat_, 0);
+    if (since == 0) return interval_;
+    const int64_t into = since % interval_;
+    return into == 0 ? 0 : interval_ - into;
+}
+
+void TTimer::SkipBeats(int64_t beats) {
+    if (id_ == 0) return;
+    if (beats <= 0) {
+        Resume();
+        return;
+    }
+    const int64_t now = Application::Current().Backend().MonotonicMs();
+    const int64_t until = now + MsToNextBeat() + beats * interval_;
+    if (skipping_ && until == skipUntil_) return;
+    skipping_ = true;
+    single_ = true;
+    skipUntil_ = until;
+    Start(until - now);
+}
+
+void TTimer::Resume() {
+    if (id_ == 0 || !skipping_) return;
+    skipping_ = false;
+    const int64_t next = MsToNextBeat();
+    if (next > 0) {
+        Start(next);  // single_ still set: the beat goes on from that event
+        return;
+    }
+    // A beat falls on this very moment: its event comes from the loop, as a due one would.
+    single_ = false;
+    Start(interval_);
+    Application::Current().FireTimerSoon({}, id_);
+}
+
+void TTimer::Fire(Badge<Application>) {
+    Application& app = Application::Current();
+    const int64_t now = app.Backend().MonotonicMs();
+    if (single_) {
+        // The single event of a skip: from here on every Interval again.
+        single_ = false;
+        skipping_ = false;
+        Start(interval_);
+    }
+    beat_ = now;
+    // A copy: the handler may release its own timer.
+    const TNotifyEvent handler = OnTimer;
+    if (handler) handler(this);
 }
 
 const PropertyTable& TTimer::ClassProperties() {

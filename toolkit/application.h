@@ -62,6 +62,10 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     void Post(std::function<void()> fn) override;
     void ProcessMessages() override;
     void WaitForMessages(int ms) override;
+    bool WatchHandle(int handle, std::function<void()> ready) override {
+        return backend_.WatchHandle(handle, std::move(ready));
+    }
+    void UnwatchHandle(int handle) override { backend_.UnwatchHandle(handle); }
 
     // Shows the error's text in a message box titled with Title(), with the error icon; a
     // full stop is added when the text's last character sorts after ".".
@@ -100,6 +104,9 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     std::function<void(ui::TrayMouse what, TPoint screen)> OnTrayMouse;
     // Monitors came, went, or changed their size or work area.
     std::function<void()> OnDisplayChange;
+    // The wall clock was set, or the computer woke up: whatever waits for a time of day
+    // reckons again.
+    TNotifyEvent OnTimeChange;
     void ShowTrayIcon(const std::string& tip, const Bitmap* icon);
     void HideTrayIcon();
     // An icon for the notification area's shell: the system's own where the backend has one
@@ -116,6 +123,8 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     void ForgetControl(Badge<TControl>, TControl* control);
     int StartTimer(Badge<TTimer>, TTimer& timer, int interval);
     void StopTimer(Badge<TTimer>, int id);
+    // The timer's event now, from the loop, as if it had fallen due.
+    void FireTimerSoon(Badge<TTimer>, int id);
 
   private:
     // ui::EventSink: for the backend, through the sink it was given.
@@ -127,6 +136,7 @@ class Application : public TComponent, public UiThread, public ui::EventSink {
     void PaintForms();
     void ShowHintNow();
     void HideHint();
+    void FireTimer(int id);
 
     ui::Backend& backend_;
     std::string title_;
@@ -165,13 +175,31 @@ class TTimer : public TComponent {
     void SetEnabled(bool value);
     TNotifyEvent OnTimer;
 
+    // Lets the next `beats` events pass unrun while the timer stays Enabled and keeps its
+    // beat: the event after them comes when it would have come anyway. A thread with nothing to
+    // do each second then sleeps through them.
+    void SkipBeats(int64_t beats);
+    // Back on the beat at once: the next event comes when it would have come had none been
+    // skipped (one due this very moment comes now).
+    void Resume();
+    bool Skipping() const { return skipping_; }
+    // Milliseconds to the next beat, counted from the last event (or the start).
+    int64_t MsToNextBeat() const;
+    // The application's loop hands the timer its event here.
+    void Fire(Badge<Application>);
+
     static const PropertyTable& ClassProperties();
     const PropertyTable& Properties() const override { return ClassProperties(); }
 
   private:
     void Update();
+    void Start(int64_t delay);
     int interval_ = 1000;
     bool enabled_ = true;
+    int64_t beat_ = 0;       // the monotonic time of the last event, or of the start
+    bool skipping_ = false;  // beats pass unrun until skipUntil_
+    bool single_ = false;    // the backend's timer is set once, for the next event run
+    int64_t skipUntil_ = 0;
     int id_ = 0;
 };
 

@@ -187,7 +187,8 @@ enum class EventKind {
     Tray,          // tray, with x, y the pointer on the screen
     CloseRequest,  // the user asked the window to close
     MouseWheel,    // wheel: notches times 120, positive away from the user; x, y as for a move
-    DisplayChange  // monitors came, went, or changed their size or work area
+    DisplayChange,  // monitors came, went, or changed their size or work area
+    TimeChange     // the wall clock was set, or the computer woke up: times of day moved
 };
 
 struct Event {
@@ -330,6 +331,15 @@ class Backend {
     virtual int SetTimer(int intervalMs) = 0;
     virtual void KillTimer(int timer) = 0;
     virtual int DoubleClickTime() = 0;
+    // Calls `ready` from the loop whenever the descriptor `handle` can be read, until
+    // UnwatchHandle; `ready` must read what waits, or it is called again. False where the
+    // backend cannot watch one: the caller asks on a timer instead.
+    virtual bool WatchHandle(int handle, std::function<void()> ready) {
+        (void)handle;
+        (void)ready;
+        return false;
+    }
+    virtual void UnwatchHandle(int handle) { (void)handle; }
 
     virtual int ShowMessageBox(const std::string& text, const std::string& caption,
                                unsigned flags) = 0;

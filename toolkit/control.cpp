@@ -191,6 +191,21 @@ void TControl::Repaint() {
     if (TForm* form = ParentForm()) form->PaintPending(Badge<TControl>{});
 }
 
+void TControl::InvalidatePart(const TRect& part) {
+    if (!visible_) return;
+    TForm* form = ParentForm();
+    if (!form) return;
+    const TRect mine = Intersect(part, ClientRect());
+    if (mine.IsEmpty()) return;
+    const TPoint origin = form == this ? TPoint{0, 0} : ClientToForm({0, 0});
+    form->InvalidateRect({}, mine.Offset(origin.X, origin.Y));
+}
+
+void TControl::RepaintPart(const TRect& part) {
+    InvalidatePart(part);
+    if (TForm* form = ParentForm()) form->PaintPending(Badge<TControl>{});
+}
+
 Canvas& TControl::GetCanvas() const {
     if (!canvas_) throw std::logic_error("a control's canvas exists only while it paints");
     return *canvas_;

@@ -123,6 +123,10 @@ class TControl : public TComponent {
     // Marks the control for the next paint; Repaint paints it and shows it now.
     void Invalidate();
     void Repaint();
+    // The same for a part of it, in its own coordinates: what changed of a control that
+    // changes every second, so that neither the paint nor the present touches the rest.
+    void InvalidatePart(const TRect& part);
+    void RepaintPart(const TRect& part);
     // Only valid inside Paint and OnPaint: the surface the control paints on, its origin at
     // the control's top-left corner.
     Canvas& GetCanvas() const;

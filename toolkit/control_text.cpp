@@ -19,7 +19,11 @@ std::string EncodeUtf8(std::u32string_view text) {
 
 TSize MeasureText(const TFont& font, std::string_view text, bool prefix) {
     FontEngine& engine = CurrentFontEngine();
-    const std::string shown = prefix ? ParsePrefix(text).Text : std::string(text);
+    // Without an "&" the text is measured as it stands, without a copy.
+    if (!prefix || text.find('&') == std::string_view::npos) {
+        return TSize{engine.TextWidth(font, text), engine.Metrics(font).Height};
+    }
+    const std::string shown = ParsePrefix(text).Text;
     return TSize{engine.TextWidth(font, shown), engine.Metrics(font).Height};
 }
 

@@ -44,20 +44,30 @@ TShiftState BitOf(TMouseButton b) {
 // Every showing control in paint order: a parent before its children, windowless children
 // before windowed ones, each with the part of it that its parents let show (form coordinates).
 void CollectPaintOrder(TControl& control, const TRect& visible,
-                       std::vector<std::pair<TControl*, TRect>>& out) {
+                       std::vector<std::pair<TControl*, TRect>>& out, TPoint origin = {}) {
     out.emplace_back(&control, visible);
-    auto* win = dynamic_cast<TWinControl*>(&control);
-    if (!win) return;
+    // Only a TWinControl is windowed; this walk runs for every paint of every label, so the
+    // children's places are added up on the way down rather than looked up from each.
+    if (!control.IsWindowed()) return;
+    const auto& win = static_cast<const TWinControl&>(control);
+    const int count = win.ControlCount();
+    bool windowed = false;
     for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < win->ControlCount(); ++i) {
-            TControl* child = win->Controls(i);
-            if (!child->Visible() || child->IsWindowed() != (pass == 1)) continue;
-            const TPoint origin = child->ClientToForm({0, 0});
+        for (int i = 0; i < count; ++i) {
+            TControl* child = win.Controls(i);
+            if (!child->Visible()) continue;
+            // The place first: most children lie outside a small region.
+            const TPoint at{origin.X + child->Left(), origin.Y + child->Top()};
             const TRect part =
-                Intersect(visible, Bounds(origin.X, origin.Y, child->Width(), child->Height()));
+                Intersect(visible, Bounds(at.X, at.Y, child->Width(), child->Height()));
             if (part.IsEmpty()) continue;
-            CollectPaintOrder(*child, part, out);
+            if (child->IsWindowed() != (pass == 1)) {
+                windowed = true;
+                continue;
+            }
+            CollectPaintOrder(*child, part, out, at);
         }
+        if (!windowed) break;
     }
 }
 
@@ -112,11 +122,13 @@ void TForm::RecreateWindow() {
 
 void TForm::SetBounds(int left, int top, int width, int height) {
     const bool resized = std::max(width, 0) != Width() || std::max(height, 0) != Height();
-    const std::optional<TRect> dirtyBefore = dirty_;
+    const std::vector<TRect> dirtyBefore = dirty_;
     TWinControl::SetBounds(left, top, width, height);
     if (!resized) dirty_ = dirtyBefore;  // a moved window shows the same picture
-    if (resized || buffer_.Width() != Width() || buffer_.Height() != Height()) {
-        buffer_.SetSize(Width(), Height());
+    if (resized || (Visible() && (buffer_.Width() != Width() || buffer_.Height() != Height()))) {
+        // A hidden form keeps no pixels: a program that lives in the tray has five windows
+        // and shows none of them most of the day.
+        if (Visible()) buffer_.SetSize(Width(), Height());
         MarkDirty(ClientRect());
     }
     if (window_) {
@@ -134,6 +146,7 @@ void TForm::SetVisible(bool value) {
     if (value) {
         EnsureWindow();
         SetVisibleQuietly(true);
+        buffer_.SetSize(Width(), Height());
         MarkDirty(ClientRect());
         PaintDirty();
         app_.Backend().ShowWindow(window_, true, true);
@@ -147,6 +160,8 @@ void TForm::SetVisible(bool value) {
         buttons_ = 0;
         SetHovered(nullptr);
         if (window_) app_.Backend().ShowWindow(window_, false, false);
+        buffer_.SetSize(0, 0);
+        dirty_.clear();
         SetActive(false);
         if (OnHide) OnHide(this);
     }
@@ -245,30 +260,56 @@ TControl* TForm::FindControl(std::string_view name) const {
 }
 
 void TForm::MarkDirty(const TRect& rect) {
-    const TRect r = Intersect(rect, ClientRect());
+    TRect r = Intersect(rect, ClientRect());
     if (r.IsEmpty()) return;
-    dirty_ = dirty_ ? Union(*dirty_, r) : r;
+    // Parts that meet become one; parts apart stay apart, so that a clock's last glyph and a
+    // bar's column are not painted as the box around both. Past a few, one box is cheaper.
+    const auto meet = [](const TRect& a, const TRect& b) {
+        return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
+    };
+    for (size_t i = 0; i < dirty_.size();) {
+        if (meet(dirty_[i], r)) {
+            r = Union(dirty_[i], r);
+            dirty_.erase(dirty_.begin() + static_cast<ptrdiff_t>(i));
+            i = 0;
+        } else {
+            ++i;
+        }
+    }
+    dirty_.push_back(r);
+    constexpr size_t kMostParts = 4;
+    if (dirty_.size() > kMostParts) {
+        TRect all = dirty_.front();
+        for (const TRect& part : dirty_) all = Union(all, part);
+        dirty_.assign(1, all);
+    }
 }
 
 void TForm::PaintDirty() {
     // A repaint asked for while painting waits for the next round instead of nesting.
-    if (!Visible() || !window_ || !dirty_ || painting_) return;
-    const TRect r = *dirty_;
-    dirty_.reset();
+    if (!Visible() || !window_ || dirty_.empty() || painting_) return;
+    std::vector<TRect> parts;
+    parts.swap(dirty_);
     painting_ = true;
     try {
-        PaintRegion(r);
+        for (const TRect& r : parts) PaintRegion(r);
     } catch (...) {
         painting_ = false;
         throw;
     }
     painting_ = false;
-    app_.Backend().Present(window_, buffer_.Bits(), buffer_.Width(), buffer_.Height(),
-                           {r.Left, r.Top, r.Right, r.Bottom});
+    for (const TRect& r : parts) {
+        app_.Backend().Present(window_, buffer_.Bits(), buffer_.Width(), buffer_.Height(),
+                               {r.Left, r.Top, r.Right, r.Bottom});
+    }
+    // The room goes back for the next round, unless the present brought new parts.
+    parts.clear();
+    if (dirty_.empty()) dirty_.swap(parts);
 }
 
 void TForm::PaintRegion(const TRect& rect) {
-    std::vector<std::pair<TControl*, TRect>> order;
+    std::vector<std::pair<TControl*, TRect>>& order = paintOrder_;
+    order.clear();
     // Only what meets the region: a one-second label change should not walk the whole form.
     const TRect region = Intersect(ClientRect(), rect);
     if (region.IsEmpty()) return;

@@ -71,7 +71,8 @@ class TForm : public TWinControl {
     static const PropertyTable& ClassProperties();
     const PropertyTable& Properties() const override { return ClassProperties(); }
 
-    // The finished picture, as last presented; for snapshots.
+    // The finished picture, as last presented, while the form is shown (a hidden form keeps
+    // none); for snapshots.
     const Bitmap& Buffer() const { return buffer_; }
     int WindowId() const { return window_; }
     // The backend's window of this form, made now if it does not exist yet: for the parts
@@ -132,7 +133,8 @@ class TForm : public TWinControl {
     TControl* pressed_ = nullptr;  // the control of the last left press, whose click may follow
     TShiftState buttons_ = 0;
     Bitmap buffer_;
-    std::optional<TRect> dirty_;
+    std::vector<TRect> dirty_;                             // apart from each other
+    std::vector<std::pair<TControl*, TRect>> paintOrder_;  // kept for its room
     bool painting_ = false;
     bool destroyed_ = false;
 };

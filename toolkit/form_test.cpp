@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <type_traits>
@@ -52,6 +53,50 @@ TEST_F(SampleForm, LaysOutAndPaintsThroughOneBufferWithFixedPixels) {
     EXPECT_EQ(At(134 + 15, 56 + 40), clWhite);
     EXPECT_EQ(At(134 + 30, 56 + 24), navy);  // key colour lets the form through
     EXPECT_EQ(At(134 + 31, 56 + 25), clAqua);
+}
+
+// A clock's label keeps its size from one second to the next: only its glyphs from the first
+// that changed are painted and presented, and the screen is what a whole repaint shows.
+TEST_F(SampleForm, ALabelOfTheSameSizeRepaintsFromItsFirstChangedGlyph) {
+    TLabel& clock = *form.lblName;
+    const int x = clock.Left(), y = clock.Top();
+    const struct {
+        const char* caption;
+        int from;  // the first column presented, in the label
+    } steps[] = {
+        {"00:00:21", 0},  // a new size: the whole label
+        {"00:00:29", MeasureText(clock.Font(), "00:00:2").Width - 1},
+        {"00:01:00", MeasureText(clock.Font(), "00:0").Width - 1},
+        {"10:01:00", 0},  // the first glyph
+        {"9:01:00", 0},   // narrower: the whole, as it was
+    };
+    for (const auto& s : steps) {
+        const int oldWidth = clock.Width();
+        clock.SetCaption(s.caption);
+        app->ProcessMessages();
+        const ui::Rect shown = backend.WindowInfo(form.WindowId())->lastPresent;
+        EXPECT_EQ(shown.left, x + s.from) << s.caption;
+        EXPECT_EQ(shown.right, x + std::max(oldWidth, clock.Width())) << s.caption;
+        EXPECT_EQ(shown.top, y) << s.caption;
+        const Bitmap partly = driver.Snapshot("frmSample");
+        form.Invalidate();
+        app->ProcessMessages();
+        const Bitmap whole = driver.Snapshot("frmSample");
+        ASSERT_TRUE(std::equal(partly.Bits(), partly.Bits() + partly.Width() * partly.Height(),
+                               whole.Bits()))
+            << s.caption;
+    }
+}
+
+TEST_F(SampleForm, AHiddenFormKeepsNoPixelsAndShowsWholeAgain) {
+    form.Hide();
+    EXPECT_EQ(form.Buffer().Width() * form.Buffer().Height(), 0);
+    form.SetBounds(form.Left(), form.Top(), 180, 120);  // a hidden resize allocates nothing
+    EXPECT_EQ(form.Buffer().Width() * form.Buffer().Height(), 0);
+    form.Show();
+    app->ProcessMessages();
+    EXPECT_EQ(form.Buffer().Width(), 180);
+    EXPECT_EQ(At(2, 2), ColorRGB(0, 0, 64));
 }
 
 TEST_F(SampleForm, RepaintsOnlyWhatChangedAndNeverPastAControl) {

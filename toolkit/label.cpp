@@ -12,6 +12,32 @@ TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
 }
 
 void TLabel::SetText(const std::string& value) {
+    const std::string& before = Caption();
+    if (value == before) return;
+    if (autoSize_ && Visible()) {
+        // A caption that keeps its size and its first glyphs, as a clock's does from one
+        // second to the next, repaints from the first glyph that changed on: the glyphs before
+        // it stand where they stood. With an accelerator the drawn text differs from the
+        // caption, so that case takes the whole.
+        const bool accel = showAccelChar_ && (value.find('&') != std::string::npos ||
+                                              before.find('&') != std::string::npos);
+        size_t same = 0;
+        while (same < value.size() && same < before.size() && value[same] == before[same]) ++same;
+        // Back to the start of a code point.
+        while (same > 0 && (static_cast<unsigned char>(value[same]) & 0xC0) == 0x80) --same;
+        if (!accel && same > 0) {
+            const TSize size = MeasureText(Font(), value);
+            if (size.Width == Width() && size.Height == Height()) {
+                // Where the changed glyphs start, from the few of them rather than the many
+                // before; a pixel more on the left for a glyph that reaches over its neighbour.
+                const int from =
+                    size.Width - MeasureText(Font(), std::string_view(value).substr(same)).Width;
+                SetTextQuietly(value);
+                InvalidatePart({from - 1, 0, Width(), Height()});
+                return;
+            }
+        }
+    }
     TGraphicControl::SetText(value);
     AdjustSize();
 }
@@ -57,8 +83,14 @@ void TLabel::Paint() {
     canvas.Brush().Style = TBrushStyle::bsClear;
     if (!Enabled()) canvas.Font().Color = clGrayText;
     const int lineHeight = MeasureText(Font(), "").Height;
-    canvas.DrawTextLine({0, 0, Width(), lineHeight}, Caption(),
-                        showAccelChar_ ? TextPrefix::Accelerator : TextPrefix::None);
+    const std::string& caption = Caption();
+    if (!showAccelChar_ || caption.find('&') == std::string::npos) {
+        // Nothing to underline: the line is drawn as it stands, where DrawTextLine would put
+        // it, without measuring it first (a clock label paints every second).
+        canvas.TextRect({0, 0, Width(), lineHeight}, 0, 0, caption);
+        return;
+    }
+    canvas.DrawTextLine({0, 0, Width(), lineHeight}, caption, TextPrefix::Accelerator);
 }
 
 const PropertyTable& TLabel::ClassProperties() {

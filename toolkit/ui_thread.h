@@ -19,6 +19,15 @@ class UiThread {
     // GUI thread: sleep until a message arrives or a timer falls due, or at most `ms`
     // milliseconds, without handling anything.
     virtual void WaitForMessages(int ms) = 0;
+
+    // GUI thread: `ready` runs on the GUI thread whenever the descriptor `handle` can be read,
+    // until UnwatchHandle. False where the loop cannot watch one (then ask on a timer).
+    virtual bool WatchHandle(int handle, std::function<void()> ready) {
+        (void)handle;
+        (void)ready;
+        return false;
+    }
+    virtual void UnwatchHandle(int handle) { (void)handle; }
 };
 
 }  // namespace tt

@@ -48,7 +48,7 @@ const HeadlessBackend::Window* HeadlessBackend::WindowInfo(int window) const {
 
 int HeadlessBackend::CreateTopWindow(const ui::WindowStyle& style, const std::string& title) {
     const int id = nextWindow_++;
-    windows_[id] = Window{style, title, {}, false, 0, 0, 1, {}, 0};
+    windows_[id] = Window{style, title, {}, false, 0, 0, 1, {}, 0, false, {}};
     return id;
 }
 
@@ -125,6 +125,7 @@ void HeadlessBackend::Present(int window, const uint32_t* pixels, int width, int
                                 static_cast<ptrdiff_t>(width) * w.scale * 4, w.scale);
     }
     ++w.presents;
+    w.lastPresent = dirty;
 }
 
 void HeadlessBackend::BeginSystemMove(int window, std::function<void(int, int)> done) {
@@ -228,6 +229,13 @@ void HeadlessBackend::KillTimer(int timer) {
 
 void HeadlessBackend::Advance(int64_t ms) {
     const int64_t target = monotonic_ + std::max<int64_t>(ms, 0);
+    // What was posted before time moves is handled now, as a woken loop would handle it.
+    bool woken = false;
+    {
+        std::lock_guard lock(wakeMutex_);
+        std::swap(woken, woken_);
+    }
+    if (woken) Pump();
     for (;;) {
         int next = 0;
         int64_t due = target + 1;
@@ -252,6 +260,14 @@ void HeadlessBackend::Advance(int64_t ms) {
         monotonic_ = target;
         TimeMoved();
     }
+    Pump();
+}
+
+void HeadlessBackend::SetWallClock(TDateTime now) {
+    const bool set = now != wall_;
+    wall_ = now;
+    if (!set || sink_ == nullptr) return;
+    Queue(ui::Event{.kind = ui::EventKind::TimeChange});
     Pump();
 }
 

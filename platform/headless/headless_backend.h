@@ -28,6 +28,7 @@ class HeadlessBackend : public ui::Backend {
         std::vector<uint32_t> pixels;
         int presents = 0;
         bool minimized = false;  // to its taskbar button; showing or hiding it again clears it
+        ui::Rect lastPresent;  // the part the last present copied
     };
     struct MessageBoxRecord {
         std::string text;
@@ -83,7 +84,9 @@ class HeadlessBackend : public ui::Backend {
     // busy: each timer that fell due fires once, afterwards.
     void Advance(int64_t ms);
     void Stall(int64_t ms);
-    void SetWallClock(TDateTime now) { wall_ = now; }
+    // Sets the wall clock alone; a running program is told at once, as a system tells its
+    // programs that the clock was set.
+    void SetWallClock(TDateTime now);
     // Told the new monotonic time whenever virtual time moves, also inside the program's own
     // waits, so a simulated device on the same virtual time keeps pace with the backend.
     void SetTimeHook(std::function<void(int64_t)> hook) { timeHook_ = std::move(hook); }

@@ -14,7 +14,14 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
+#ifdef __linux__
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#endif
 #endif
 
 namespace tt {
@@ -52,11 +59,43 @@ bool IsDottedIPv4(std::string_view s) {
 
 }  // namespace
 
+bool HostAddressSource::TellChanges(const HandleWatch&, std::function<void()> changed) {
+    std::lock_guard lock(listenerMutex_);
+    changed_ = std::move(changed);
+    return false;
+}
+
+void HostAddressSource::StopTelling() {
+    std::lock_guard lock(listenerMutex_);
+    changed_ = nullptr;
+}
+
+void HostAddressSource::AnswerMayHaveChanged() {
+    std::function<void()> changed;
+    {
+        std::lock_guard lock(listenerMutex_);
+        changed = changed_;
+    }
+    if (changed) changed();
+}
+
+bool ScriptedHostAddressSource::TellChanges(const HandleWatch& loop,
+                                            std::function<void()> changed) {
+    HostAddressSource::TellChanges(loop, std::move(changed));
+    return Tells;
+}
+
+void ScriptedHostAddressSource::Set(std::optional<std::string> address) {
+    const bool same = address == address_;
+    address_ = std::move(address);
+    if (!same) AnswerMayHaveChanged();
+}
+
 void ScriptedHostAddressSource::SetText(std::string_view text) {
     if (text == "none")
-        address_.reset();
+        Set(std::nullopt);
     else
-        address_ = std::string(text);
+        Set(std::string(text));
 }
 
 std::optional<std::string> FindInHostsText(std::string_view text, std::string_view name) {
@@ -154,19 +193,76 @@ std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rul
 DialUpAdapterAddressSource::DialUpAdapterAddressSource() = default;
 
 DialUpAdapterAddressSource::~DialUpAdapterAddressSource() {
+    DialUpAdapterAddressSource::StopTelling();
     if (library_ != nullptr) FreeLibrary(static_cast<HMODULE>(library_));
+}
+
+void DialUpAdapterAddressSource::Load() {
+    if (tried_) return;
+    tried_ = true;
+    library_ = LoadLibraryA("iphlpapi.dll");
+    if (library_ != nullptr) {
+        getAdaptersInfo_ = reinterpret_cast<void*>(
+            GetProcAddress(static_cast<HMODULE>(library_), "GetAdaptersInfo"));
+    }
+}
+
+namespace {
+
+// The IP Helper's change notifications (Vista and later), declared here as they are called:
+// the program must start on systems whose headers and libraries lack them.
+using ChangeCallback = void(WINAPI*)(void* context, void* row, int type);
+using NotifyChangeFn = DWORD(WINAPI*)(unsigned short family, ChangeCallback callback, void* context,
+                                      BOOLEAN initial, HANDLE* handle);
+using CancelNotifyFn = DWORD(WINAPI*)(HANDLE handle);
+
+void WINAPI OnAdapterChange(void* context, void*, int) {
+    static_cast<DialUpAdapterAddressSource*>(context)->FirstIPv4Changed();
+}
+
+}  // namespace
+
+void DialUpAdapterAddressSource::FirstIPv4Changed() {
+    AnswerMayHaveChanged();
+}
+
+bool DialUpAdapterAddressSource::TellChanges(const HandleWatch& loop,
+                                             std::function<void()> changed) {
+    HostAddressSource::TellChanges(loop, std::move(changed));
+    Load();
+    if (library_ == nullptr || getAdaptersInfo_ == nullptr) return false;
+    const char* names[2] = {"NotifyIpInterfaceChange", "NotifyUnicastIpAddressChange"};
+    bool any = false;
+    for (int i = 0; i < 2; ++i) {
+        const auto notify = reinterpret_cast<NotifyChangeFn>(
+            reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library_), names[i])));
+        HANDLE handle = nullptr;
+        if (notify != nullptr &&
+            notify(AF_INET, &OnAdapterChange, this, FALSE, &handle) == NO_ERROR) {
+            notifications_[i] = handle;
+            any = true;
+        }
+    }
+    return any;
+}
+
+void DialUpAdapterAddressSource::StopTelling() {
+    const auto cancel =
+        library_ == nullptr
+            ? nullptr
+            : reinterpret_cast<CancelNotifyFn>(reinterpret_cast<void*>(
+                  GetProcAddress(static_cast<HMODULE>(library_), "CancelMibChangeNotify2")));
+    for (void*& handle : notifications_) {
+        // Waits for a callback that is running: none comes after this.
+        if (handle != nullptr && cancel != nullptr) cancel(static_cast<HANDLE>(handle));
+        handle = nullptr;
+    }
+    HostAddressSource::StopTelling();
 }
 
 std::optional<std::vector<AdapterAddress>> DialUpAdapterAddressSource::Adapters() {
     using GetAdaptersInfoFn = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
-    if (!tried_) {
-        tried_ = true;
-        library_ = LoadLibraryA("iphlpapi.dll");
-        if (library_ != nullptr) {
-            getAdaptersInfo_ = reinterpret_cast<void*>(
-                GetProcAddress(static_cast<HMODULE>(library_), "GetAdaptersInfo"));
-        }
-    }
+    Load();
     if (getAdaptersInfo_ == nullptr) return std::nullopt;
     const auto getAdaptersInfo = reinterpret_cast<GetAdaptersInfoFn>(getAdaptersInfo_);
     std::vector<AdapterAddress> adapters;
@@ -245,6 +341,117 @@ std::optional<std::string> DialUpInterfaceAddressSource::FirstIPv4() {
     return AddressFromDialUpInterfaces(ListInterfaces(), patterns_);
 }
 
+DialUpInterfaceAddressSource::~DialUpInterfaceAddressSource() {
+    DialUpInterfaceAddressSource::StopTelling();
+}
+
+bool DialUpInterfaceAddressSource::TellChanges(const HandleWatch& loop,
+                                               std::function<void()> changed) {
+    HostAddressSource::TellChanges(loop, std::move(changed));
+    auto events = std::make_unique<NetlinkAddressEvents>();
+    if (events->Handle() < 0 || !loop.Watch) return false;
+    NetlinkAddressEvents* heard = events.get();
+    if (!loop.Watch(heard->Handle(), [this, heard] {
+            if (heard->ReadChanges()) AnswerMayHaveChanged();
+        })) {
+        return false;
+    }
+    events_ = std::move(events);
+    unwatch_ = loop.Unwatch;
+    return true;
+}
+
+void DialUpInterfaceAddressSource::StopTelling() {
+    if (events_ && unwatch_) unwatch_(events_->Handle());
+    events_.reset();
+    unwatch_ = nullptr;
+    HostAddressSource::StopTelling();
+}
+
+#ifdef __linux__
+
+namespace {
+
+// Walks the messages of one datagram, copying each header out, so that a short or misaligned
+// one is read safely; a length that does not fit ends the walk.
+bool NetlinkBatchTellsChange(std::string_view batch) {
+    constexpr size_t kAlign = NLMSG_ALIGNTO;
+    size_t at = 0;
+    bool changed = false;
+    while (batch.size() - at >= sizeof(nlmsghdr)) {
+        nlmsghdr header{};
+        std::memcpy(&header, batch.data() + at, sizeof header);
+        if (header.nlmsg_len < sizeof header || header.nlmsg_len > batch.size() - at) break;
+        switch (header.nlmsg_type) {
+            case RTM_NEWLINK:
+            case RTM_DELLINK:
+            case NLMSG_OVERRUN:
+                changed = true;
+                break;
+            case RTM_NEWADDR:
+            case RTM_DELADDR:
+                if (header.nlmsg_len >= sizeof header + sizeof(ifaddrmsg)) {
+                    ifaddrmsg address{};
+                    std::memcpy(&address, batch.data() + at + sizeof header, sizeof address);
+                    if (address.ifa_family == AF_INET) changed = true;
+                }
+                break;
+            default:
+                break;
+        }
+        at += (header.nlmsg_len + kAlign - 1) & ~(kAlign - 1);
+        if (at > batch.size()) break;
+    }
+    return changed;
+}
+
+}  // namespace
+
+NetlinkAddressEvents::NetlinkAddressEvents() {
+    socket_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
+    if (socket_ < 0) return;
+    sockaddr_nl local{};
+    local.nl_family = AF_NETLINK;
+    local.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
+    if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        ::close(socket_);
+        socket_ = -1;
+    }
+}
+
+bool NetlinkAddressEvents::ReadChanges() {
+    if (socket_ < 0) return false;
+    bool changed = false;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            // The kernel dropped news that did not fit: what changed is unknown.
+            if (errno == ENOBUFS) changed = true;
+            return changed;
+        }
+        if (got == 0) return changed;
+        // Whoever sent it, a message only makes the probe ask the kernel again.
+        if (NetlinkBatchTellsChange(std::string_view(buffer, static_cast<size_t>(got)))) {
+            changed = true;
+        }
+    }
+}
+
+#else
+
+NetlinkAddressEvents::NetlinkAddressEvents() = default;
+bool NetlinkAddressEvents::ReadChanges() {
+    return false;
+}
+
+#endif
+
+NetlinkAddressEvents::~NetlinkAddressEvents() {
+    if (socket_ >= 0) ::close(socket_);
+}
+
 std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rule) {
     if (rule.HostName) return std::make_unique<PosixHostAddressSource>();
     return std::make_unique<DialUpInterfaceAddressSource>(rule.Interfaces);
@@ -263,9 +470,23 @@ std::optional<std::string> LineHostAddressSource::FirstIPv4() {
 }
 
 void LineHostAddressSource::LineSays(std::optional<std::string> address) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (address && *address == "127.0.0.1") address.reset();
-    lineAddress_ = std::move(address);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (address && *address == "127.0.0.1") address.reset();
+        if (address == lineAddress_) return;
+        lineAddress_ = std::move(address);
+    }
+    AnswerMayHaveChanged();
+}
+
+bool LineHostAddressSource::TellChanges(const HandleWatch& loop, std::function<void()> changed) {
+    HostAddressSource::TellChanges(loop, std::move(changed));
+    return system_->TellChanges(loop, [this] { AnswerMayHaveChanged(); });
+}
+
+void LineHostAddressSource::StopTelling() {
+    system_->StopTelling();
+    HostAddressSource::StopTelling();
 }
 
 }  // namespace tt

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -9,20 +10,45 @@
 
 namespace tt {
 
+// The window thread's loop as a source needs it to hear from the system: `Watch` calls `ready`
+// on that thread whenever the descriptor can be read (false where the loop cannot watch one),
+// `Unwatch` stops it.
+struct HandleWatch {
+    std::function<bool(int handle, std::function<void()> ready)> Watch;
+    std::function<void(int handle)> Unwatch;
+};
+
 // Where the on-line probe learns the first IPv4 address of the local host name, as dotted
-// text. It is asked every second on the GUI thread, so no source may wait on the network.
+// text. It is asked on the GUI thread, so no source may wait on the network.
 class HostAddressSource {
   public:
     virtual ~HostAddressSource() = default;
     // Nothing when the name has no IPv4 address or cannot be looked up.
     virtual std::optional<std::string> FirstIPv4() = 0;
+    // From now on `changed` is called, from any thread, whenever the answer may have changed;
+    // true when the source sees every change, so that it need not be asked every second. A
+    // source that cannot tell returns false and must be polled.
+    virtual bool TellChanges(const HandleWatch& loop, std::function<void()> changed);
+    // No more calls of `changed` after this returns.
+    virtual void StopTelling();
+
+  protected:
+    void AnswerMayHaveChanged();
+
+  private:
+    std::mutex listenerMutex_;
+    std::function<void()> changed_;
 };
 
-// Tests, the headless backend and the scenario runner say what the address is.
+// Tests, the headless backend and the scenario runner say what the address is, and it tells
+// every change it is given.
 class ScriptedHostAddressSource : public HostAddressSource {
   public:
     std::optional<std::string> FirstIPv4() override { return address_; }
-    void Set(std::optional<std::string> address) { address_ = std::move(address); }
+    bool TellChanges(const HandleWatch& loop, std::function<void()> changed) override;
+    void Set(std::optional<std::string> address);
+    // False: it claims not to tell, as a system source that must be polled.
+    bool Tells = true;
     // "none" means no address; any other text is the address.
     void SetText(std::string_view text);
 
@@ -41,6 +67,9 @@ class LineHostAddressSource : public HostAddressSource {
     std::optional<std::string> FirstIPv4() override;
     // The line's idle address is the loopback: then the machine's own answer counts.
     void LineSays(std::optional<std::string> address);
+    // As well as the system's source tells, with the line's changes besides.
+    bool TellChanges(const HandleWatch& loop, std::function<void()> changed) override;
+    void StopTelling() override;
 
   private:
     std::mutex mutex_;
@@ -109,15 +138,42 @@ std::unique_ptr<HostAddressSource> MakeOnlineAddressSource(const OnlineRule& rul
 // The IPv4 interfaces of this machine, from the kernel.
 std::vector<InterfaceAddress> ListInterfaces();
 
-// Linux: the address of an up dial-up interface. Asks the kernel only, never a resolver.
+// Linux: the kernel's news of interfaces and their IPv4 addresses, as a route netlink socket
+// subscribed to the link and IPv4 address groups hears it. Elsewhere it never opens.
+class NetlinkAddressEvents {
+  public:
+    NetlinkAddressEvents();
+    // Takes over a socket that someone else feeds with netlink messages.
+    explicit NetlinkAddressEvents(int socket) : socket_(socket) {}
+    ~NetlinkAddressEvents();
+    NetlinkAddressEvents(const NetlinkAddressEvents&) = delete;
+    NetlinkAddressEvents& operator=(const NetlinkAddressEvents&) = delete;
+    // -1 when the socket could not be opened.
+    int Handle() const { return socket_; }
+    // Reads everything waiting, without blocking; true when a link or an IPv4 address came,
+    // went or changed, or when news was lost (the socket's buffer overran) and the answer must
+    // be asked for again.
+    bool ReadChanges();
+
+  private:
+    int socket_ = -1;
+};
+
+// Linux: the address of an up dial-up interface. Asks the kernel only, never a resolver, and
+// hears of the kernel's changes where the window thread's loop can watch a socket.
 class DialUpInterfaceAddressSource : public HostAddressSource {
   public:
     explicit DialUpInterfaceAddressSource(std::vector<std::string> patterns)
         : patterns_(std::move(patterns)) {}
+    ~DialUpInterfaceAddressSource() override;
     std::optional<std::string> FirstIPv4() override;
+    bool TellChanges(const HandleWatch& loop, std::function<void()> changed) override;
+    void StopTelling() override;
 
   private:
     std::vector<std::string> patterns_;
+    std::unique_ptr<NetlinkAddressEvents> events_;
+    std::function<void(int)> unwatch_;
 };
 #endif
 
@@ -125,6 +181,8 @@ class DialUpInterfaceAddressSource : public HostAddressSource {
 // Windows: the address of an up PPP adapter, from GetAdaptersInfo of the IP Helper, which is
 // loaded when first needed so that the program still starts where it is missing. Where the
 // system cannot list its adapters, the host-name rule answers instead.
+// Changes are heard through NotifyIpInterfaceChange and NotifyUnicastIpAddressChange, loaded
+// the same way; where they are missing the source is polled.
 class DialUpAdapterAddressSource : public HostAddressSource {
   public:
     DialUpAdapterAddressSource();
@@ -134,11 +192,17 @@ class DialUpAdapterAddressSource : public HostAddressSource {
     std::optional<std::string> FirstIPv4() override;
     // The adapters, or nothing where the system cannot list them.
     std::optional<std::vector<AdapterAddress>> Adapters();
+    bool TellChanges(const HandleWatch& loop, std::function<void()> changed) override;
+    void StopTelling() override;
+    // The system's notification threads call this.
+    void FirstIPv4Changed();
 
   private:
+    void Load();
     void* library_ = nullptr;
     void* getAdaptersInfo_ = nullptr;
     bool tried_ = false;
+    void* notifications_[2] = {nullptr, nullptr};
 };
 
 // Windows: gethostname, gethostbyname and inet_ntoa of Winsock 1.1. The program starts and

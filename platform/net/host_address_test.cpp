@@ -5,7 +5,14 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #else
+#include <sys/socket.h>
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+
+#include <cstring>
 #endif
 
 #include "base/files.h"
@@ -102,6 +109,102 @@ TEST(HostAddressSources, TheSimulatedLineAnswersWhileConnectedAndTheMachineOther
     machine.Set(std::nullopt);
     EXPECT_EQ(host.FirstIPv4(), std::nullopt);
 }
+
+TEST(HostAddressSources, TheSimulatedLineTellsTheChangesOfTheLineAndOfTheMachine) {
+    auto system = std::make_unique<ScriptedHostAddressSource>();
+    ScriptedHostAddressSource& machine = *system;
+    LineHostAddressSource host(std::move(system));
+    int told = 0;
+    EXPECT_TRUE(host.TellChanges({}, [&] { ++told; }));
+    host.LineSays("10.0.0.7");
+    host.LineSays("10.0.0.7");  // no change
+    machine.Set("192.168.1.5");
+    EXPECT_EQ(told, 2);
+    host.StopTelling();
+    host.LineSays(std::nullopt);
+    machine.Set("192.168.1.6");
+    EXPECT_EQ(told, 2);
+    // A machine whose source must be polled makes the line's source polled too.
+    machine.Tells = false;
+    EXPECT_FALSE(host.TellChanges({}, [&] { ++told; }));
+}
+
+#ifdef __linux__
+// The kernel's news as the probe's socket gets it, through a stand-in socket pair: one
+// datagram of netlink messages each.
+std::string NetlinkMessage(uint16_t type, unsigned char family = AF_INET, uint32_t length = 0) {
+    std::string message(NLMSG_SPACE(sizeof(ifaddrmsg)), '\0');
+    nlmsghdr header{};
+    header.nlmsg_len = length != 0 ? length : NLMSG_LENGTH(sizeof(ifaddrmsg));
+    header.nlmsg_type = type;
+    ifaddrmsg body{};
+    body.ifa_family = family;
+    std::memcpy(message.data(), &header, sizeof header);
+    std::memcpy(message.data() + NLMSG_HDRLEN, &body, sizeof body);
+    return message;
+}
+
+TEST(NetlinkAddressEvents, TellsLinksAndIPv4AddressesAndNothingElse) {
+    const std::string route = NetlinkMessage(RTM_NEWROUTE);
+    const struct {
+        const char* name;
+        std::vector<std::string> datagrams;
+        bool changed;
+    } cases[] = {
+        {"nothing waiting", {}, false},
+        {"an IPv4 address came", {NetlinkMessage(RTM_NEWADDR)}, true},
+        {"an IPv4 address went", {NetlinkMessage(RTM_DELADDR)}, true},
+        {"an IPv6 address", {NetlinkMessage(RTM_NEWADDR, AF_INET6)}, false},
+        {"a link went down", {NetlinkMessage(RTM_NEWLINK, AF_UNSPEC)}, true},
+        {"a link went", {NetlinkMessage(RTM_DELLINK, AF_UNSPEC)}, true},
+        {"a route", {route}, false},
+        {"an address behind a route", {route + NetlinkMessage(RTM_NEWADDR)}, true},
+        {"the second datagram", {route, NetlinkMessage(RTM_DELADDR)}, true},
+        {"a length past the datagram", {NetlinkMessage(RTM_NEWADDR, AF_INET, 4096)}, false},
+        {"a length shorter than a header", {NetlinkMessage(RTM_NEWADDR, AF_INET, 4)}, false},
+        {"an address without its body",
+         {NetlinkMessage(RTM_NEWADDR, AF_INET, NLMSG_HDRLEN).substr(0, NLMSG_HDRLEN)},
+         false},
+        {"a stray byte", {std::string(1, '\x14')}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int pair[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM, 0, pair), 0);
+        NetlinkAddressEvents events(pair[0]);
+        for (const std::string& d : c.datagrams) {
+            ASSERT_EQ(send(pair[1], d.data(), d.size(), 0), static_cast<ssize_t>(d.size()));
+        }
+        EXPECT_EQ(events.ReadChanges(), c.changed);
+        // Everything was read: the loop is not called again for the same news.
+        EXPECT_FALSE(events.ReadChanges());
+        close(pair[1]);
+    }
+}
+
+TEST(NetlinkAddressEvents, TheDialUpRuleIsToldThroughTheLoopWhenItCanWatchTheSocket) {
+    DialUpInterfaceAddressSource source({"ppp*"});
+    int watched = -1, unwatched = -1;
+    std::function<void()> ready;
+    HandleWatch loop;
+    loop.Watch = [&](int handle, std::function<void()> r) {
+        watched = handle;
+        ready = std::move(r);
+        return true;
+    };
+    loop.Unwatch = [&](int handle) { unwatched = handle; };
+    int told = 0;
+    if (!source.TellChanges(loop, [&] { ++told; })) GTEST_SKIP() << "no route netlink here";
+    ASSERT_GE(watched, 0);
+    ready();  // nothing waiting: nothing told
+    EXPECT_EQ(told, 0);
+    source.StopTelling();
+    EXPECT_EQ(unwatched, watched);
+    // A loop that cannot watch a socket: the source is polled.
+    loop.Watch = [](int, std::function<void()>) { return false; };
+    EXPECT_FALSE(source.TellChanges(loop, [] {}));
+}
+#endif
 
 #ifdef _WIN32
 TEST(HostAddressSources, WinsockAnswersTheLocalNameAsDottedText) {

@@ -4,11 +4,16 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
+
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 #include "platform/qt/qt_font_engine.h"
 #include "platform/qt/qt_private.h"
@@ -77,10 +82,15 @@ QtBackend::QtBackend(int& argc, char** argv, int scale) {
     });
     QObject::connect(qApp, &QGuiApplication::screenRemoved, helper_.get(),
                      [this] { DisplayChanged(); });
+    WatchClockSet();
 }
 
 QtBackend::~QtBackend() {
     if (&CurrentFontEngine() == fonts_.get()) SetCurrentFontEngine(nullptr);
+    watched_.clear();
+#ifdef __linux__
+    if (clockSet_ >= 0) close(clockSet_);
+#endif
     tray_.reset();
     windows_.clear();
     helper_.reset();

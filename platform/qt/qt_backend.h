@@ -12,6 +12,7 @@
 #include "toolkit/backend.h"
 
 class QApplication;
+class QSocketNotifier;
 class QSystemTrayIcon;
 class QWidget;
 class QWindow;
@@ -64,6 +65,8 @@ class QtBackend : public ui::Backend {
     int SetTimer(int intervalMs) override;
     void KillTimer(int timer) override;
     int DoubleClickTime() override;
+    bool WatchHandle(int handle, std::function<void()> ready) override;
+    void UnwatchHandle(int handle) override;
     int ShowMessageBox(const std::string& text, const std::string& caption,
                        unsigned flags) override;
     void Beep(int type) override;
@@ -125,6 +128,11 @@ class QtBackend : public ui::Backend {
         int qtId = 0;
         bool queued = false;
     };
+    struct Watched {
+        std::unique_ptr<QSocketNotifier> notifier;
+        std::function<void()> ready;
+        uint64_t serial = 0;  // tells a later watch of the same descriptor apart
+    };
     struct Press {
         int window = 0;
         int x = 0;
@@ -143,6 +151,10 @@ class QtBackend : public ui::Backend {
     void Enqueue(Pending pending);
     void EnqueueEvent(const ui::Event& event) { Enqueue(Pending{event, {}}); }
     void RequestModalTurn();
+    void HandleReady(int handle, uint64_t serial);
+    // Linux: a timer that the kernel cancels when the wall clock is set (also on waking up).
+    void WatchClockSet();
+    void ArmClockSet();
     bool FollowMove(const Input& input);
     void FinishMove();
     int WindowOf(const QWindow* window) const;
@@ -181,6 +193,10 @@ class QtBackend : public ui::Backend {
     bool waitTimedOut_ = false;
     bool woken_ = false;
     std::atomic<bool> wakePosted_{false};
+
+    std::map<int, Watched> watched_;  // by descriptor
+    uint64_t nextWatch_ = 1;
+    int clockSet_ = -1;
 
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::optional<ui::TrayIcon> trayShown_;

@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <QStyleHints>
 #include <QTimerEvent>
 
@@ -7,6 +8,11 @@
 #include <chrono>
 #include <ctime>
 #include <stdexcept>
+
+#ifdef __linux__
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
 
 #include "platform/qt/qt_private.h"
 
@@ -132,6 +138,58 @@ void QtBackend::OnTimer(int qtTimer) {
     if (timer.queued) return;
     timer.queued = true;
     EnqueueEvent(ui::Event{.kind = ui::EventKind::Timer, .timer = id->second});
+}
+
+bool QtBackend::WatchHandle(int handle, std::function<void()> ready) {
+    if (handle < 0 || watched_.count(handle)) return false;
+    const uint64_t serial = nextWatch_++;
+    auto notifier = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
+    QSocketNotifier* n = notifier.get();
+    QObject::connect(n, &QSocketNotifier::activated, helper_.get(), [this, n, handle, serial] {
+        // Quiet until the program has read what waits, or Qt would report it again and again.
+        n->setEnabled(false);
+        Enqueue(Pending{ui::Event{}, [this, handle, serial] { HandleReady(handle, serial); }});
+    });
+    watched_[handle] = Watched{std::move(notifier), std::move(ready), serial};
+    return true;
+}
+
+void QtBackend::HandleReady(int handle, uint64_t serial) {
+    auto it = watched_.find(handle);
+    if (it == watched_.end() || it->second.serial != serial) return;  // no longer watched
+    const std::function<void()> ready = it->second.ready;
+    ready();
+    it = watched_.find(handle);
+    if (it != watched_.end() && it->second.serial == serial) it->second.notifier->setEnabled(true);
+}
+
+void QtBackend::UnwatchHandle(int handle) {
+    watched_.erase(handle);
+}
+
+void QtBackend::WatchClockSet() {
+#ifdef __linux__
+    clockSet_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (clockSet_ < 0) return;
+    ArmClockSet();
+    WatchHandle(clockSet_, [this] {
+        uint64_t expired = 0;
+        // Fails with ECANCELED once the clock was set; the timer must be set again then.
+        while (read(clockSet_, &expired, sizeof expired) > 0) {
+        }
+        ArmClockSet();
+        EnqueueEvent(ui::Event{.kind = ui::EventKind::TimeChange});
+    });
+#endif
+}
+
+void QtBackend::ArmClockSet() {
+#ifdef __linux__
+    // Far in the future: it is there only to be cancelled.
+    itimerspec far{};
+    far.it_value.tv_sec = std::time(nullptr) + 10LL * 366 * 24 * 3600;
+    timerfd_settime(clockSet_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &far, nullptr);
+#endif
 }
 
 int64_t QtBackend::MonotonicMs() {

@@ -467,6 +467,15 @@ intptr_t Win32Backend::HandleMessage(HWND hwnd, unsigned msg, uintptr_t wParam, 
         switch (msg) {
             case kWakeMessage:
                 return 0;  // the loop's caller runs what was posted
+            case WM_TIMECHANGE:
+                Queue(ui::Event{.kind = ui::EventKind::TimeChange});
+                return 0;
+            case WM_POWERBROADCAST:
+                // Timers stood still while the computer slept; times of day did not.
+                if (wParam == PBT_APMRESUMEAUTOMATIC) {
+                    Queue(ui::Event{.kind = ui::EventKind::TimeChange});
+                }
+                return TRUE;
             case WM_TIMER:
                 if (timers_.count(static_cast<int>(wParam))) {
                     Queue(

@@ -256,7 +256,8 @@ class BuiltinEngine final : public FontEngine {
         if (r.IsEmpty()) return;
         const Pixel pixel = PixelFromRGB(color);
         int penX = x;
-        for (std::size_t pos = 0; pos < text.size();) {
+        // No glyph reaches left of its pen: past the clip's right edge nothing more shows.
+        for (std::size_t pos = 0; pos < text.size() && penX < r.Right;) {
             const char32_t cp = NextCodePoint(text, pos);
             if (cp < 0x20) continue;
             const Glyph& g = Find(face, cp);
@@ -268,15 +269,25 @@ class BuiltinEngine final : public FontEngine {
             // Only the columns of the glyph that can land inside the clip are looked at.
             const int fromX = std::max(0, r.Left - left - extra);
             const int toX = std::min(g.width, r.Right - left);
-            for (int gy = 0; gy < g.height && fromX < toX; ++gy) {
-                const int py = y + g.top + gy;
-                if (py < r.Top || py >= r.Bottom) continue;
-                Pixel* row = target.Row(py);
-                const std::uint8_t* ink = g.ink.data() + static_cast<std::size_t>(gy) * g.width;
-                for (int gx = fromX; gx < toX; ++gx) {
-                    if (!ink[gx]) continue;
-                    for (int px = left + gx; px <= left + gx + extra; ++px) {
-                        if (px >= r.Left && px < r.Right) row[px] = pixel;
+            if (fromX < toX) {
+                // The rows that land inside the clip, found once per glyph.
+                const int fromY = std::max(0, r.Top - y - g.top);
+                const int toY = std::min(g.height, r.Bottom - y - g.top);
+                for (int gy = fromY; gy < toY; ++gy) {
+                    Pixel* row = target.Row(y + g.top + gy);
+                    const std::uint8_t* ink = g.ink.data() + static_cast<std::size_t>(gy) * g.width;
+                    if (extra == 0) {
+                        // fromX and toX already keep every column inside the clip.
+                        for (int gx = fromX; gx < toX; ++gx) {
+                            if (ink[gx]) row[left + gx] = pixel;
+                        }
+                        continue;
+                    }
+                    for (int gx = fromX; gx < toX; ++gx) {
+                        if (!ink[gx]) continue;
+                        for (int px = left + gx; px <= left + gx + extra; ++px) {
+                            if (px >= r.Left && px < r.Right) row[px] = pixel;
+                        }
                     }
                 }
             }

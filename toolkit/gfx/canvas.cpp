@@ -384,10 +384,10 @@ TSize Canvas::TextExtent(std::string_view text) const {
 
 void Canvas::PaintText(int absX, int absY, const TRect& absClip, std::string_view text) {
     FontEngine& engine = CurrentFontEngine();
-    const TSize extent{engine.TextWidth(font_, text), engine.Metrics(font_).Height};
     const TRect clip = Intersect(absClip, AbsClip());
     if (clip.IsEmpty()) return;
     if (brush_.Style == TBrushStyle::bsSolid) {
+        const TSize extent{engine.TextWidth(font_, text), engine.Metrics(font_).Height};
         const TRect cell = Intersect(Bounds(absX, absY, extent.Width, extent.Height), clip);
         if (!cell.IsEmpty()) {
             const Pixel p = Resolve(brush_.Color);
@@ -409,19 +409,20 @@ void Canvas::TextRect(const TRect& rect, int x, int y, std::string_view text) {
 }
 
 int Canvas::DrawTextLine(const TRect& rect, std::string_view text, TextPrefix prefix) {
+    // A caption without "&" is drawn as it stands, without a copy: labels draw every second.
     PrefixedText parsed;
-    if (prefix == TextPrefix::Accelerator) {
+    std::string_view shown = text;
+    if (prefix == TextPrefix::Accelerator && text.find('&') != std::string_view::npos) {
         parsed = ParsePrefix(text);
-    } else {
-        parsed.Text = std::string(text);
+        shown = parsed.Text;
     }
     FontEngine& engine = CurrentFontEngine();
     const TFontMetrics metrics = engine.Metrics(font_);
-    const int width = engine.TextWidth(font_, parsed.Text);
+    const int width = engine.TextWidth(font_, shown);
     const TRect abs = rect.Offset(origin_.X, origin_.Y);
     const int x = abs.Left;
     const int y = abs.Top + (abs.Height() - metrics.Height) / 2;
-    PaintText(x, y, abs, parsed.Text);
+    PaintText(x, y, abs, shown);
     if (parsed.UnderlineLength > 0) {
         const std::string_view all(parsed.Text);
         const int ux = x + engine.TextWidth(font_, all.substr(0, parsed.UnderlineStart));
