@@ -183,12 +183,12 @@ enum class EventKind {
     Char,        // ch: the typed character; shift has kAltKey for an Alt+letter
     Activate,    // window became the active window
     Deactivate,
-    Timer,         // timer: the id from SetTimer
-    Tray,          // tray, with x, y the pointer on the screen
-    CloseRequest,  // the user asked the window to close
-    MouseWheel,    // wheel: notches times 120, positive away from the user; x, y as for a move
+    Timer,          // timer: the id from SetTimer
+    Tray,           // tray, with x, y the pointer on the screen
+    CloseRequest,   // the user asked the window to close
+    MouseWheel,     // wheel: notches times 120, positive away from the user; x, y as for a move
     DisplayChange,  // monitors came, went, or changed their size or work area
-    TimeChange     // the wall clock was set, or the computer woke up: times of day moved
+    TimeChange      // the wall clock was set, or the computer woke up: times of day moved
 };
 
 struct Event {

@@ -28,7 +28,7 @@ class HeadlessBackend : public ui::Backend {
         std::vector<uint32_t> pixels;
         int presents = 0;
         bool minimized = false;  // to its taskbar button; showing or hiding it again clears it
-        ui::Rect lastPresent;  // the part the last present copied
+        ui::Rect lastPresent;    // the part the last present copied
     };
     struct MessageBoxRecord {
         std::string text;
