@@ -334,9 +334,10 @@ class Backend {
     // Calls `ready` from the loop whenever the descriptor `handle` can be read, until
     // UnwatchHandle; `ready` must read what waits, or it is called again. False where the
     // backend cannot watch one: the caller asks on a timer instead.
-    virtual bool WatchHandle(int handle, std::function<void()> ready) {
-        (void)handle;
-        (void)ready;
+    // By value: the backends that can watch keep it.
+    virtual bool WatchHandle(
+        int /*handle*/,
+        std::function<void()> /*ready*/) {  // NOLINT(performance-unnecessary-value-param)
         return false;
     }
     virtual void UnwatchHandle(int handle) { (void)handle; }

@@ -22,9 +22,10 @@ class UiThread {
 
     // GUI thread: `ready` runs on the GUI thread whenever the descriptor `handle` can be read,
     // until UnwatchHandle. False where the loop cannot watch one (then ask on a timer).
-    virtual bool WatchHandle(int handle, std::function<void()> ready) {
-        (void)handle;
-        (void)ready;
+    // By value: the backends that can watch keep it.
+    virtual bool WatchHandle(
+        int /*handle*/,
+        std::function<void()> /*ready*/) {  // NOLINT(performance-unnecessary-value-param)
         return false;
     }
     virtual void UnwatchHandle(int handle) { (void)handle; }
