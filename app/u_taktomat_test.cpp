@@ -644,20 +644,6 @@ TEST_F(ProgramTest, AnIdleMeterSleepsYetStartsAndBeepsOnTheSecondsOfAPolledProbe
               3);
 }
 
-// Name and bounds of every control a component owns, one a line.
-void ListControls(const TComponent& owner, std::string& out) {
-    for (int i = 0; i < owner.ComponentCount(); ++i) {
-        const auto* c = dynamic_cast<const TControl*>(owner.Component(i));
-        if (c) {
-            for (int v : {c->Left(), c->Top(), c->Width(), c->Height()}) {
-                out += " " + std::to_string(v);
-            }
-            out += " " + c->Name() + "\n";
-        }
-        ListControls(*owner.Component(i), out);
-    }
-}
-
 // Started in the tray, the program measures no text, off-line or on, until a window is shown:
 // a desktop's engine would load its fonts for that. Shown, every window is laid out and
 // painted as when its text is measured at once.
@@ -693,23 +679,23 @@ TEST_F(ProgramTest, HiddenWindowsMeasureNoTextUntilShownAndThenLookAsIfMeasuredA
         measuredHidden = fonts.measured;
         for (TForm* form : program->App().Forms()) form->Show();
         program->App().ProcessMessages();
-        std::string shown;
+        // The columns moved, and every label's size shows in what is painted.
+        std::string shown = std::to_string(W().frmOpcje->lblCena->Left());
         for (TForm* form : program->App().Forms()) {
             const Bitmap picture = driver->Snapshot(form->Name());
             const std::string_view pixels(reinterpret_cast<const char*>(picture.Bits()),
                                           sizeof(Pixel) * picture.Width() * picture.Height());
             shown +=
-                form->Name() + " " + std::to_string(std::hash<std::string_view>{}(pixels)) + "\n";
-            ListControls(*form, shown);
+                " " + form->Name() + " " + std::to_string(std::hash<std::string_view>{}(pixels));
         }
         program.reset();
         return shown;
     };
     int measuredHidden = 0;
     const std::string eager = run(true, measuredHidden);
+    EXPECT_EQ(eager.rfind("174 ", 0), 0u) << eager;
     EXPECT_EQ(run(false, measuredHidden), eager);
     EXPECT_EQ(measuredHidden, 0);
-    EXPECT_NE(eager.find(" 174 4 33 13 lblCena"), std::string::npos) << "the columns moved";
 }
 
 }  // namespace
