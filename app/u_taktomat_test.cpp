@@ -20,6 +20,7 @@
 #include "platform/headless/headless_driver.h"
 #include "session/session.h"
 #include "testing/dialup_fakes.h"
+#include "toolkit/gfx/font.h"
 #include "windows/u_connect.h"
 #include "windows/u_maximp.h"
 #include "windows/u_opcje.h"
@@ -57,9 +58,8 @@ class ProgramTest : public ::testing::Test {
         std::ofstream(dir / name, std::ios::binary) << text;
     }
     void Start(std::unique_ptr<TSettings> entrySettings = nullptr) {
-        program = std::make_unique<TTaktomat>(TProgramServices{
-            backend, host, ras, dir, MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ','), Unsaved(),
-            std::move(entrySettings)});
+        program = std::make_unique<TTaktomat>(
+            TProgramServices{backend, host, ras, dir, format, Unsaved(), std::move(entrySettings)});
         program->Start();
         driver = std::make_unique<HeadlessDriver>(program->App(), backend);
     }
@@ -77,6 +77,7 @@ class ProgramTest : public ::testing::Test {
     }
 
     fs::path dir;
+    FormatSettings format = MakeFormatSettings("yyyy-mm-dd", "hh:nn:ss", ',');
     headless::HeadlessBackend backend;
     ScriptedHostAddressSource host;
     std::vector<std::string> rasLog;
@@ -641,6 +642,60 @@ TEST_F(ProgramTest, AnIdleMeterSleepsYetStartsAndBeepsOnTheSecondsOfAPolledProbe
     EXPECT_EQ(std::count_if(told.begin(), told.end(),
                             [](const std::string& e) { return e.rfind("beep", 0) == 0; }),
               3);
+}
+
+// Started in the tray, the program measures no text, off-line or on, until a window is shown:
+// a desktop's engine would load its fonts for that. Shown, every window is laid out and
+// painted as when its text is measured at once.
+TEST_F(ProgramTest, HiddenWindowsMeasureNoTextUntilShownAndThenLookAsIfMeasuredAtOnce) {
+    // The built-in font, with fonts to load until its first use unless `loaded`.
+    struct Fonts : FontEngine {
+        bool loaded = false;
+        int measured = 0;
+        FontEngine& f = BuiltinFontEngine();
+        TFontMetrics Metrics(const TFont& font) override { return ++measured, f.Metrics(font); }
+        int TextWidth(const TFont& font, std::string_view text) override {
+            return ++measured, f.TextWidth(font, text);
+        }
+        void DrawGlyphs(Bitmap& b, const TRect& r, int x, int y, const TFont& font,
+                        std::string_view text, TColor color) override {
+            f.DrawGlyphs(b, r, x, y, font, text, color);
+        }
+        bool FontsLoaded() const override { return loaded || measured > 0; }
+        ~Fonts() override { SetCurrentFontEngine(nullptr); }
+    };
+    // Times longer than the options window's start fields were drawn for move its columns.
+    format = MakeFormatSettings("yyyy-mm-dd", "hh' h 'nn' min 'ss' s'", ',');
+    const auto run = [&](bool loaded, int& measuredHidden) {
+        Fonts fonts;
+        fonts.loaded = loaded;
+        SetCurrentFontEngine(&fonts);
+        backend.SetWallClock(EncodeDate(2026, 12, 7) + EncodeTime(12, 0, 0));
+        Offline();
+        Start();
+        Tick(3);
+        Online();
+        Tick(5);  // the clock's labels change while hidden
+        measuredHidden = fonts.measured;
+        for (TForm* form : program->App().Forms()) form->Show();
+        program->App().ProcessMessages();
+        // The columns moved, and every label's size shows in what is painted.
+        std::string shown = std::to_string(W().frmOpcje->lblCena->Left());
+        for (TForm* form : program->App().Forms()) {
+            const Bitmap picture = driver->Snapshot(form->Name());
+            const std::string_view pixels(reinterpret_cast<const char*>(picture.Bits()),
+                                          sizeof(Pixel) * picture.Width() * picture.Height());
+            shown +=
+                " " + form->Name() + " " + std::to_string(std::hash<std::string_view>{}(pixels));
+        }
+        program.reset();
+        return shown;
+    };
+    int measuredHidden = 0;
+    const std::string eager = run(true, measuredHidden);
+    EXPECT_EQ(eager.rfind("174 ", 0), 0u) << eager;
+    EXPECT_EQ(run(false, measuredHidden), eager);
+    EXPECT_EQ(measuredHidden, 0);
 }
 
 }  // namespace

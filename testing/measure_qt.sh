@@ -4,10 +4,10 @@
 #   testing/measure_qt.sh [BUILD_DIR] [RUNS] [OTHER_PROGRAM...]
 # OTHER_PROGRAMs (another build's taktomat, say the one before a change) are measured in the
 # same run, beside BUILD_DIR's, so that the figures share the machine's load.
-# Start-up: from exec to the tray icon (the program) or the window (the bare one) being
-# mapped, the median of RUNS starts. Idle, hidden and off-line, over the minute after a few
-# seconds to settle: wake-ups (voluntary context switches of all the process's threads, from
-# /proc), CPU, and resident memory at its end.
+# Start-up: from exec to the tray icon (the program, the bare tray icon) or the window (the
+# bare one) being mapped, the median of RUNS starts. Idle, hidden and off-line, over the
+# minute after a few seconds to settle: wake-ups (voluntary context switches of all the
+# process's threads, from /proc), CPU, and resident memory at its end.
 # MEASURE_DISPLAY picks the first X display to try (default 77); MEASURE_LOG names a log
 # ("raport.txt", a year's, say) that each program's folder starts with.
 # Needs xvfb, trayer, xdotool, x11-utils, g++ and qt6-base-dev.
@@ -36,8 +36,25 @@ int main(int argc, char** argv) {
     return app.exec();
 }
 CPP
-# shellcheck disable=SC2046
-g++ -std=c++20 -O2 -fPIC -o "$work/bare" "$work/bare.cpp" $(pkg-config --cflags --libs Qt6Widgets)
+# A bare tray icon: what the tray host's own steps cost, which a start to the tray pays and a
+# bare window does not.
+cat >"$work/baretray.cpp" <<'CPP'
+#include <QApplication>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::blue);
+    QSystemTrayIcon icon{QIcon(pixmap)};
+    icon.show();
+    return app.exec();
+}
+CPP
+for bare in bare baretray; do
+    # shellcheck disable=SC2046
+    g++ -std=c++20 -O2 -fPIC -o "$work/$bare" "$work/$bare.cpp" $(pkg-config --cflags --libs Qt6Widgets)
+done
 
 start_x_desktop "${MEASURE_DISPLAY:-77}" || exit 1
 
@@ -74,9 +91,9 @@ rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 # Every time one of the process's threads went to sleep of its own accord and woke again.
 wakeups() { cat /proc/"$1"/task/*/status | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n}'; }
 
-names=(bare)
-commands=("$work/bare")
-classes=(bare)
+names=(bare "bare tray icon")
+commands=("$work/bare" "$work/baretray")
+classes=(bare baretray)
 for i in "${!programs[@]}"; do
     mkdir -p "$work/folder$i"
     if [ -n "${MEASURE_LOG:-}" ]; then cp "$MEASURE_LOG" "$work/folder$i/raport.txt"; fi

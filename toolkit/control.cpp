@@ -5,6 +5,7 @@
 
 #include "toolkit/application.h"
 #include "toolkit/form.h"
+#include "toolkit/gfx/font.h"
 
 namespace tt {
 
@@ -90,6 +91,12 @@ void TControl::SetVisible(bool value) {
     if (!value) {
         ForgetOnForm();
     }
+}
+
+bool TControl::TextMeasuringWaits() const {
+    if (CurrentFontEngine().FontsLoaded()) return false;
+    const TForm* form = ParentForm();
+    return form == nullptr || !form->Visible();
 }
 
 bool TControl::Showing() const {

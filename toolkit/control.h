@@ -161,6 +161,13 @@ class TControl : public TComponent {
   protected:
     // The font in use changed, its own or, through ParentFont, the parent's.
     virtual void FontChanged();
+    // Whether measuring the control's text waits until its form is shown: the form is hidden
+    // (or there is none yet) and the font engine has not loaded its fonts. A program that
+    // starts in the tray so loads none unless a window is opened.
+    bool TextMeasuringWaits() const;
+    // Measures what waited, and lays out what follows from it; the form calls it for itself
+    // and for each of its controls as it is shown, before anything is painted.
+    virtual void MeasureWaitingText() {}
     void SetTextQuietly(const std::string& value) { text_ = value; }
     void SetVisibleQuietly(bool value) { visible_ = value; }
 

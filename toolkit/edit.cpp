@@ -88,8 +88,11 @@ void TEdit::MoveCaret(int to, bool extend) {
 }
 
 int TEdit::PrefixWidth(int chars) const {
-    return MeasureText(Font(), EncodeUtf8(std::u32string_view(text_).substr(
-                                   0, static_cast<size_t>(std::max(chars, 0)))))
+    // Nothing to measure before the first character: a field whose text is set while its
+    // window is hidden (the caret then at the start) measures nothing.
+    if (chars <= 0) return 0;
+    return MeasureText(Font(),
+                       EncodeUtf8(std::u32string_view(text_).substr(0, static_cast<size_t>(chars))))
         .Width;
 }
 

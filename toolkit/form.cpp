@@ -146,6 +146,9 @@ void TForm::SetVisible(bool value) {
     if (value) {
         EnsureWindow();
         SetVisibleQuietly(true);
+        // Shown, the form no longer lets text measuring wait: what waited is measured before
+        // the first paint.
+        MeasureWaitingTextOf(*this);
         buffer_.SetSize(Width(), Height());
         MarkDirty(ClientRect());
         PaintDirty();
@@ -164,6 +167,13 @@ void TForm::SetVisible(bool value) {
         dirty_.clear();
         SetActive(false);
         if (OnHide) OnHide(this);
+    }
+}
+
+void TForm::MeasureWaitingTextOf(TControl& control) {
+    control.MeasureWaitingText();
+    if (auto* parent = dynamic_cast<TWinControl*>(&control)) {
+        for (int i = 0; i < parent->ControlCount(); ++i) MeasureWaitingTextOf(*parent->Controls(i));
     }
 }
 

@@ -108,6 +108,7 @@ class TForm : public TWinControl {
     void SetActive(bool value);
     void EnsureWindow();
     void RecreateWindow();
+    void MeasureWaitingTextOf(TControl& control);
     void PaintRegion(const TRect& rect);
     void PaintTree(TControl& control, const TRect& clip, TControl* from, bool& started);
     void SetHovered(TControl* control);

@@ -14,7 +14,7 @@ TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
 void TLabel::SetText(const std::string& value) {
     const std::string& before = Caption();
     if (value == before) return;
-    if (autoSize_ && Visible()) {
+    if (autoSize_ && Visible() && !TextMeasuringWaits()) {
         // A caption that keeps its size and its first glyphs, as a clock's does from one
         // second to the next, repaints from the first glyph that changed on: the glyphs before
         // it stand where they stood. With an accelerator the drawn text differs from the
@@ -43,6 +43,12 @@ void TLabel::SetText(const std::string& value) {
 }
 
 void TLabel::SetAutoSize(bool value) {
+    // Turned off, it keeps the size of the text it has: that is measured now.
+    if (!value && sizeWaits_) {
+        const TSize size = MeasureText(Font(), Caption(), showAccelChar_);
+        TGraphicControl::SetBounds(Left(), Top(), size.Width, size.Height);
+        sizeWaits_ = false;
+    }
     autoSize_ = value;
     AdjustSize();
 }
@@ -65,12 +71,17 @@ void TLabel::FontChanged() {
 }
 
 void TLabel::SetBounds(int left, int top, int width, int height) {
-    if (autoSize_) {
+    sizeWaits_ = autoSize_ && TextMeasuringWaits();
+    if (autoSize_ && !sizeWaits_) {
         const TSize size = MeasureText(Font(), Caption(), showAccelChar_);
         width = size.Width;
         height = size.Height;
     }
     TGraphicControl::SetBounds(left, top, width, height);
+}
+
+void TLabel::MeasureWaitingText() {
+    if (sizeWaits_) AdjustSize();
 }
 
 void TLabel::AdjustSize() {

@@ -27,10 +27,13 @@ class TLabel : public TGraphicControl {
 
   protected:
     void FontChanged() override;
+    void MeasureWaitingText() override;
 
   private:
     void AdjustSize();
     bool autoSize_ = true;
+    // Sized to its text while AutoSize is on, and that text not measured yet.
+    bool sizeWaits_ = false;
     bool transparent_ = false;
     bool showAccelChar_ = true;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 
 #include "base/error.h"
 #include "base/utf8.h"
@@ -21,26 +22,33 @@ constexpr const char* kPulseHint = "czas trwania impulsu w sekundach";
 constexpr int kStartFieldWidth = 62;
 constexpr int kMostShift = 275 - 8 - (160 + 56);
 
-struct TimeFieldSize {
-    int Width = kStartFieldWidth;
-    int Chars = 8;
-};
-
-// Wide enough for every time of day the locale writes: each hour with the widest minutes and
-// seconds, before and after noon.
-TimeFieldSize StartTimeFieldSize(const TFont& font, const FormatSettings& fs) {
-    TimeFieldSize size;
-    int widest = 0;
+// Every time of day the locale writes: each hour with the widest minutes and seconds, before
+// and after noon.
+std::array<std::string, 24> WidestTimes(const FormatSettings& fs) {
+    std::array<std::string, 24> times;
     for (int hour = 0; hour < 24; ++hour) {
-        const std::string text = TimeToStr(EncodeTime(hour, 58, 58), fs);
-        widest = std::max(widest, MeasureText(font, text).Width);
+        times[static_cast<size_t>(hour)] = TimeToStr(EncodeTime(hour, 58, 58), fs);
+    }
+    return times;
+}
+
+int LongestTimeChars(const FormatSettings& fs) {
+    int longest = 8;
+    for (const std::string& text : WidestTimes(fs)) {
         int chars = 0;
         for (size_t at = 0; at < text.size(); ++chars) NextCodePoint(text, at);
-        size.Chars = std::max(size.Chars, chars);
+        longest = std::max(longest, chars);
     }
-    // The field's text margin on both sides.
-    size.Width = std::clamp(widest + 6, kStartFieldWidth, kStartFieldWidth + kMostShift);
-    return size;
+    return longest;
+}
+
+// Wide enough for every time of day, with the field's text margin on both sides.
+int StartFieldWidth(const TFont& font, const FormatSettings& fs) {
+    int widest = 0;
+    for (const std::string& text : WidestTimes(fs)) {
+        widest = std::max(widest, MeasureText(font, text).Width);
+    }
+    return std::clamp(widest + 6, kStartFieldWidth, kStartFieldWidth + kMostShift);
 }
 
 }  // namespace
@@ -60,14 +68,11 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TWindowKit& kit, TSettings& settings,
     TFont fieldFont = Font();
     fieldFont.Color = clWindowText;
 
-    // The start-time fields take the locale's longest time ("12:00:00 AM" under a 12-hour
-    // clock); the columns to their right move over by what they grow.
-    const TimeFieldSize field = StartTimeFieldSize(fieldFont, fs_);
-    const int moved = field.Width - kStartFieldWidth;
+    const int timeChars = LongestTimeChars(fs_);
 
     lblStrefa = PlaceLabel(this, "lblStrefa", 8, 4, "Strefa opłat");
-    lblImpuls = PlaceLabel(this, "lblImpuls", 98 + moved, 4, "Impuls");
-    lblCena = PlaceLabel(this, "lblCena", 160 + moved, 4, "Cena zł");
+    lblImpuls = PlaceLabel(this, "lblImpuls", 98, 4, "Impuls");
+    lblCena = PlaceLabel(this, "lblCena", 160, 4, "Cena zł");
 
     const std::array<const char*, 3> odNames{"lblOd1", "lblOd2", "lblOd3"};
     const std::array<const char*, 3> startNames{"edtStrefa1_Start", "edtStrefa2_Start",
@@ -83,17 +88,17 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TWindowKit& kit, TSettings& settings,
         const int top = 19 + 21 * static_cast<int>(i);
         od[i] = PlaceLabel(this, odNames[i], 8, top + 4, "od:");
 
-        TEdit* start = Place<TEdit>(this, startNames[i], 26, top, field.Width, 20);
+        TEdit* start = Place<TEdit>(this, startNames[i], 26, top, kStartFieldWidth, 20);
         start->SetFont(fieldFont);
         start->SetReadOnly(true);
-        start->SetMaxLength(field.Chars);
+        start->SetMaxLength(timeChars);
         start->SetText(startTexts[i]);
         start->OnKeyDown = [this](TComponent* s, int& key, TShiftState shift) {
             ZmianaUstawienStref(s, key, shift);
         };
         starts[i] = start;
 
-        TBMPCounter* counter = Place<TBMPCounter>(this, counterNames[i], 98 + moved, top, 50, 20);
+        TBMPCounter* counter = Place<TBMPCounter>(this, counterNames[i], 98, top, 50, 20);
         counter->SetDigits(&kit_.Skins.imgCyfry);
         counter->SetMaxValue(3600);
         counter->SetMinValue(30);
@@ -102,7 +107,7 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TWindowKit& kit, TSettings& settings,
         counter->SetHint(kPulseHint);
         counters[i] = counter;
 
-        TEdit* price = Place<TEdit>(this, priceNames[i], 160 + moved, top, 56, 20);
+        TEdit* price = Place<TEdit>(this, priceNames[i], 160, top, 56, 20);
         price->SetFont(fieldFont);
         price->SetText("0,29");
         prices[i] = price;
@@ -140,6 +145,30 @@ TfrmOpcje::TfrmOpcje(TComponent* owner, TWindowKit& kit, TSettings& settings,
 
     OnCreate = [this](TComponent* s) { OdczytZINI(s); };
     OnShow = [this](TComponent* s) { OdczytZINI(s); };
+
+    columnsWait_ = TextMeasuringWaits();
+    if (!columnsWait_) FitColumnsToTimes();
+}
+
+void TfrmOpcje::FitColumnsToTimes() {
+    // The start-time fields take the locale's longest time ("12:00:00 AM" under a 12-hour
+    // clock); the columns to their right move over by what they grow.
+    const int width = StartFieldWidth(edtStrefa1_Start->Font(), fs_);
+    const int moved = width - kStartFieldWidth;
+    for (TEdit* start : {edtStrefa1_Start, edtStrefa2_Start, edtStrefa3_Start}) {
+        start->SetWidth(width);
+    }
+    for (TControl* c :
+         std::initializer_list<TControl*>{lblImpuls, lblCena, cntImpuls_1, cntImpuls_2, cntImpuls_3,
+                                          edtCena1, edtCena2, edtCena3}) {
+        c->SetLeft(c->Left() + moved);
+    }
+}
+
+void TfrmOpcje::MeasureWaitingText() {
+    if (!columnsWait_) return;
+    columnsWait_ = false;
+    FitColumnsToTimes();
 }
 
 void TfrmOpcje::OdczytZINI(TComponent*) {

@@ -50,8 +50,14 @@ class TfrmOpcje : public TCompanionForm {
     void DoPulpituClick(TComponent* Sender);
     void DoEkranuClick(TComponent* Sender);
 
+  protected:
+    void MeasureWaitingText() override;
+
   private:
     void Confirm();
+    // Widens the start-time fields to the locale's times and moves the columns on their right.
+    void FitColumnsToTimes();
+    bool columnsWait_ = false;
 
     TSettings& settings_;
     const FormatSettings& fs_;

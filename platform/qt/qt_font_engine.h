@@ -21,6 +21,7 @@ class QtFontEngine : public FontEngine {
     int TextWidth(const TFont& font, std::string_view text) override;
     void DrawGlyphs(Bitmap& target, const TRect& clip, int x, int y, const TFont& font,
                     std::string_view text, TColor color) override;
+    bool FontsLoaded() const override { return !fonts_.empty(); }
 
     // The Qt font a TFont stands for.
     const QFont& FontFor(const TFont& font);

@@ -43,6 +43,10 @@ class FontEngine {
     // the text's cell at (x, y) in bitmap coordinates; touches nothing outside `clip`.
     virtual void DrawGlyphs(Bitmap& target, const TRect& clip, int x, int y, const TFont& font,
                             std::string_view text, TColor color) = 0;
+    // False while the engine has yet to load its fonts, which costs a native one megabytes
+    // of libraries, font files and tables: until then the text of hidden windows is measured
+    // only when they are shown (TControl::TextMeasuringWaits).
+    virtual bool FontsLoaded() const { return true; }
 };
 
 FontEngine& BuiltinFontEngine();
