@@ -88,8 +88,18 @@ startup() {
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
-# Every time one of the process's threads went to sleep of its own accord and woke again.
-wakeups() { cat /proc/"$1"/task/*/status | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n}'; }
+# Every time one of the process's threads went to sleep of its own accord and woke again, thread
+# by thread ("TID COUNT" lines), so that a thread that ends in the minute (Qt's pool lets idle ones
+# go) takes nothing off the others' count.
+switches() {
+    local t
+    for t in /proc/"$1"/task/*; do
+        echo "${t##*/} $(awk '/^voluntary_ctxt_switches/ {print $2}' "$t/status" 2>/dev/null)"
+    done
+}
+# Wake-ups between two readings: of the threads alive at the second, what they added since the
+# first (all of it for a thread that started in between).
+woken() { awk 'NR == FNR {was[$1] = $2; next} $2 != "" {n += $2 - ($1 in was ? was[$1] : 0)} END {print n + 0}' "$1" "$2"; }
 
 names=(bare "bare tray icon")
 commands=("$work/bare" "$work/baretray")
@@ -117,14 +127,15 @@ for i in "${!names[@]}"; do
     sleep 1
 done
 sleep 5
-declare -a w0 c0 w1 c1 rss
+declare -a wake c0 c1 rss
 for i in "${!names[@]}"; do
-    w0[i]=$(wakeups "${pid[$i]}")
+    switches "${pid[$i]}" >"$work/switches0-$i"
     c0[i]=$(cpu_ticks "${pid[$i]}")
 done
 sleep 60
 for i in "${!names[@]}"; do
-    w1[i]=$(wakeups "${pid[$i]}")
+    switches "${pid[$i]}" >"$work/switches1-$i"
+    wake[i]=$(woken "$work/switches0-$i" "$work/switches1-$i")
     c1[i]=$(cpu_ticks "${pid[$i]}")
     rss[i]=$(rss_kb "${pid[$i]}")
 done
@@ -136,7 +147,7 @@ for i in "${!names[@]}"; do
     [ ${#name} -le 44 ] || name=${name: -44}
     printf '%-44s %10s %8s %12s %10s %12s\n' "$name" "${start_ms[$i]}" \
         "$(awk -v a="${start_ms[$i]}" -v b="${start_ms[0]}" 'BEGIN {printf "%.2f", a / b}')" \
-        "$((w1[i] - w0[i]))" "${rss[$i]}" \
+        "${wake[$i]}" "${rss[$i]}" \
         "$(awk -v t="$((c1[i] - c0[i]))" -v hz="$hz" 'BEGIN {printf "%.3f", t / hz / 60 * 100}')"
 done
 echo "(RSS above the bare window: $(for i in "${!names[@]}"; do [ "$i" = 0 ] || printf '%s kB  ' "$((rss[i] - rss[0]))"; done))"
