@@ -15,6 +15,8 @@ namespace {
 // Characters, not bytes, so a cut never splits a letter; the platform's code page has one
 // byte for each of the program's letters.
 std::string CutTip(const std::string& text) {
+    // No more bytes than the limit's characters: nothing to cut (the tip changes every second).
+    if (text.size() <= static_cast<std::size_t>(kMaxTipLength)) return text;
     std::size_t pos = 0;
     for (int n = 0; n < kMaxTipLength && pos < text.size(); ++n) NextCodePoint(text, pos);
     return text.substr(0, pos);

@@ -335,13 +335,30 @@ std::string TSession::LimitText(int limit) const {
 }
 
 std::string TSession::TrayTip() const {
-    return TrayTipText(meter_.Zone() != 0, meter_.ConnectionTime(), meter_.PulseCount(),
-                       meter_.Cost(tariff_), format_);
+    if (meter_.Zone() == 0) return TrayTipText(false, 0, 0, 0, format_);
+    // Built every second on-line: the cost's text changes only with the cost, the time's is the
+    // label's of the same tick.
+    const long double cost = meter_.Cost(tariff_);
+    if (tipCostText_.empty() || cost != tipCost_) {
+        tipCost_ = cost;
+        tipCostText_ = MoneyToStr(cost, format_);
+    }
+    return "Taktomat 2000\nCzas: " + ConnectionTimeText() +
+           "\nImpulsy: " + std::to_string(meter_.PulseCount()) + "\nKoszt: " + tipCostText_ + " zł";
+}
+
+const std::string& TSession::ConnectionTimeText() const {
+    const TDateTime time = meter_.ConnectionTime();
+    if (timeText_.empty() || time != timeTextOf_) {
+        timeTextOf_ = time;
+        timeText_ = DurationToStr(time, format_);
+    }
+    return timeText_;
 }
 
 std::string TSession::TimeLabel() const {
     if (showPulseNumber_) return "Impuls: " + std::to_string(labelPulseCount_);
-    return DurationToStr(meter_.ConnectionTime(), format_);
+    return ConnectionTimeText();
 }
 
 void TSession::SetDisconnectChecked(bool checked) {

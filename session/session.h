@@ -178,6 +178,12 @@ class TSession {
     std::filesystem::path SettingsPath() const { return folder_ / "taktomat.ini"; }
 
   private:
+    // The connection's time as text, made once for the label and the tray tip of a tick.
+    const std::string& ConnectionTimeText() const;
+    mutable TDateTime timeTextOf_ = 0;
+    mutable std::string timeText_;
+    mutable long double tipCost_ = 0;
+    mutable std::string tipCostText_;
     void Changed(unsigned changes);
     void Beep(int type);
     void Tell(const std::string& text);
