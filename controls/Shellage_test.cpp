@@ -16,6 +16,7 @@ class RecordingBackend : public headless::HeadlessBackend {
   public:
     std::vector<std::string> log;
     int trayCalls = 0;
+    int wholeIcons = 0;  // calls that hand the picture over again
 
     void Activate(int window) override {
         log.push_back("activate " + std::to_string(window));
@@ -27,7 +28,12 @@ class RecordingBackend : public headless::HeadlessBackend {
     }
     void ShowTrayIcon(const ui::TrayIcon& icon) override {
         ++trayCalls;
+        ++wholeIcons;
         HeadlessBackend::ShowTrayIcon(icon);
+    }
+    void SetTrayTip(const std::string& tip) override {
+        ++trayCalls;
+        HeadlessBackend::SetTrayTip(tip);
     }
     void HideTrayIcon() override {
         ++trayCalls;
@@ -89,8 +95,11 @@ TEST_F(NotifyIconTest, ShowsUpdatesAndRemovesTheIconWithItsTip) {
     // 70 letters of two bytes each: cut to 63 letters, never inside one.
     std::string longTip;
     for (int i = 0; i < 70; ++i) longTip += "ż";
+    const int pictures = backend.wholeIcons;
     nIcon->SetHint(longTip);
     EXPECT_EQ(backend.Tray()->tip, longTip.substr(0, 126));
+    EXPECT_EQ(backend.wholeIcons, pictures);  // a new tip alone leaves the picture where it is
+    EXPECT_EQ(backend.Tray()->pixels[4 * 32 + 3], PixelFromRGB(clRed));
 
     nIcon->SetIconVisible(false);
     EXPECT_FALSE(backend.Tray());

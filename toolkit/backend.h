@@ -357,6 +357,9 @@ class Backend {
     // Where they cannot outlive the loop's turn (headless) there is nothing to do.
     virtual void EndModalLoops() {}
     virtual void ShowTrayIcon(const TrayIcon& icon) = 0;  // adds or modifies
+    // Only the tip of the icon shown changed (it does every second on-line): the picture is
+    // not handed over again. Nothing happens while no icon is shown.
+    virtual void SetTrayTip(const std::string& tip) = 0;
     virtual void HideTrayIcon() = 0;
     // Whether the desktop has a notification area now. An icon shown without one appears when
     // one comes.

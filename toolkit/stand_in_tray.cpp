@@ -57,6 +57,12 @@ void StandInTray::Notify(Icon& icon, ui::TrayCall call) {
         } else if (call != ui::TrayCall::Modify || it == added_.end()) {
             return;
         }
+        if (call == ui::TrayCall::Modify && icon.stagedParts_ == ui::kTrayPartTip) {
+            // The tip alone, as it changes every second on-line: the picture stays where it is.
+            icon.shown_.tip = icon.stagedTip_;
+            if (it == added_.begin()) app_.Backend().SetTrayTip(icon.shown_.tip);
+            return;
+        }
         if (icon.stagedParts_ & ui::kTrayPartIcon) {
             icon.shown_.width = icon.staged_.width;
             icon.shown_.height = icon.staged_.height;

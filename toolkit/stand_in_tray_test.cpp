@@ -53,11 +53,14 @@ TEST_F(StandInTrayTest, FirstIconAddedIsShownAndTheNextTakesItsPlaceWhenItGoes) 
     first->Notify(ui::TrayCall::Modify, ui::kTrayPartIcon, "ignored");
     EXPECT_TRUE(backend.Tray()->pixels.empty());
     EXPECT_EQ(ShownTip(), "nowa");
+    // The icon behind the shown one keeps its new tip for when it comes forward.
+    second->Notify(ui::TrayCall::Modify, ui::kTrayPartTip, "druga nowa");
+    EXPECT_EQ(ShownTip(), "nowa");
 
     first->Notify(ui::TrayCall::Delete, 0, "");
-    EXPECT_EQ(ShownTip(), "druga");
+    EXPECT_EQ(ShownTip(), "druga nowa");
     first->Notify(ui::TrayCall::Delete, 0, "");  // not added: nothing happens
-    EXPECT_EQ(ShownTip(), "druga");
+    EXPECT_EQ(ShownTip(), "druga nowa");
     second.reset();  // released while added: the tray forgets it
     EXPECT_EQ(ShownTip(), "(none)");
     backend.TrayInput(ui::TrayMouse::LeftDown, 5, 5);

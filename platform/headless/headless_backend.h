@@ -69,6 +69,9 @@ class HeadlessBackend : public ui::Backend {
     std::vector<ui::Monitor> Monitors() override;
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override { tray_ = icon; }
+    void SetTrayTip(const std::string& tip) override {
+        if (tray_) tray_->tip = tip;
+    }
     void HideTrayIcon() override { tray_.reset(); }
     bool TrayAvailable() override { return trayAvailable_; }
     bool ShowNotification(const ui::Notification& notification) override {

@@ -76,6 +76,7 @@ class QtBackend : public ui::Backend {
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void EndModalLoops() override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
+    void SetTrayTip(const std::string& tip) override;
     void HideTrayIcon() override;
     bool TrayAvailable() override;
     // The desktop's notification service over D-Bus; where there is none, the tray icon's own

@@ -565,9 +565,10 @@ TEST_F(QtTest, TrayActivationsBecomePointerEvents) {
     EXPECT_EQ(trays[0].x, QCursor::pos().x());
     EXPECT_EQ(trays[0].y, QCursor::pos().y());
 
-    icon.tip = "Taktomat: 00:01:03";
-    backend->ShowTrayIcon(icon);
+    backend->SetTrayTip("Taktomat: 00:01:03");
     EXPECT_EQ(tray->toolTip(), QString::fromUtf8("Taktomat: 00:01:03"));
+    EXPECT_EQ(tray->icon().pixmap(2, 2).toImage().convertToFormat(QImage::Format_RGB32).pixel(1, 0),
+              0xFF00FF00u);
     EXPECT_EQ(backend->NativeTrayIcon(), tray) << "one icon, modified";
     backend->ShowTrayIcon(ui::TrayIcon{"bez obrazka", 0, 0, {}});
     EXPECT_FALSE(tray->icon().isNull()) << "the default icon";

@@ -78,6 +78,12 @@ void QtBackend::ShowTrayIcon(const ui::TrayIcon& icon) {
     tray_->show();
 }
 
+void QtBackend::SetTrayTip(const std::string& tip) {
+    if (!tray_ || !trayShown_ || trayShown_->tip == tip) return;
+    tray_->setToolTip(ToQString(tip));
+    trayShown_->tip = tip;
+}
+
 void QtBackend::HideTrayIcon() {
     if (tray_) tray_->hide();
 }

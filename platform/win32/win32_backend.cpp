@@ -792,6 +792,18 @@ void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
     trayIcon_ = made;
 }
 
+void Win32Backend::SetTrayTip(const std::string& tip) {
+    if (!trayShown_) return;
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = appWindow_;
+    nid.uID = kTrayId;
+    nid.uFlags = NIF_TIP;
+    const std::string ansi = Utf8ToAnsi(tip).substr(0, sizeof(nid.szTip) - 1);
+    std::memcpy(nid.szTip, ansi.c_str(), ansi.size() + 1);
+    Shell_NotifyIconA(NIM_MODIFY, &nid);
+}
+
 void Win32Backend::HideTrayIcon() {
     if (trayShown_) {
         NOTIFYICONDATAA nid{};

@@ -75,6 +75,7 @@ class Win32Backend : public ui::Backend {
     std::vector<ui::Monitor> Monitors() override;
     int TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int x, int y) override;
     void ShowTrayIcon(const ui::TrayIcon& icon) override;
+    void SetTrayTip(const std::string& tip) override;
     void HideTrayIcon() override;
     std::unique_ptr<ui::TrayIconHost> AttachNativeTray(int window, unsigned iconId) override;
     // The balloon of the tray icon attached last (AttachNativeTray) while it is shown.
