@@ -212,16 +212,15 @@ std::string DurationToStr(TDateTime duration, const FormatSettings& fs) {
         if (used == "h:nn:ss" || used == "h:mm:ss") last.HourDigits = 1;
     }
     if (last.HourDigits != 0) {
-        // What FormatDateTime makes of these patterns, without reading them each time.
+        // What FormatDateTime makes of these patterns, without reading them each time: the
+        // clock label and the tray tip show one every second.
         const TimeParts t = DecodeTime(duration);
-        std::string out;
-        out.reserve(12);
-        AppendNumber(out, t.Hour, last.HourDigits);
-        out += fs.TimeSeparator;
-        AppendNumber(out, t.Minute, 2);
-        out += fs.TimeSeparator;
-        AppendNumber(out, t.Second, 2);
-        return out;
+        const auto digit = [](int v) { return static_cast<char>('0' + v); };
+        char text[8] = {digit(t.Hour / 10),   digit(t.Hour % 10),   fs.TimeSeparator,
+                        digit(t.Minute / 10), digit(t.Minute % 10), fs.TimeSeparator,
+                        digit(t.Second / 10), digit(t.Second % 10)};
+        const bool oneDigit = last.HourDigits == 1 && t.Hour < 10;
+        return std::string(text + (oneDigit ? 1 : 0), text + sizeof text);
     }
     // A 12-hour clock would show ten minutes as "12:10:00 AM".
     return FormatDateTime(last.Shows ? fs.LongTimeFormat : "hh:nn:ss", duration, fs);

@@ -13,13 +13,15 @@ unsigned TNotifyIcon::nextIconId_ = 0;
 namespace {
 
 // Characters, not bytes, so a cut never splits a letter; the platform's code page has one
-// byte for each of the program's letters.
-std::string CutTip(const std::string& text) {
-    // No more bytes than the limit's characters: nothing to cut (the tip changes every second).
-    if (text.size() <= static_cast<std::size_t>(kMaxTipLength)) return text;
-    std::size_t pos = 0;
-    for (int n = 0; n < kMaxTipLength && pos < text.size(); ++n) NextCodePoint(text, pos);
-    return text.substr(0, pos);
+// byte for each of the program's letters. Into the room of the last tip: it changes every second.
+void CutTip(const std::string& text, std::string& out) {
+    std::size_t pos = text.size();
+    // No more bytes than the limit's characters: nothing to cut.
+    if (text.size() > static_cast<std::size_t>(kMaxTipLength)) {
+        pos = 0;
+        for (int n = 0; n < kMaxTipLength && pos < text.size(); ++n) NextCodePoint(text, pos);
+    }
+    out.assign(text, 0, pos);
 }
 
 }  // namespace
@@ -90,14 +92,13 @@ void TNotifyIcon::SetIconVisible(bool value) {
 }
 
 void TNotifyIcon::CallTray(ui::TrayCall call, unsigned parts) {
-    notifyIconData_ = TNotifyIconData{};
     notifyIconData_.cbSize = 88;
     notifyIconData_.Wnd = ownerForm_;
     notifyIconData_.uID = iconId_;
     notifyIconData_.uFlags = parts;
     notifyIconData_.uCallbackMessage = callbackMessage_;
     notifyIconData_.hIcon = icon_.Empty() ? nullptr : &icon_;
-    notifyIconData_.szTip = CutTip(hint_);
+    CutTip(hint_, notifyIconData_.szTip);
     if (parts & ui::kTrayPartIcon) {
         // The key colour must become the shell's mask, not a magenta frame round the dial.
         const std::vector<uint32_t> pixels =

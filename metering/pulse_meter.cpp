@@ -85,7 +85,7 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
                              const TMeterLimits& limits, const TTotals& totals) {
     TMeterTick out;
     const int t = SecondOfDay(in.WallNow);
-    const int z = ZoneOfTime(tariff, static_cast<TDateTime>(t) / kSecondsPerDay);
+    const int z = ZoneOfSecond(tariff, t);
     out.Online = in.Online;
 
     if (!in.Online) {

@@ -8,10 +8,33 @@ int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay) {
     return ZoneOfSecond(table, SecondOfDay(timeOfDay));
 }
 
+namespace {
+
+// The three zones' start seconds. Asked every second on-line, of the same table: the last
+// answer is kept with the starts it was worked out from.
+const std::array<int, 4>& StartSeconds(const TTariffTable& table) {
+    struct Last {
+        std::array<TDateTime, 4> starts{};
+        std::array<int, 4> seconds{};
+        bool known = false;
+    };
+    thread_local Last last;
+    if (!last.known || last.starts != table.ZoneStart) {
+        last.starts = table.ZoneStart;
+        for (size_t zone = 1; zone <= 3; ++zone)
+            last.seconds[zone] = SecondOfDay(table.ZoneStart[zone]);
+        last.known = true;
+    }
+    return last.seconds;
+}
+
+}  // namespace
+
 int ZoneOfSecond(const TTariffTable& table, int t) {
-    const int s1 = SecondOfDay(table.ZoneStart[1]);
-    const int s2 = SecondOfDay(table.ZoneStart[2]);
-    const int s3 = SecondOfDay(table.ZoneStart[3]);
+    const std::array<int, 4>& starts = StartSeconds(table);
+    const int s1 = starts[1];
+    const int s2 = starts[2];
+    const int s3 = starts[3];
     int zone = 3;
     if (s1 < t && t < s2)
         zone = 1;
@@ -26,8 +49,9 @@ int SecondsZoneHolds(const TTariffTable& table, int second) {
     // The zone is decided by comparisons with the three starts: it is the same over each open
     // stretch between them, and each start second is a stretch of its own.
     int next = kSecondsPerDay;
+    const std::array<int, 4>& starts = StartSeconds(table);
     for (size_t zone = 1; zone <= 3; ++zone) {
-        const int start = SecondOfDay(table.ZoneStart[zone]);
+        const int start = starts[zone];
         if (start == second) return 1;
         if (start > second) next = std::min(next, start);
     }

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 
@@ -22,7 +23,7 @@ std::string BillText(TDateTime time, int32_t pulses, long double cost, const For
 std::string TrayTipText(bool online, TDateTime time, int32_t pulses, long double cost,
                         const FormatSettings& fs) {
     std::string tip = "Taktomat 2000";
-    if (online) tip += "\n" + BillText(time, pulses, cost, fs);
+    if (online) tip.append("\n").append(BillText(time, pulses, cost, fs));
     return tip;
 }
 
@@ -334,17 +335,26 @@ std::string TSession::LimitText(int limit) const {
     return std::string("Limit impulsów ") + kLimitNames[i] + ": " + std::to_string(values[i]);
 }
 
-std::string TSession::TrayTip() const {
-    if (meter_.Zone() == 0) return TrayTipText(false, 0, 0, 0, format_);
-    // Built every second on-line: the cost's text changes only with the cost, the time's is the
-    // label's of the same tick.
+const std::string& TSession::TrayTip() const {
+    if (meter_.Zone() == 0) {
+        tipText_ = TrayTipText(false, 0, 0, 0, format_);
+        return tipText_;
+    }
+    // Built every second on-line, in the room of the last one: the cost's text changes only with
+    // the cost, the time's is the label's of the same tick.
     const long double cost = meter_.Cost(tariff_);
     if (tipCostText_.empty() || cost != tipCost_) {
         tipCost_ = cost;
         tipCostText_ = MoneyToStr(cost, format_);
     }
-    return "Taktomat 2000\nCzas: " + ConnectionTimeText() +
-           "\nImpulsy: " + std::to_string(meter_.PulseCount()) + "\nKoszt: " + tipCostText_ + " zł";
+    char pulses[16];
+    const char* pulsesEnd = std::to_chars(pulses, pulses + sizeof pulses, meter_.PulseCount()).ptr;
+    tipText_.assign("Taktomat 2000\nCzas: ");
+    tipText_.append(ConnectionTimeText())
+        .append("\nImpulsy: ")
+        .append(pulses, static_cast<size_t>(pulsesEnd - pulses));
+    tipText_.append("\nKoszt: ").append(tipCostText_).append(" zł");
+    return tipText_;
 }
 
 const std::string& TSession::ConnectionTimeText() const {

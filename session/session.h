@@ -164,8 +164,8 @@ class TSession {
     // The time label's text: the connection's time, or its pulse number (on a tick the count
     // of the tick before: a pulse counted now shows on the next one).
     std::string TimeLabel() const;
-    // The tray icon's tip now (TrayTipText).
-    std::string TrayTip() const;
+    // The tray icon's tip now (TrayTipText); valid until the next call.
+    const std::string& TrayTip() const;
 
     TSettings* Settings() const { return settings_.get(); }
     // Releases the settings file's accessor (the program's last write is done).
@@ -184,6 +184,7 @@ class TSession {
     mutable std::string timeText_;
     mutable long double tipCost_ = 0;
     mutable std::string tipCostText_;
+    mutable std::string tipText_;
     void Changed(unsigned changes);
     void Beep(int type);
     void Tell(const std::string& text);

@@ -151,7 +151,10 @@ void Application::WaitForMessages(int ms) {
 }
 
 void Application::PaintForms() {
-    for (TForm* f : forms_) Guard([f] { f->PaintPending(Badge<Application>{}); });
+    // Asked after every turn of the loop, for every window, mostly with nothing to paint.
+    for (TForm* f : forms_) {
+        if (f->PaintWaits()) Guard([f] { f->PaintPending(Badge<Application>{}); });
+    }
 }
 
 void Application::HandleEvent(const ui::Event& event) {

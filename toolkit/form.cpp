@@ -334,26 +334,30 @@ void TForm::PaintRegion(const TRect& rect) {
         }
     }
     Canvas& canvas = buffer_.GetCanvas();
-    for (size_t i = from; i < order.size(); ++i) {
-        const TRect clip = Intersect(order[i].second, rect);
-        if (clip.IsEmpty()) continue;
-        TControl& c = *order[i].first;
-        const Canvas::State saved = canvas.Save();
-        const TPoint origin = c.ClientToForm({0, 0});
-        canvas.ResetClip();
-        canvas.SetOrigin(origin);
-        canvas.SetClipRect(clip.Offset(-origin.X, -origin.Y));
-        canvas.Font() = c.Font();
-        canvas.Brush() = TBrush{c.Color(), TBrushStyle::bsSolid};
-        canvas.Pen() = TPen{};
-        try {
+    // Each control starts from the canvas as it was, with every part of the state set below
+    // but the pen's position: one save for the region, not one for each control.
+    const Canvas::State saved = canvas.Save();
+    const TPoint penPos = canvas.PenPos();
+    try {
+        for (size_t i = from; i < order.size(); ++i) {
+            const TRect clip = Intersect(order[i].second, rect);
+            if (clip.IsEmpty()) continue;
+            TControl& c = *order[i].first;
+            const TPoint origin = c.ClientToForm({0, 0});
+            canvas.ResetClip();
+            canvas.SetOrigin(origin);
+            canvas.SetClipRect(clip.Offset(-origin.X, -origin.Y));
+            canvas.Font() = c.Font();
+            canvas.Brush() = TBrush{c.Color(), TBrushStyle::bsSolid};
+            canvas.Pen() = TPen{};
+            canvas.MoveTo(penPos.X, penPos.Y);
             c.PaintTo({}, canvas);
-        } catch (...) {
-            canvas.Restore(saved);
-            throw;
         }
+    } catch (...) {
         canvas.Restore(saved);
+        throw;
     }
+    canvas.Restore(saved);
 }
 
 void TForm::Paint() {

@@ -94,6 +94,8 @@ class TForm : public TWinControl {
     // Paints what was invalidated and presents it.
     void PaintPending(Badge<TControl>) { PaintDirty(); }
     void PaintPending(Badge<Application>) { PaintDirty(); }
+    // Whether PaintPending has anything to do.
+    bool PaintWaits() const { return !dirty_.empty() && Visible() && window_ && !painting_; }
     // An event of the form's window.
     void HandleInput(Badge<Application>, const ui::Event& event);
     // Lets go of a control that goes away, hides or is disabled: the capture, the focus, the

@@ -242,7 +242,7 @@ class BuiltinEngine final : public FontEngine {
         const Face face = FaceOf(font);
         int width = 0;
         for (std::size_t pos = 0; pos < text.size();) {
-            const char32_t cp = NextCodePoint(text, pos);
+            const char32_t cp = CodePointAt(text, pos);
             if (cp < 0x20) continue;
             width += Advance(face, Find(face, cp));
         }
@@ -258,7 +258,7 @@ class BuiltinEngine final : public FontEngine {
         int penX = x;
         // No glyph reaches left of its pen: past the clip's right edge nothing more shows.
         for (std::size_t pos = 0; pos < text.size() && penX < r.Right;) {
-            const char32_t cp = NextCodePoint(text, pos);
+            const char32_t cp = CodePointAt(text, pos);
             if (cp < 0x20) continue;
             const Glyph& g = Find(face, cp);
             const int left =
@@ -330,6 +330,16 @@ class BuiltinEngine final : public FontEngine {
         auto it = glyphs.find(cp);
         if (it == glyphs.end()) it = glyphs.find(kReplacementChar);
         return it->second;
+    }
+
+    // The labels' texts are mostly ASCII, measured and drawn every second.
+    static char32_t CodePointAt(std::string_view text, std::size_t& pos) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        if (lead < 0x80) {
+            ++pos;
+            return lead;
+        }
+        return NextCodePoint(text, pos);
     }
 
     // Meter texts are digits and Latin letters; a table spares them the tree search.
