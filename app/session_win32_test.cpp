@@ -4,8 +4,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/program.h"
 #include "app/single_copy.h"
@@ -21,12 +19,7 @@
 namespace tt {
 namespace {
 
-std::string ReadText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing::ReadText;
 
 // The session ends while a connection is metered: the record is written before the message
 // returns, as Windows may end the process right after; a second copy's message shows the window.

@@ -11,7 +11,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +18,8 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+
+#include "testing/mounted_folder.h"
 #endif
 
 namespace tt {
@@ -159,26 +160,18 @@ TEST_F(SingleCopyLinux, Sigusr1ShowsTheWindowAndSigtermEndsIt) {
 // the modes otherwise. Why not, when neither can be made.
 class ReadOnlyFolder {
   public:
-    explicit ReadOnlyFolder(const fs::path& at) : at_(at) {
+    explicit ReadOnlyFolder(const fs::path& at) {
         if (::geteuid() != 0) {
             fs::permissions(at, fs::perms::owner_read | fs::perms::owner_exec);
-        } else if (::mount(at.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-            why_ = std::string("no bind mount here: ") + std::strerror(errno);
-        } else {
-            mounted_ = true;
-            if (::mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr))
-                why_ = std::string("no read-only remount here: ") + std::strerror(errno);
+            return;
         }
+        mount_.emplace(testing::MountedFolder::Bind(at, at));
+        if (mount_->Why().empty()) mount_->SetReadOnly(true);
     }
-    ~ReadOnlyFolder() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-    }
-    const std::string& Why() const { return why_; }
+    std::string Why() const { return mount_ ? mount_->Why() : std::string(); }
 
   private:
-    fs::path at_;
-    bool mounted_ = false;
-    std::string why_;
+    std::optional<testing::MountedFolder> mount_;
 };
 
 // Who holds the folder when a second start comes: another program with a flock and a note

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "app/no_tray.h"
 #include "app/program.h"
@@ -20,6 +19,7 @@
 #include "platform/headless/headless_driver.h"
 #include "session/session.h"
 #include "testing/dialup_fakes.h"
+#include "testing/test_temp_folder.h"
 #include "toolkit/gfx/font.h"
 #include "windows/u_connect.h"
 #include "windows/u_maximp.h"
@@ -30,13 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing::ReadText;
 
 class ProgramTest : public ::testing::Test {
   protected:

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@
 #include "base/files.h"
 #include "log/log_file.h"
 #include "log/log_keeper.h"
+#include "testing/mounted_folder.h"
 #include "testing/test_temp_folder.h"
 
 namespace tt {
@@ -31,32 +31,7 @@ namespace fs = std::filesystem;
 const std::string kOld = "2026-12-01\t00:05:00\t2\t0,58\t\r\n";
 const std::string kNew = "2026-12-07\t00:01:30\t3\t0,87\t";
 
-// A folder with a file system of its own, unmounted afterwards.
-class Mounted {
-  public:
-    Mounted(const fs::path& at, const char* type, const char* source, unsigned long flags,
-            const char* options)
-        : at_(at) {
-        fs::create_directories(at);
-        if (::geteuid() != 0) {
-            why_ = "not root: a real " + std::string(type) + " mount needs root";
-        } else if (::mount(source, at.c_str(), type, flags, options) != 0) {
-            why_ = "mount refused here: " + std::string(std::strerror(errno));
-        } else {
-            mounted_ = true;
-        }
-    }
-    ~Mounted() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-    }
-    // Empty when mounted; else why not, for the skip line.
-    const std::string& Why() const { return why_; }
-
-  private:
-    fs::path at_;
-    bool mounted_ = false;
-    std::string why_;
-};
+using testing::MountedFolder;
 
 void Prepare(const fs::path& file, TLogLines& lines) {
     ASSERT_TRUE(ReplaceFileAtomically(file, kOld));
@@ -90,7 +65,7 @@ class LogRealFaults : public ::testing::Test {
     TLogLines lines;
 
   private:
-    std::optional<Mounted> disk_;
+    std::optional<MountedFolder> disk_;
 };
 
 TEST_F(LogRealFaults, ADiskThatFillsUp) {
@@ -174,17 +149,12 @@ TEST_F(LogRealFaults, ADiskOutOfInodes) {
 TEST_F(LogRealFaults, AReadOnlyFolder) {
     fs::create_directories(folder / "real");
     ASSERT_NO_FATAL_FAILURE(Prepare(folder / "real" / "raport.txt", lines));
-    Mounted view(folder / "view", nullptr, (folder / "real").c_str(), MS_BIND, nullptr);
+    MountedFolder view = MountedFolder::Bind(folder / "view", folder / "real");
     if (!view.Why().empty()) GTEST_SKIP() << view.Why();
     const fs::path viewed = folder / "view" / "raport.txt";
-    ASSERT_EQ(::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                      nullptr),
-              0)
-        << std::strerror(errno);
-    ExpectKeptThenWritten(viewed, lines, [&] {
-        ASSERT_EQ(
-            ::mount(nullptr, (folder / "view").c_str(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
-    });
+    ASSERT_TRUE(view.SetReadOnly(true)) << view.Why();
+    ExpectKeptThenWritten(viewed, lines,
+                          [&] { ASSERT_TRUE(view.SetReadOnly(false)) << view.Why(); });
 }
 
 // A log too big for the memory left is not loaded, and so it is never replaced: the new record

@@ -7,6 +7,32 @@
 # or, for a desktop whose tray comes later: start_x_server FIRST_DISPLAY [LOG_DIR], then
 # start_tray_host [LOG_DIR].
 
+# The start the smoke scripts share: `build` and `out` from the script's arguments (BUILD_DIR,
+# default build/ci, and OUT_DIR, default BUILD_DIR/OUT_NAME), `program` checked, the last run's
+# pictures, logs and folder gone; `say` and `fail` speak as NAME, and fail prints the logs of
+# `smoke_logs` (names in OUT_DIR) before it ends the script.
+#   smoke_begin NAME PROGRAM OUT_NAME "$@"
+smoke_begin() {
+    smoke_name=$1
+    build=${4:-$root/build/ci}
+    out=${5:-$build/$3}
+    program=$build/$2
+    [ -x "$program" ] || { echo "$smoke_name: no $program (is Qt 6 installed?)" >&2; exit 2; }
+    mkdir -p "$out"
+    rm -rf "$out"/*.png "$out"/*.log "$out/folder"
+}
+smoke_logs=()
+say() { echo "$smoke_name: $*"; }
+fail() {
+    echo "$smoke_name: FAIL: $*" >&2
+    local log
+    for log in "${smoke_logs[@]}"; do
+        echo "--- $log" >&2
+        cat "$out/$log" >&2 || true
+    done
+    exit 1
+}
+
 pids=()
 x_desktop_cleanup() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do

@@ -6,24 +6,18 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "base/datetime.h"
 #include "base/files.h"
 #include "testing/dialup_fakes.h"
+#include "testing/test_temp_folder.h"
 
 namespace tt {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing::ReadText;
 
 // What a window is told, in order.
 struct RecordingView : TSessionView {

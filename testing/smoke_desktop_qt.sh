@@ -12,25 +12,13 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/ci}
-out=${2:-$build/taktomat-desktop-smoke}
-program=$build/app/taktomat
-[ -x "$program" ] || { echo "desktop smoke: no $program (is Qt 6 installed?)" >&2; exit 2; }
-mkdir -p "$out"
-rm -rf "$out"/*.png "$out"/*.log "$out/folder" "$out/peers"
+source "$root/scripts/x_desktop.sh"
+smoke_begin "desktop smoke" app/taktomat taktomat-desktop-smoke "$@"
+smoke_logs=(taktomat.log)
+rm -rf "$out/peers"
 mkdir "$out/folder" "$out/peers"
 # The phone book: 20 pppd peer files, dialled on the simulated line.
 for i in $(seq -w 20); do echo "# a peer file" >"$out/peers/Dostawca $i"; done
-
-source "$root/scripts/x_desktop.sh"
-
-fail() {
-    echo "desktop smoke: FAIL: $*" >&2
-    echo "--- program output" >&2
-    cat "$out/taktomat.log" >&2 || true
-    exit 1
-}
-say() { echo "desktop smoke: $*"; }
 # The visible window of the program that is H pixels high, or nothing.
 window_of_height() {
     local w

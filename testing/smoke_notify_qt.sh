@@ -9,10 +9,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/ci}
-out=${2:-$build/taktomat-notify-smoke}
-program=$build/app/taktomat
-[ -x "$program" ] || { echo "notify smoke: no $program (is Qt 6 installed?)" >&2; exit 2; }
+source "$root/scripts/x_desktop.sh"
+smoke_begin "notify smoke" app/taktomat taktomat-notify-smoke "$@"
+smoke_logs=(taktomat.log dbus-monitor.log)
 
 # Once more inside a network namespace (where an interface can be made without touching the
 # machine's) when the system allows it, and always on a session bus of its own.
@@ -23,19 +22,10 @@ if [ -z "${TT_NOTIFY_STAGE:-}" ]; then
     TT_NOTIFY_STAGE=host exec dbus-run-session -- bash "$0" "$build" "$out"
 fi
 
-mkdir -p "$out"
-rm -rf "$out"/*.png "$out"/*.log "$out/folder" "$out/peers"
+rm -rf "$out/peers"
 mkdir "$out/folder" "$out/peers"
 bus=$DBUS_SESSION_BUS_ADDRESS
 
-source "$root/scripts/x_desktop.sh"
-
-fail() {
-    echo "notify smoke: FAIL: $*" >&2
-    cat "$out/taktomat.log" "$out/dbus-monitor.log" >&2 || true
-    exit 1
-}
-say() { echo "notify smoke: $*"; }
 notified() { grep -qF "string \"$1\"" "$out/dbus-monitor.log"; }
 
 if [ "$TT_NOTIFY_STAGE" = namespace ]; then

@@ -9,22 +9,10 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/ci}
-out=${2:-$build/taktomat-smoke}
-program=$build/app/taktomat
-[ -x "$program" ] || { echo "smoke: no $program (is Qt 6 installed?)" >&2; exit 2; }
-mkdir -p "$out"
-rm -rf "$out"/*.png "$out"/*.log "$out/folder"
-mkdir "$out/folder"
-
 source "$root/scripts/x_desktop.sh"
-
-fail() {
-    echo "smoke: FAIL: $*" >&2
-    echo "--- program output" >&2
-    cat "$out/taktomat.log" >&2 || true
-    exit 1
-}
+smoke_begin smoke app/taktomat taktomat-smoke "$@"
+smoke_logs=(taktomat.log)
+mkdir "$out/folder"
 
 start_x_desktop 67 "$out" || fail "no X desktop"
 

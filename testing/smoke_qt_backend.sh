@@ -9,21 +9,10 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/ci}
-out=${2:-$build/qt-smoke}
-demo=$build/examples/qt_demo
-[ -x "$demo" ] || { echo "smoke: no $demo (is Qt 6 installed?)" >&2; exit 2; }
-mkdir -p "$out"
-rm -f "$out"/*.png "$out"/*.log
-
 source "$root/scripts/x_desktop.sh"
-
-fail() {
-    echo "smoke: FAIL: $*" >&2
-    echo "--- demo output" >&2
-    cat "$out/demo.log" >&2 || true
-    exit 1
-}
+smoke_begin smoke examples/qt_demo qt-smoke "$@"
+smoke_logs=(demo.log)
+demo=$program
 
 start_x_desktop 57 "$out" || fail "no X desktop"
 

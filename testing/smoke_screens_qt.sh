@@ -10,21 +10,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/ci}
-out=${2:-$build/taktomat-screens}
-program=$build/app/taktomat
-[ -x "$program" ] || { echo "screens: no $program (is Qt 6 installed?)" >&2; exit 2; }
-mkdir -p "$out"
-rm -rf "$out"/*.png "$out"/*.log "$out/folder"
-
 source "$root/scripts/x_desktop.sh"
-
-fail() {
-    echo "screens: FAIL: $*" >&2
-    echo "--- program output" >&2
-    cat "$out/taktomat.log" >&2 || true
-    exit 1
-}
+smoke_begin screens app/taktomat taktomat-screens "$@"
+smoke_logs=(taktomat.log)
 
 X_SCREEN_SIZE=2560x1024x24 start_x_desktop 85 "$out" || fail "no X desktop"
 xrandr --delmonitor screen >/dev/null 2>&1 || true

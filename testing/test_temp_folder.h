@@ -1,10 +1,21 @@
 #pragma once
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace tt::testing {
+
+// A file's bytes as they stand; "<missing>" when it cannot be opened.
+inline std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 // A fresh, empty folder of a test's own, removed with everything in it afterwards. Made with
 // the standard library only, so the same tests run on Windows.

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "testing/test_temp_folder.h"
 #include "toolkit/gfx/image_list.h"
 #include "toolkit/gfx/png.h"
 #include "tools/skingen/icon_set.h"
@@ -22,13 +21,6 @@ constexpr SkinPicture kAll[] = {
     SkinPicture::Image5,    SkinPicture::Image6, SkinPicture::Checked,    SkinPicture::Grayed,
     SkinPicture::Unchecked, SkinPicture::Icon,   SkinPicture::IconOnline,
 };
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string SkinFolder() {
     return std::string(TT_SOURCE_DIR) + "/controls/skin/";
@@ -284,11 +276,11 @@ TEST(Skin, CommittedFilesAreWhatTheGeneratorDrawsNow) {
         const Bitmap drawn = DrawSkinPicture(picture);
         EXPECT_TRUE(SamePixels(LoadSkinPicture(picture), drawn));
         const std::vector<std::uint8_t> png = EncodePng(drawn);
-        EXPECT_TRUE(ReadFile(SkinFolder() + std::string(info.FileName)) ==
+        EXPECT_TRUE(testing::ReadText(SkinFolder() + std::string(info.FileName)) ==
                     std::string(png.begin(), png.end()))
             << "run skingen to regenerate " << info.FileName;
     }
-    EXPECT_TRUE(ReadFile(SkinFolder() + "skin_data.cpp") == SkinDataSource())
+    EXPECT_TRUE(testing::ReadText(SkinFolder() + "skin_data.cpp") == SkinDataSource())
         << "run skingen to regenerate skin_data.cpp";
 }
 
@@ -308,7 +300,7 @@ TEST(Skin, DesktopIconsAreTransparentOutsideTheDialInEverySize) {
             }
         }
         const std::vector<std::uint8_t> png = EncodePngRgba(icon.Argb, size, size);
-        EXPECT_TRUE(ReadFile(SkinFolder() + "icons/" + ThemeIconFileName(size)) ==
+        EXPECT_TRUE(testing::ReadText(SkinFolder() + "icons/" + ThemeIconFileName(size)) ==
                     std::string(png.begin(), png.end()))
             << "run skingen to regenerate " << ThemeIconFileName(size);
     }
@@ -340,7 +332,7 @@ TEST(Skin, WindowsIconHoldsEverySizeWithAMaskOfTheTransparentPixels) {
         EXPECT_FALSE(ico[middle] & (0x80 >> (size / 2 % 8)));
         EXPECT_EQ(ico[image + 40 + 3], 0);  // alpha of the bottom-left pixel
     }
-    EXPECT_TRUE(ReadFile(SkinFolder() + "icons/taktomat.ico") ==
+    EXPECT_TRUE(testing::ReadText(SkinFolder() + "icons/taktomat.ico") ==
                 std::string(ico.begin(), ico.end()))
         << "run skingen to regenerate taktomat.ico";
 }

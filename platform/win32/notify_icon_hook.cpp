@@ -137,30 +137,31 @@ long NotifyIconHook::HandleMessage(HWND hwnd, unsigned msg, unsigned wParam, lon
     return CallWindowProcA(reinterpret_cast<WNDPROC>(previous_), hwnd, msg, wParam, lParam);
 }
 
-bool NotifyIconHook::Notify(unsigned operation, unsigned flags, const std::string& tipUtf8) {
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+// The first version's record, in its ANSI or wide form, all but the tip.
+template <typename Record>
+Record NotifyIconHook::RecordOf(unsigned size, unsigned flags) const {
+    Record nid{};
+    nid.cbSize = size;
     nid.hWnd = owner_;
     nid.uID = iconId_;
     nid.uFlags = flags;
     nid.uCallbackMessage = CallbackMessage();
     nid.hIcon = icon_ ? icon_ : defaultIcon_;
+    return nid;
+}
+
+bool NotifyIconHook::Notify(unsigned operation, unsigned flags, const std::string& tipUtf8) {
     const std::string ansi = Utf8ToAnsi(tipUtf8);
     bool done = false;
     if (AnsiToUtf8(ansi) == tipUtf8) {
+        auto nid = RecordOf<NOTIFYICONDATAA>(NOTIFYICONDATAA_V1_SIZE, flags);
         const std::string tip = ansi.substr(0, sizeof(nid.szTip) - 1);
         std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
         done = Shell_NotifyIconA(operation, &nid) != FALSE;
     } else {
         // Letters the ANSI code page lacks (the "ł" of "zł" outside Central Europe) would show
         // as others: the same record in its wide form, with as many characters.
-        NOTIFYICONDATAW wide{};
-        wide.cbSize = NOTIFYICONDATAW_V1_SIZE;
-        wide.hWnd = nid.hWnd;
-        wide.uID = nid.uID;
-        wide.uFlags = nid.uFlags;
-        wide.uCallbackMessage = nid.uCallbackMessage;
-        wide.hIcon = nid.hIcon;
+        auto wide = RecordOf<NOTIFYICONDATAW>(NOTIFYICONDATAW_V1_SIZE, flags);
         std::wstring tip = Utf8ToWide(tipUtf8).substr(0, std::size(wide.szTip) - 1);
         // Never half of a pair of surrogates at the cut.
         if (!tip.empty() && tip.back() >= 0xD800 && tip.back() < 0xDC00) tip.pop_back();

@@ -65,6 +65,9 @@ class NotifyIconHook {
     long HandleMessage(HWND__* hwnd, unsigned msg, unsigned wParam, long lParam);
 
   private:
+    template <typename Record>
+    Record RecordOf(unsigned size, unsigned flags) const;
+
     unsigned iconId_;
     HWND__* owner_ = nullptr;
     long previous_ = 0;  // the window procedure before ours, as SetWindowLongA returned it
