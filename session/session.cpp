@@ -13,17 +13,29 @@ namespace {
 
 constexpr const char* kLimitNames[] = {"na połączenie", "na dzień", "na miesiąc"};
 
-std::string BillText(TDateTime time, int32_t pulses, long double cost, const FormatSettings& fs) {
-    return "Czas: " + DurationToStr(time, fs) + "\nImpulsy: " + std::to_string(pulses) +
-           "\nKoszt: " + MoneyToStr(cost, fs) + " zł";
+// The connection's bill, after `out`: its time, pulses and cost as the user's formats show them.
+void AppendBill(std::string& out, std::string_view time, int32_t pulses, std::string_view cost) {
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, pulses).ptr;
+    out.append("Czas: ").append(time).append("\nImpulsy: ");
+    out.append(digits, static_cast<size_t>(end - digits));
+    out.append("\nKoszt: ").append(cost).append(" zł");
 }
+
+std::string BillText(TDateTime time, int32_t pulses, long double cost, const FormatSettings& fs) {
+    std::string out;
+    AppendBill(out, DurationToStr(time, fs), pulses, MoneyToStr(cost, fs));
+    return out;
+}
+
+constexpr std::string_view kTipTitle = "Taktomat 2000";
 
 }  // namespace
 
 std::string TrayTipText(bool online, TDateTime time, int32_t pulses, long double cost,
                         const FormatSettings& fs) {
-    std::string tip = "Taktomat 2000";
-    if (online) tip.append("\n").append(BillText(time, pulses, cost, fs));
+    std::string tip(kTipTitle);
+    if (online) AppendBill(tip.append("\n"), DurationToStr(time, fs), pulses, MoneyToStr(cost, fs));
     return tip;
 }
 
@@ -347,13 +359,8 @@ const std::string& TSession::TrayTip() const {
         tipCost_ = cost;
         tipCostText_ = MoneyToStr(cost, format_);
     }
-    char pulses[16];
-    const char* pulsesEnd = std::to_chars(pulses, pulses + sizeof pulses, meter_.PulseCount()).ptr;
-    tipText_.assign("Taktomat 2000\nCzas: ");
-    tipText_.append(ConnectionTimeText())
-        .append("\nImpulsy: ")
-        .append(pulses, static_cast<size_t>(pulsesEnd - pulses));
-    tipText_.append("\nKoszt: ").append(tipCostText_).append(" zł");
+    tipText_.assign(kTipTitle).append("\n");
+    AppendBill(tipText_, ConnectionTimeText(), meter_.PulseCount(), tipCostText_);
     return tipText_;
 }
 

@@ -768,6 +768,23 @@ int Win32Backend::TrackPopupMenu(const std::vector<ui::MenuEntry>& entries, int 
     return chosen > 0 ? chosen - 1 : -1;
 }
 
+namespace {
+
+// The record of the backend's own icon, in the first version's size that every shell
+// understands, with the tip in the ANSI code page.
+NOTIFYICONDATAA TrayRecord(HWND owner, unsigned flags, const std::string& tipUtf8) {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = owner;
+    nid.uID = kTrayId;
+    nid.uFlags = flags;
+    const std::string tip = Utf8ToAnsi(tipUtf8).substr(0, sizeof(nid.szTip) - 1);
+    std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
+    return nid;
+}
+
+}  // namespace
+
 void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
     const bool whole = icon.pixels.size() >= static_cast<size_t>(std::max(icon.width, 0)) *
                                                  static_cast<size_t>(std::max(icon.height, 0));
@@ -777,15 +794,9 @@ void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
             ScaledIcon(icon.width, icon.height, icon.pixels.data(), factor_);
         made = MakeIcon(icon.width * factor_, icon.height * factor_, scaled.data());
     }
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;  // understood by every shell version
-    nid.hWnd = appWindow_;
-    nid.uID = kTrayId;
-    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    NOTIFYICONDATAA nid = TrayRecord(appWindow_, NIF_MESSAGE | NIF_ICON | NIF_TIP, icon.tip);
     nid.uCallbackMessage = kTrayMessage;
     nid.hIcon = made ? made : LoadIconA(nullptr, IDI_APPLICATION);
-    const std::string tip = Utf8ToAnsi(icon.tip).substr(0, sizeof(nid.szTip) - 1);
-    std::memcpy(nid.szTip, tip.c_str(), tip.size() + 1);
     Shell_NotifyIconA(trayShown_ ? NIM_MODIFY : NIM_ADD, &nid);
     trayShown_ = true;
     if (trayIcon_) DestroyIcon(trayIcon_);
@@ -794,22 +805,13 @@ void Win32Backend::ShowTrayIcon(const ui::TrayIcon& icon) {
 
 void Win32Backend::SetTrayTip(const std::string& tip) {
     if (!trayShown_) return;
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = appWindow_;
-    nid.uID = kTrayId;
-    nid.uFlags = NIF_TIP;
-    const std::string ansi = Utf8ToAnsi(tip).substr(0, sizeof(nid.szTip) - 1);
-    std::memcpy(nid.szTip, ansi.c_str(), ansi.size() + 1);
+    NOTIFYICONDATAA nid = TrayRecord(appWindow_, NIF_TIP, tip);
     Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 
 void Win32Backend::HideTrayIcon() {
     if (trayShown_) {
-        NOTIFYICONDATAA nid{};
-        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-        nid.hWnd = appWindow_;
-        nid.uID = kTrayId;
+        NOTIFYICONDATAA nid = TrayRecord(appWindow_, 0, {});
         Shell_NotifyIconA(NIM_DELETE, &nid);
         trayShown_ = false;
     }
