@@ -92,8 +92,9 @@ TMeterTick TPulseMeter::Tick(const Inputs& in, const TTariffTable& tariff,
         if (zone_ != 0) {
             out.Ended = TMeterTick::Record{in.WallNow, connectionTime_, pulseCount_, Cost(tariff)};
         } else {
+            const std::array<int, 4>& starts = ZoneStartSeconds(tariff);
             for (size_t i = 1; i <= 3; ++i) {
-                if (SecondOfDay(tariff.ZoneStart[i]) == t) out.ZoneStartBeep = true;
+                if (starts[i] == t) out.ZoneStartBeep = true;
             }
         }
         pulseCount_ = 0;

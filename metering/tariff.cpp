@@ -8,11 +8,8 @@ int ZoneOfTime(const TTariffTable& table, TDateTime timeOfDay) {
     return ZoneOfSecond(table, SecondOfDay(timeOfDay));
 }
 
-namespace {
-
-// The three zones' start seconds. Asked every second on-line, of the same table: the last
-// answer is kept with the starts it was worked out from.
-const std::array<int, 4>& StartSeconds(const TTariffTable& table) {
+// The last answer is kept with the starts it was worked out from.
+const std::array<int, 4>& ZoneStartSeconds(const TTariffTable& table) {
     struct Last {
         std::array<TDateTime, 4> starts{};
         std::array<int, 4> seconds{};
@@ -28,10 +25,8 @@ const std::array<int, 4>& StartSeconds(const TTariffTable& table) {
     return last.seconds;
 }
 
-}  // namespace
-
 int ZoneOfSecond(const TTariffTable& table, int t) {
-    const std::array<int, 4>& starts = StartSeconds(table);
+    const std::array<int, 4>& starts = ZoneStartSeconds(table);
     const int s1 = starts[1];
     const int s2 = starts[2];
     const int s3 = starts[3];
@@ -49,7 +44,7 @@ int SecondsZoneHolds(const TTariffTable& table, int second) {
     // The zone is decided by comparisons with the three starts: it is the same over each open
     // stretch between them, and each start second is a stretch of its own.
     int next = kSecondsPerDay;
-    const std::array<int, 4>& starts = StartSeconds(table);
+    const std::array<int, 4>& starts = ZoneStartSeconds(table);
     for (size_t zone = 1; zone <= 3; ++zone) {
         const int start = starts[zone];
         if (start == second) return 1;

@@ -15,6 +15,10 @@ struct TTariffTable {
     std::array<long double, 4> PulsePrice{0, 0.29L, 0.29L, 0.29L};
 };
 
+// The second of the day on which each zone starts (index 1..3; 0 unused). Worked out once for
+// a table asked again and again (every second on-line); valid until the next call on the thread.
+const std::array<int, 4>& ZoneStartSeconds(const TTariffTable& table);
+
 // The zone of a time of day: 1 strictly between the starts of zones 1 and 2, 2 strictly
 // between those of zones 2 and 3, else 3. The day does not wrap at midnight. When zones 2 and
 // 3 start together, 2 takes 3's time; when all three do, the whole day is 1. Compared in whole

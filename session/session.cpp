@@ -263,8 +263,9 @@ int64_t TSession::IdleTicks(int64_t msToNextTick) const {
                                                     static_cast<TDateTime>(kMsPerDay));
     // Midnight too: the totals are counted again for the new day.
     int64_t until = (kSecondsPerDay - next) % kSecondsPerDay;
+    const std::array<int, 4>& starts = ZoneStartSeconds(tariff_);
     for (size_t i = 1; i <= 3; ++i) {
-        const int start = SecondOfDay(tariff_.ZoneStart[i]);
+        const int start = starts[i];
         until = std::min<int64_t>(until, (start - next + kSecondsPerDay) % kSecondsPerDay);
     }
     // The tick a second before runs as well, in case the timer's clock and the wall clock
